@@ -1,0 +1,16 @@
+# The Windows plug-in module, cross-built with MinGW-w64.
+
+# The host's functions come from "Vesk.exe" through an import library made
+# from the host's .def file.
+set(VESK_IMPORT_LIB ${CMAKE_BINARY_DIR}/libvesk.a)
+add_custom_command(
+  OUTPUT ${VESK_IMPORT_LIB}
+  COMMAND ${CMAKE_DLLTOOL} -d ${CMAKE_SOURCE_DIR}/host/vesk.def -l ${VESK_IMPORT_LIB}
+  DEPENDS ${CMAKE_SOURCE_DIR}/host/vesk.def)
+add_custom_target(vesk_import DEPENDS ${VESK_IMPORT_LIB})
+
+add_library(Chromalet-LIFX SHARED ${PLUGIN_SOURCES})
+set_target_properties(Chromalet-LIFX PROPERTIES PREFIX "" OUTPUT_NAME "Chromalet-LIFX")
+add_dependencies(Chromalet-LIFX vesk_import)
+target_link_libraries(Chromalet-LIFX PRIVATE ${VESK_IMPORT_LIB} ws2_32 wtsapi32)
+target_link_options(Chromalet-LIFX PRIVATE -static -static-libgcc -static-libstdc++)

@@ -1,0 +1,66 @@
+// A one-line picture of a light for test failures and the preview's log.
+#include <inttypes.h>
+#include <stdarg.h>
+#include <stdio.h>
+
+#include "emulator/emulator.h"
+
+namespace {
+
+void Append(std::string &text, const char *format, ...) __attribute__((format(printf, 2, 3)));
+
+void Append(std::string &text, const char *format, ...) {
+    char part[256];
+    va_list arguments;
+    va_start(arguments, format);
+    vsnprintf(part, sizeof(part), format, arguments);
+    va_end(arguments);
+    text += part;
+}
+
+void AppendHsbk(std::string &text, const Hsbk &colour) {
+    Append(text, "%u,%u,%u,%u", colour.hue, colour.saturation, colour.brightness,
+           colour.kelvin);
+}
+
+}  // namespace
+
+std::string EmulatorDescribeLight(const EmulatedLight &light) {
+    std::string text = "light ";
+    text += light.address;
+    text += ":";
+
+    if (!light.powerReceived) {
+        text += " power?";
+    } else if (light.powerLevel == 0) {
+        text += " off";
+    } else if (light.powerLevel == 0xFFFF) {
+        text += " on";
+    } else {
+        Append(text, " power=%u", light.powerLevel);
+    }
+
+    if (light.colourReceived) {
+        text += " hsbk=";
+        AppendHsbk(text, light.colour);
+        Append(text, " dur=%" PRIu32, light.colourDuration);
+    }
+
+    if (light.zonesReceived) {
+        Append(text, "; zones dur=%" PRIu32 " apply=%u index=%u count=%u z0=", light.zonesDuration,
+               light.zonesApply, light.zoneIndex, light.zoneCount);
+        AppendHsbk(text, light.zones[0]);
+        Append(text, " z%d=", kEmulatorZones - 1);
+        AppendHsbk(text, light.zones[kEmulatorZones - 1]);
+    }
+
+    if (light.effectReceived) {
+        Append(text, "; move %s speed=%" PRIu32 "ms dir=%" PRIu32, light.moveOn ? "on" : "off",
+               light.moveSpeedMs, light.moveDirection);
+    }
+
+    Append(text, "; messages power=%d colour=%d zones=%d effect=%d malformed=%d peak=%d/s",
+           light.powerMessages, light.colourMessages, light.zonesMessages, light.effectMessages,
+           light.malformed, light.peakPerSecond);
+    return text;
+}

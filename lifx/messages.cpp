@@ -1,0 +1,88 @@
+// Byte images of the four LIFX messages. Every field is written byte by byte,
+// little-endian, at its fixed offset, so the host's byte order and the
+// compiler's struct layout never matter.
+#include "lifx/messages.h"
+
+namespace
+{
+
+// 0x3400: protocol 1024, addressable and tagged set, origin 0.
+const uint16_t kProtocolWord = 0x3400;
+
+void PutU8(uint8_t *buf, int offset, uint32_t value)
+{
+    buf[offset] = static_cast<uint8_t>(value & 0xFF);
+}
+
+void PutU16(uint8_t *buf, int offset, uint32_t value)
+{
+    buf[offset] = static_cast<uint8_t>(value & 0xFF);
+    buf[offset + 1] = static_cast<uint8_t>((value >> 8) & 0xFF);
+}
+
+void PutU32(uint8_t *buf, int offset, uint32_t value)
+{
+    buf[offset] = static_cast<uint8_t>(value & 0xFF);
+    buf[offset + 1] = static_cast<uint8_t>((value >> 8) & 0xFF);
+    buf[offset + 2] = static_cast<uint8_t>((value >> 16) & 0xFF);
+    buf[offset + 3] = static_cast<uint8_t>((value >> 24) & 0xFF);
+}
+
+void PutHsbk(uint8_t *buf, int offset, const Hsbk &colour)
+{
+    PutU16(buf, offset, colour.hue);
+    PutU16(buf, offset + 2, colour.saturation);
+    PutU16(buf, offset + 4, colour.brightness);
+    PutU16(buf, offset + 6, colour.kelvin);
+}
+
+// Zeroes the whole message, then writes the header's only non-zero fields:
+// no source, no target, no acknowledgement, sequence 0.
+void StartMessage(uint8_t *buf, int size, int type)
+{
+    for (int i = 0; i < size; ++i)
+        buf[i] = 0;
+    PutU16(buf, 0, static_cast<uint32_t>(size));
+    PutU16(buf, 2, kProtocolWord);
+    PutU16(buf, 32, static_cast<uint32_t>(type));
+}
+
+} // namespace
+
+void EncodeSetLightPower(uint8_t (&message)[kSetLightPowerSize], bool on)
+{
+    StartMessage(message, kSetLightPowerSize, kTypeSetLightPower);
+    PutU16(message, 36, on ? 0xFFFF : 0);
+    PutU32(message, 38, 0);
+}
+
+void EncodeSetColor(uint8_t (&message)[kSetColorSize], const Hsbk &colour, uint32_t durationMs)
+{
+    StartMessage(message, kSetColorSize, kTypeSetColor);
+    // Byte 36 is reserved: the colour starts one byte later.
+    PutHsbk(message, 37, colour);
+    PutU32(message, 45, durationMs);
+}
+
+void EncodeSetExtendedColorZones(uint8_t (&message)[kSetExtendedColorZonesSize],
+                                 const Hsbk (&zones)[kStripZones], uint32_t durationMs)
+{
+    StartMessage(message, kSetExtendedColorZonesSize, kTypeSetExtendedColorZones);
+    PutU32(message, 36, durationMs);
+    PutU8(message, 40, 1);  // apply now
+    PutU16(message, 41, 0); // first zone
+    PutU8(message, 43, kStripZones);
+    for (int z = 0; z < kStripZones; ++z)
+        PutHsbk(message, 44 + 8 * z, zones[z]);
+}
+
+void EncodeSetMultiZoneEffect(uint8_t (&message)[kSetMultiZoneEffectSize], bool on,
+                              int speedSeconds, bool reverse)
+{
+    StartMessage(message, kSetMultiZoneEffectSize, kTypeSetMultiZoneEffect);
+    PutU32(message, 36, kMoveEffectInstance);
+    PutU8(message, 40, on ? 1 : 0);
+    // A stop carries the same speed and direction a start would; only the type differs.
+    PutU32(message, 43, static_cast<uint32_t>(speedSeconds) * 1000u);
+    PutU32(message, 67, reverse ? 0 : 1);
+}

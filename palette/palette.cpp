@@ -1,0 +1,3 @@
+#include "palette/palette.h"
+
+Palette g_palette;

@@ -1,0 +1,144 @@
+// Every Linux program of this project is linked with socket, connect, send
+// and sendto wrapped by these functions. They refuse, loudly, any destination
+// outside 127.0.0.0/8: the tests and tools must never reach a real network.
+// They also let tests make one light's socket calls fail, and count them.
+#include <arpa/inet.h>
+#include <errno.h>
+#include <netinet/in.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/socket.h>
+
+#include "platform/control_linux.h"
+#include "platform/win32.h"
+
+extern "C" {
+int __real_socket(int domain, int type, int protocol);
+int __real_connect(int fd, const sockaddr *address, socklen_t length);
+ssize_t __real_send(int fd, const void *data, size_t size, int flags);
+ssize_t __real_sendto(int fd, const void *data, size_t size, int flags, const sockaddr *address,
+                      socklen_t length);
+}
+
+namespace platform {
+struct NetFaultRule {
+    bool anyAddress;
+    in_addr_t address;
+    int times;
+};
+static NetFaultRule netFaults[NetFaultCount];
+static NetStats netStats;
+
+void InjectNetFault(NetFault fault, const char *address, int times)
+{
+    netFaults[fault].anyAddress = address == nullptr;
+    netFaults[fault].address = address ? inet_addr(address) : 0;
+    netFaults[fault].times = times;
+}
+
+NetStats GetNetStats() { return netStats; }
+
+void ResetNet()
+{
+    memset(netFaults, 0, sizeof netFaults);
+    memset(&netStats, 0, sizeof netStats);
+}
+
+void CountSocketClosed() { netStats.socketsClosed++; }
+} // namespace platform
+
+using namespace platform;
+
+static bool NetFails(NetFault fault, in_addr_t address)
+{
+    NetFaultRule &rule = netFaults[fault];
+    if (rule.times == 0 || (!rule.anyAddress && rule.address != address))
+        return false;
+    if (rule.times > 0)
+        rule.times--;
+    return true;
+}
+
+// Aborts unless the destination is on loopback.
+static void GuardDestination(const char *call, const sockaddr *address)
+{
+    if (!address)
+        return;
+    if (address->sa_family == AF_INET) {
+        const sockaddr_in *ipv4 = (const sockaddr_in *)address;
+        if ((ntohl(ipv4->sin_addr.s_addr) >> 24) == 127)
+            return;
+        char text[INET_ADDRSTRLEN] = "?";
+        inet_ntop(AF_INET, &ipv4->sin_addr, text, sizeof text);
+        fprintf(stderr,
+                "\n*** network guard: %s to %s refused: only 127.0.0.0/8 may be reached from "
+                "this build ***\n",
+                call, text);
+        abort();
+    }
+    if (address->sa_family == AF_INET6) {
+        const sockaddr_in6 *ipv6 = (const sockaddr_in6 *)address;
+        if (IN6_IS_ADDR_LOOPBACK(&ipv6->sin6_addr))
+            return;
+        fprintf(stderr, "\n*** network guard: %s to an IPv6 address refused ***\n", call);
+        abort();
+    }
+}
+
+static in_addr_t PeerAddress(int fd)
+{
+    sockaddr_in peer;
+    socklen_t length = sizeof peer;
+    memset(&peer, 0, sizeof peer);
+    if (getpeername(fd, (sockaddr *)&peer, &length) != 0 || peer.sin_family != AF_INET)
+        return 0;
+    return peer.sin_addr.s_addr;
+}
+
+extern "C" int __wrap_socket(int domain, int type, int protocol)
+{
+    if (NetFails(NetFaultSocket, 0)) {
+        errno = EMFILE;
+        return -1;
+    }
+    int fd = __real_socket(domain, type, protocol);
+    if (fd >= 0)
+        netStats.socketsCreated++;
+    return fd;
+}
+
+extern "C" int __wrap_connect(int fd, const sockaddr *address, socklen_t length)
+{
+    GuardDestination("connect", address);
+    netStats.connects++;
+    if (address && address->sa_family == AF_INET &&
+        NetFails(NetFaultConnect, ((const sockaddr_in *)address)->sin_addr.s_addr)) {
+        errno = ENETUNREACH;
+        return -1;
+    }
+    return __real_connect(fd, address, length);
+}
+
+extern "C" ssize_t __wrap_send(int fd, const void *data, size_t size, int flags)
+{
+    netStats.sends++;
+    if (NetFails(NetFaultSend, PeerAddress(fd))) {
+        errno = ENOBUFS;
+        return -1;
+    }
+    return __real_send(fd, data, size, flags);
+}
+
+extern "C" ssize_t __wrap_sendto(int fd, const void *data, size_t size, int flags,
+                                 const sockaddr *address, socklen_t length)
+{
+    GuardDestination("sendto", address);
+    return __real_sendto(fd, data, size, flags, address, length);
+}
+
+int closesocket(SOCKET s)
+{
+    CountSocketClosed();
+    return close(s);
+}

@@ -1,0 +1,186 @@
+// Linux stand-in for the Windows calls the plug-in makes: the same names,
+// types and constants, implemented in win32_linux.cpp (window, timers, tray,
+// session, message box, icons, module and files). Sockets are the system's
+// own BSD sockets, which Windows Sockets copied; only the few names Windows
+// adds are supplied here.
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <stdint.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+static const char kPathSeparator = '/';
+
+typedef int BOOL;
+typedef unsigned char BYTE;
+typedef uint16_t WORD;
+typedef uint32_t DWORD;
+typedef unsigned int UINT;
+typedef uint16_t ATOM;
+typedef uintptr_t UINT_PTR;
+typedef uintptr_t WPARAM;
+typedef intptr_t LPARAM;
+typedef intptr_t LRESULT;
+typedef uint32_t COLORREF;
+typedef void *HANDLE;
+typedef void *LPVOID;
+typedef char *LPSTR;
+typedef const char *LPCSTR;
+typedef struct HWND__ *HWND;
+typedef struct HINSTANCE__ *HINSTANCE;
+typedef HINSTANCE HMODULE;
+typedef struct HICON__ *HICON;
+typedef HICON HCURSOR;
+typedef struct HBRUSH__ *HBRUSH;
+typedef struct HMENU__ *HMENU;
+
+#ifndef TRUE
+#define TRUE 1
+#define FALSE 0
+#endif
+
+#define WINAPI
+#define CALLBACK
+
+typedef LRESULT(CALLBACK *WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+typedef void(CALLBACK *TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
+
+// Window messages and their parameters.
+#define WM_CLOSE 0x0010
+#define WM_TIMER 0x0113
+#define WM_MOUSEMOVE 0x0200
+#define WM_LBUTTONDOWN 0x0201
+#define WM_LBUTTONDBLCLK 0x0203
+#define WM_RBUTTONUP 0x0205
+#define WM_POWERBROADCAST 0x0218
+#define WM_WTSSESSION_CHANGE 0x02B1
+#define WM_USER 0x0400
+#define PBT_APMSUSPEND 4
+#define PBT_APMRESUMEAUTOMATIC 18
+#define WTS_SESSION_LOCK 7
+#define WTS_SESSION_UNLOCK 8
+#define NOTIFY_FOR_THIS_SESSION 0
+#define MSGFLT_ALLOW 1
+
+#define WS_EX_TOOLWINDOW 0x00000080
+#define WS_POPUP 0x80000000u
+#define WS_CLIPSIBLINGS 0x04000000u
+#define WS_CLIPCHILDREN 0x02000000u
+#define SW_HIDE 0
+#define SW_SHOWNORMAL 1
+
+#define MB_OK 0x0
+#define MB_ICONERROR 0x10
+#define MB_ICONINFORMATION 0x40
+#define MB_TOPMOST 0x40000
+
+#define MAKEINTRESOURCEA(i) ((LPCSTR)(uintptr_t)(WORD)(i))
+#define IDI_APPLICATION MAKEINTRESOURCEA(32512)
+#define IMAGE_ICON 1
+#define LR_LOADFROMFILE 0x10
+
+typedef struct {
+    UINT style;
+    WNDPROC lpfnWndProc;
+    int cbClsExtra;
+    int cbWndExtra;
+    HINSTANCE hInstance;
+    HICON hIcon;
+    HCURSOR hCursor;
+    HBRUSH hbrBackground;
+    LPCSTR lpszMenuName;
+    LPCSTR lpszClassName;
+} WNDCLASSA;
+
+// Notification area.
+#define NIM_ADD 0
+#define NIM_MODIFY 1
+#define NIM_DELETE 2
+#define NIM_SETVERSION 4
+#define NIF_MESSAGE 0x01
+#define NIF_ICON 0x02
+#define NIF_TIP 0x04
+#define NIF_SHOWTIP 0x80
+#define NOTIFYICON_VERSION_4 4
+#define NIN_SELECT 0x0400
+#define NIN_KEYSELECT 0x0401
+
+typedef struct {
+    DWORD cbSize;
+    HWND hWnd;
+    UINT uID;
+    UINT uFlags;
+    UINT uCallbackMessage;
+    HICON hIcon;
+    char szTip[128];
+    DWORD dwState;
+    DWORD dwStateMask;
+    char szInfo[256];
+    union {
+        UINT uTimeout;
+        UINT uVersion;
+    };
+    char szInfoTitle[64];
+    DWORD dwInfoFlags;
+    BYTE guidItem[16];
+    HICON hBalloonIcon;
+} NOTIFYICONDATAA;
+
+// Files.
+#define GENERIC_WRITE 0x40000000u
+#define FILE_SHARE_READ 0x1
+#define CREATE_ALWAYS 2
+#define FILE_ATTRIBUTE_NORMAL 0x80
+#define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
+
+// Sockets: what Windows Sockets adds to the BSD calls.
+typedef int SOCKET;
+#define INVALID_SOCKET (-1)
+#define SOCKET_ERROR (-1)
+#define SD_BOTH SHUT_RDWR
+#define MAKEWORD(lo, hi) ((WORD)(((BYTE)(lo)) | (((WORD)(BYTE)(hi)) << 8)))
+typedef struct {
+    WORD wVersion;
+    WORD wHighVersion;
+} WSADATA;
+
+int WSAStartup(WORD version, WSADATA *data);
+int WSACleanup();
+int closesocket(SOCKET s);
+
+// Window and messages.
+ATOM RegisterClassA(const WNDCLASSA *cls);
+BOOL UnregisterClassA(LPCSTR className, HINSTANCE instance);
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
+                     int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+                     LPVOID param);
+BOOL ShowWindow(HWND window, int show);
+BOOL DestroyWindow(HWND window);
+LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapseMs, TIMERPROC proc);
+BOOL KillTimer(HWND window, UINT_PTR id);
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+UINT RegisterWindowMessageA(LPCSTR name);
+BOOL ChangeWindowMessageFilterEx(HWND window, UINT message, DWORD action, void *status);
+HWND GetDesktopWindow();
+
+// Icons and the notification area.
+HICON LoadIconA(HINSTANCE instance, LPCSTR name);
+HANDLE LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int cx, int cy, UINT flags);
+BOOL DestroyIcon(HICON icon);
+BOOL Shell_NotifyIconA(DWORD message, NOTIFYICONDATAA *data);
+
+// Session notifications.
+BOOL WTSRegisterSessionNotification(HWND window, DWORD flags);
+BOOL WTSUnRegisterSessionNotification(HWND window);
+
+// Module and files.
+BOOL DisableThreadLibraryCalls(HMODULE module);
+DWORD GetModuleFileNameA(HMODULE module, LPSTR name, DWORD size);
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, void *security, DWORD disposition,
+                   DWORD flags, HANDLE templateFile);
+BOOL WriteFile(HANDLE file, const void *data, DWORD size, DWORD *written, void *overlapped);
+BOOL CloseHandle(HANDLE handle);

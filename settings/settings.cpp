@@ -1,0 +1,176 @@
+#include "settings/settings.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "host/vesk.h"
+#include "palette/palette.h"
+#include "plugin/identity.h"
+
+Settings g_settings = {80, 100, 95, SchemeManual, false, 10, false, 10, false, false, false};
+char g_devices[kDeviceSlots + 1][kDeviceTextSize];
+bool g_anyDeviceConfigured;
+char g_pluginFolder[kModuleNameSize];
+char g_settingsPath[kPathSize];
+char g_iconPath[kPathSize];
+HINSTANCE g_instance;
+
+static const char kSettingsFileName[] = PLUGIN_NAME ".rc";
+static const char kIconFileName[] = PLUGIN_NAME ".ico";
+
+int ClampInt(int value, int low, int high)
+{
+    if (value < low)
+        return low;
+    if (value > high)
+        return high;
+    return value;
+}
+
+void ClearDeviceTable()
+{
+    memset(g_devices, 0, sizeof g_devices);
+}
+
+void UpdateAnyDeviceConfigured()
+{
+    g_anyDeviceConfigured = false;
+    for (int n = 1; n <= kDeviceSlots; n++) {
+        if (g_devices[n][0]) {
+            g_anyDeviceConfigured = true;
+            break;
+        }
+    }
+}
+
+bool SetDeviceSlot(int n, const char *text)
+{
+    if (n < 1 || n > kDeviceSlots)
+        return false;
+    size_t length = strlen(text);
+    if (length >= kDeviceTextSize) {
+        g_devices[n][0] = 0;
+        return false;
+    }
+    memcpy(g_devices[n], text, length + 1);
+    return true;
+}
+
+// Joins folder and name into out; false, leaving out empty, when they do
+// not fit.
+static bool JoinPath(char (&out)[kPathSize], const char *folder, const char *name)
+{
+    int length = snprintf(out, sizeof out, "%s%s", folder, name);
+    if (length < 0 || length >= (int)sizeof out) {
+        out[0] = 0;
+        return false;
+    }
+    return true;
+}
+
+static void FindPluginFolder()
+{
+    DWORD length = GetModuleFileNameA(g_instance, g_pluginFolder, sizeof g_pluginFolder);
+    if (length >= sizeof g_pluginFolder)
+        length = sizeof g_pluginFolder - 1;
+    g_pluginFolder[length] = 0;
+    int cut = 0;
+    for (int i = (int)length - 1; i >= 0; i--) {
+        if (g_pluginFolder[i] == kPathSeparator) {
+            cut = i + 1;
+            break;
+        }
+    }
+    g_pluginFolder[cut] = 0;
+}
+
+static void CreateDefaultSettingsFile()
+{
+    HANDLE file = CreateFileA(g_settingsPath, GENERIC_WRITE, FILE_SHARE_READ, NULL,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written = 0;
+    WriteFile(file, kDefaultSettingsFile, kDefaultSettingsFileSize, &written, NULL);
+    CloseHandle(file);
+}
+
+static void FindSettingsFile()
+{
+    g_settingsPath[0] = 0;
+    const char *found = ConfigFileExists(kSettingsFileName, g_pluginFolder);
+    if (found && found[0]) {
+        // A path the buffer cannot hold is refused: better the defaults than
+        // reading or writing some other, truncated, path.
+        if (strlen(found) < sizeof g_settingsPath)
+            memcpy(g_settingsPath, found, strlen(found) + 1);
+        return;
+    }
+    if (JoinPath(g_settingsPath, g_pluginFolder, kSettingsFileName))
+        CreateDefaultSettingsFile();
+}
+
+static int ReadSettingInt(const char *key, int defaultValue)
+{
+    return g_settingsPath[0] ? ReadInt(g_settingsPath, key, defaultValue) : defaultValue;
+}
+
+static bool ReadSettingBool(const char *key, bool defaultValue)
+{
+    return g_settingsPath[0] ? ReadBool(g_settingsPath, key, defaultValue) : defaultValue;
+}
+
+static const char *ReadSettingString(const char *key)
+{
+    const char *text = g_settingsPath[0] ? ReadString(g_settingsPath, key, "") : "";
+    return text ? text : "";
+}
+
+void LoadSettings()
+{
+    FindPluginFolder();
+    FindSettingsFile();
+    JoinPath(g_iconPath, g_pluginFolder, kIconFileName);
+
+    for (int n = 1; n <= kDeviceSlots; n++) {
+        char key[32];
+        snprintf(key, sizeof key, KEY_DEVICE_FORMAT, n);
+        SetDeviceSlot(n, ReadSettingString(key));
+    }
+    UpdateAnyDeviceConfigured();
+
+    g_settings.calibrationRed = ClampInt(ReadSettingInt(KEY_CALIBRATION_RED, 80), 0, 100);
+    g_settings.calibrationGreen = ClampInt(ReadSettingInt(KEY_CALIBRATION_GREEN, 100), 0, 100);
+    g_settings.calibrationBlue = ClampInt(ReadSettingInt(KEY_CALIBRATION_BLUE, 95), 0, 100);
+
+    static char scheme[4096];
+    snprintf(scheme, sizeof scheme, "%s", ReadSettingString(KEY_SCHEME));
+    g_settings.scheme = SchemeManual;
+    FindScheme(scheme, &g_settings.scheme);
+
+    g_settings.cycleColours = ReadSettingBool(KEY_CYCLE_COLOURS, false);
+    g_settings.cycleInterval = ClampInt(ReadSettingInt(KEY_CYCLE_INTERVAL, 10), 1, 10);
+    g_settings.moveEffect = ReadSettingBool(KEY_MOVE_EFFECT, false);
+    g_settings.movementSpeed = ClampInt(ReadSettingInt(KEY_MOVEMENT_SPEED, 10), 1, 60);
+    g_settings.reverseDirection = ReadSettingBool(KEY_REVERSE_DIRECTION, false);
+    g_settings.autoPower = ReadSettingBool(KEY_AUTO_POWER, false);
+    g_settings.debug = ReadSettingBool(KEY_DEBUG, g_settings.debug);
+}
+
+void WriteSettingString(const char *key, const char *value)
+{
+    if (g_settingsPath[0])
+        WriteString(g_settingsPath, key, value);
+}
+
+void WriteSettingInt(const char *key, int value)
+{
+    if (g_settingsPath[0])
+        WriteInt(g_settingsPath, key, value);
+}
+
+void WriteSettingBool(const char *key, bool value)
+{
+    if (g_settingsPath[0])
+        WriteBool(g_settingsPath, key, value);
+}

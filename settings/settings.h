@@ -1,0 +1,75 @@
+// The settings file, every settings value and the device table.
+#pragma once
+
+enum {
+    kDeviceSlots = 10,      // slots 1 to 10; there is no slot 0
+    kLastBulb = 8,          // slots 1 to 8 are bulbs, 9 and 10 strips
+    kDeviceTextSize = 128,  // at most 127 characters
+    kPathSize = 260,        // at most 259 characters
+    kModuleNameSize = 4096,
+};
+
+struct Settings {
+    int calibrationRed;    // percent, 0 to 100
+    int calibrationGreen;  // percent, 0 to 100
+    int calibrationBlue;   // percent, 0 to 100
+    int scheme;            // a SchemeId
+    bool cycleColours;
+    int cycleInterval;  // seconds, 1 to 10
+    bool moveEffect;
+    int movementSpeed;  // seconds, 1 to 60
+    bool reverseDirection;
+    bool autoPower;
+    bool debug;
+};
+
+extern Settings g_settings;
+
+// Device slot N is g_devices[N]; g_devices[0] is never used.
+extern char g_devices[kDeviceSlots + 1][kDeviceTextSize];
+extern bool g_anyDeviceConfigured;
+
+// The plug-in folder keeps its trailing separator. The settings path is empty
+// when no usable path fits its buffer: nothing is then read or written.
+extern char g_pluginFolder[kModuleNameSize];
+extern char g_settingsPath[kPathSize];
+extern char g_iconPath[kPathSize];
+
+// The plug-in's module, as the host passed it to beginPlugin.
+#include "platform/win32.h"
+extern HINSTANCE g_instance;
+
+// The settings keys.
+#define KEY_DEVICE_FORMAT "lifx.device%d:"
+#define KEY_CALIBRATION_RED "lifx.calibration.red:"
+#define KEY_CALIBRATION_GREEN "lifx.calibration.green:"
+#define KEY_CALIBRATION_BLUE "lifx.calibration.blue:"
+#define KEY_SCHEME "lifx.color.scheme:"
+#define KEY_CYCLE_COLOURS "lifx.cycle.colors:"
+#define KEY_CYCLE_INTERVAL "lifx.cycle.interval:"
+#define KEY_MOVE_EFFECT "lifx.move.effect:"
+#define KEY_MOVEMENT_SPEED "lifx.movement.speed:"
+#define KEY_REVERSE_DIRECTION "lifx.reverse.direction:"
+#define KEY_AUTO_POWER "lifx.auto.power:"
+#define KEY_DEBUG "lifx.debug:"
+
+// The content of a newly created settings file.
+extern const char kDefaultSettingsFile[];
+extern const unsigned kDefaultSettingsFileSize;
+
+// Finds or creates the settings file and reads every setting once.
+void LoadSettings();
+// Empties every device slot.
+void ClearDeviceTable();
+// True when any slot 1 to 10 holds a text; called whenever a slot changes.
+void UpdateAnyDeviceConfigured();
+// Stores text in slot n (1 to 10); a text that does not fit leaves the slot
+// empty and returns false.
+bool SetDeviceSlot(int n, const char *text);
+
+int ClampInt(int value, int low, int high);
+
+// Settings writes go to the settings file, unless there is none.
+void WriteSettingString(const char *key, const char *value);
+void WriteSettingInt(const char *key, int value);
+void WriteSettingBool(const char *key, bool value);
