@@ -4,18 +4,22 @@
 
 #include "emulator/emulator.h"
 
-namespace {
+namespace
+{
 
-uint16_t ReadU16(const uint8_t *data, size_t offset) {
+uint16_t ReadU16(const uint8_t *data, size_t offset)
+{
     return (uint16_t)(data[offset] | (data[offset + 1] << 8));
 }
 
-uint32_t ReadU32(const uint8_t *data, size_t offset) {
+uint32_t ReadU32(const uint8_t *data, size_t offset)
+{
     return (uint32_t)data[offset] | ((uint32_t)data[offset + 1] << 8) |
            ((uint32_t)data[offset + 2] << 16) | ((uint32_t)data[offset + 3] << 24);
 }
 
-Hsbk ReadHsbk(const uint8_t *data, size_t offset) {
+Hsbk ReadHsbk(const uint8_t *data, size_t offset)
+{
     Hsbk colour;
     colour.hue = ReadU16(data, offset);
     colour.saturation = ReadU16(data, offset + 2);
@@ -36,7 +40,8 @@ const MessageSize kMessageSizes[] = {
     {kEmulatorTypeSetMultiZoneEffect, kEmulatorSetMultiZoneEffectSize},
 };
 
-void ApplySetLightPower(EmulatedLight &light, const uint8_t *data, int64_t nowMs) {
+void ApplySetLightPower(EmulatedLight &light, const uint8_t *data, int64_t nowMs)
+{
     light.powerReceived = true;
     light.powerLevel = ReadU16(data, 36);
     light.powerDuration = ReadU32(data, 38);
@@ -44,7 +49,8 @@ void ApplySetLightPower(EmulatedLight &light, const uint8_t *data, int64_t nowMs
     light.powerMessages++;
 }
 
-void ApplySetColor(EmulatedLight &light, const uint8_t *data, int64_t nowMs) {
+void ApplySetColor(EmulatedLight &light, const uint8_t *data, int64_t nowMs)
+{
     // Byte 36 is reserved: the colour starts at 37.
     light.colourReceived = true;
     light.colour = ReadHsbk(data, 37);
@@ -53,7 +59,8 @@ void ApplySetColor(EmulatedLight &light, const uint8_t *data, int64_t nowMs) {
     light.colourMessages++;
 }
 
-void ApplySetExtendedColorZones(EmulatedLight &light, const uint8_t *data, int64_t nowMs) {
+void ApplySetExtendedColorZones(EmulatedLight &light, const uint8_t *data, int64_t nowMs)
+{
     light.zonesReceived = true;
     light.zonesDuration = ReadU32(data, 36);
     light.zonesApply = data[40];
@@ -72,7 +79,8 @@ void ApplySetExtendedColorZones(EmulatedLight &light, const uint8_t *data, int64
     light.zonesMessages++;
 }
 
-void ApplySetMultiZoneEffect(EmulatedLight &light, const uint8_t *data) {
+void ApplySetMultiZoneEffect(EmulatedLight &light, const uint8_t *data)
+{
     light.effectReceived = true;
     light.effectInstance = ReadU32(data, 36);
     light.effectType = data[40];
@@ -82,7 +90,8 @@ void ApplySetMultiZoneEffect(EmulatedLight &light, const uint8_t *data) {
     light.effectMessages++;
 }
 
-void CountArrival(EmulatedLight &light, int64_t nowMs) {
+void CountArrival(EmulatedLight &light, int64_t nowMs)
+{
     // Bounded by the datagrams of one window, however long it runs.
     while (!light.recentArrivals.empty() &&
            light.recentArrivals.front() <= nowMs - kEmulatorRateWindowMs) {
@@ -95,9 +104,10 @@ void CountArrival(EmulatedLight &light, int64_t nowMs) {
     }
 }
 
-}  // namespace
+} // namespace
 
-int EmulatorDatagramType(const uint8_t *data, size_t length) {
+int EmulatorDatagramType(const uint8_t *data, size_t length)
+{
     if (data == nullptr || length < kEmulatorHeaderSize) {
         return 0;
     }
@@ -113,25 +123,25 @@ int EmulatorDatagramType(const uint8_t *data, size_t length) {
     return 0;
 }
 
-bool EmulatorApplyDatagram(EmulatedLight &light, const uint8_t *data, size_t length,
-                           int64_t nowMs) {
+bool EmulatorApplyDatagram(EmulatedLight &light, const uint8_t *data, size_t length, int64_t nowMs)
+{
     int type = EmulatorDatagramType(data, length);
     switch (type) {
-        case kEmulatorTypeSetLightPower:
-            ApplySetLightPower(light, data, nowMs);
-            break;
-        case kEmulatorTypeSetColor:
-            ApplySetColor(light, data, nowMs);
-            break;
-        case kEmulatorTypeSetExtendedColorZones:
-            ApplySetExtendedColorZones(light, data, nowMs);
-            break;
-        case kEmulatorTypeSetMultiZoneEffect:
-            ApplySetMultiZoneEffect(light, data);
-            break;
-        default:
-            light.malformed++;
-            return false;
+    case kEmulatorTypeSetLightPower:
+        ApplySetLightPower(light, data, nowMs);
+        break;
+    case kEmulatorTypeSetColor:
+        ApplySetColor(light, data, nowMs);
+        break;
+    case kEmulatorTypeSetExtendedColorZones:
+        ApplySetExtendedColorZones(light, data, nowMs);
+        break;
+    case kEmulatorTypeSetMultiZoneEffect:
+        ApplySetMultiZoneEffect(light, data);
+        break;
+    default:
+        light.malformed++;
+        return false;
     }
     ReceivedDatagram datagram;
     datagram.type = (uint16_t)type;
@@ -142,7 +152,8 @@ bool EmulatorApplyDatagram(EmulatedLight &light, const uint8_t *data, size_t len
     return true;
 }
 
-int EmulatorMessagesInLastSecond(const EmulatedLight &light, int64_t nowMs) {
+int EmulatorMessagesInLastSecond(const EmulatedLight &light, int64_t nowMs)
+{
     int count = 0;
     for (int64_t at : light.recentArrivals) {
         if (at > nowMs - kEmulatorRateWindowMs && at <= nowMs) {
@@ -152,7 +163,8 @@ int EmulatorMessagesInLastSecond(const EmulatedLight &light, int64_t nowMs) {
     return count;
 }
 
-void EmulatorResetLight(EmulatedLight &light) {
+void EmulatorResetLight(EmulatedLight &light)
+{
     EmulatedLight fresh;
     for (int i = 0; i < kEmulatorAddressSize; i++) {
         fresh.address[i] = light.address[i];

@@ -5,11 +5,13 @@
 
 #include "emulator/emulator.h"
 
-namespace {
+namespace
+{
 
 void Append(std::string &text, const char *format, ...) __attribute__((format(printf, 2, 3)));
 
-void Append(std::string &text, const char *format, ...) {
+void Append(std::string &text, const char *format, ...)
+{
     char part[256];
     va_list arguments;
     va_start(arguments, format);
@@ -18,14 +20,15 @@ void Append(std::string &text, const char *format, ...) {
     text += part;
 }
 
-void AppendHsbk(std::string &text, const Hsbk &colour) {
-    Append(text, "%u,%u,%u,%u", colour.hue, colour.saturation, colour.brightness,
-           colour.kelvin);
+void AppendHsbk(std::string &text, const Hsbk &colour)
+{
+    Append(text, "%u,%u,%u,%u", colour.hue, colour.saturation, colour.brightness, colour.kelvin);
 }
 
-}  // namespace
+} // namespace
 
-std::string EmulatorDescribeLight(const EmulatedLight &light) {
+std::string EmulatorDescribeLight(const EmulatedLight &light)
+{
     std::string text = "light ";
     text += light.address;
     text += ":";

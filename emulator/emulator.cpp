@@ -21,7 +21,8 @@
 // has no destination to guard, and the emulator never sends.
 extern "C" int __real_socket(int domain, int type, int protocol);
 
-namespace {
+namespace
+{
 
 // Larger than any message, so an oversized datagram is seen whole enough to
 // be refused; MSG_TRUNC reports its real length anyway.
@@ -35,7 +36,8 @@ const int kMaxReadsPerSocket = 10000;
 const int kSocketBufferBytes = 1 << 20;
 
 __attribute__((format(printf, 3, 4))) void SetError(char *error, size_t errorSize,
-                                                    const char *format, ...) {
+                                                    const char *format, ...)
+{
     if (error == nullptr || errorSize == 0) {
         return;
     }
@@ -45,7 +47,8 @@ __attribute__((format(printf, 3, 4))) void SetError(char *error, size_t errorSiz
     va_end(arguments);
 }
 
-bool ParseLoopback(const char *address, sockaddr_in &socketAddress) {
+bool ParseLoopback(const char *address, sockaddr_in &socketAddress)
+{
     memset(&socketAddress, 0, sizeof(socketAddress));
     socketAddress.sin_family = AF_INET;
     socketAddress.sin_port = htons(kEmulatorPort);
@@ -55,7 +58,8 @@ bool ParseLoopback(const char *address, sockaddr_in &socketAddress) {
     return (ntohl(socketAddress.sin_addr.s_addr) >> 24) == 127;
 }
 
-int OpenLightSocket(const char *address, char *error, size_t errorSize) {
+int OpenLightSocket(const char *address, char *error, size_t errorSize)
+{
     sockaddr_in socketAddress;
     if (address == nullptr || strlen(address) >= kEmulatorAddressSize ||
         !ParseLoopback(address, socketAddress)) {
@@ -88,7 +92,8 @@ int OpenLightSocket(const char *address, char *error, size_t errorSize) {
     return fd;
 }
 
-void CloseAll(Emulator &emulator) {
+void CloseAll(Emulator &emulator)
+{
     for (int i = 0; i < emulator.lightCount; i++) {
         if (emulator.sockets[i] >= 0) {
             close(emulator.sockets[i]);
@@ -99,7 +104,8 @@ void CloseAll(Emulator &emulator) {
     emulator.running = false;
 }
 
-int DrainSocket(Emulator &emulator, int index) {
+int DrainSocket(Emulator &emulator, int index)
+{
     uint8_t buffer[kReceiveBufferSize];
     int handled = 0;
     for (int reads = 0; reads < kMaxReadsPerSocket; reads++) {
@@ -108,7 +114,7 @@ int DrainSocket(Emulator &emulator, int index) {
             if (errno == EINTR) {
                 continue;
             }
-            break;  // EAGAIN: nothing more now
+            break; // EAGAIN: nothing more now
         }
         handled++;
         EmulatedLight &light = emulator.lights[index];
@@ -125,10 +131,11 @@ int DrainSocket(Emulator &emulator, int index) {
     return handled;
 }
 
-}  // namespace
+} // namespace
 
 bool EmulatorStart(Emulator &emulator, const char *const addresses[], int count, char *error,
-                   size_t errorSize) {
+                   size_t errorSize)
+{
     if (error != nullptr && errorSize > 0) {
         error[0] = '\0';
     }
@@ -159,7 +166,8 @@ bool EmulatorStart(Emulator &emulator, const char *const addresses[], int count,
     return true;
 }
 
-int EmulatorPoll(Emulator &emulator, int timeoutMs) {
+int EmulatorPoll(Emulator &emulator, int timeoutMs)
+{
     if (!emulator.running) {
         return 0;
     }
@@ -182,18 +190,21 @@ int EmulatorPoll(Emulator &emulator, int timeoutMs) {
     return handled;
 }
 
-void EmulatorStop(Emulator &emulator) {
+void EmulatorStop(Emulator &emulator)
+{
     CloseAll(emulator);
 }
 
-void EmulatorResetLights(Emulator &emulator) {
+void EmulatorResetLights(Emulator &emulator)
+{
     for (int i = 0; i < emulator.lightCount; i++) {
         EmulatorResetLight(emulator.lights[i]);
     }
     emulator.malformed = 0;
 }
 
-EmulatedLight *EmulatorFindLight(Emulator &emulator, const char *address) {
+EmulatedLight *EmulatorFindLight(Emulator &emulator, const char *address)
+{
     if (address == nullptr) {
         return nullptr;
     }
@@ -205,7 +216,8 @@ EmulatedLight *EmulatorFindLight(Emulator &emulator, const char *address) {
     return nullptr;
 }
 
-int64_t EmulatorNowMs() {
+int64_t EmulatorNowMs()
+{
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     return (int64_t)now.tv_sec * 1000 + now.tv_nsec / 1000000;

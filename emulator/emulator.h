@@ -21,7 +21,7 @@ enum {
     kEmulatorPort = 56700,
     kEmulatorMaxLights = 16,
     kEmulatorZones = 82,
-    kEmulatorAddressSize = 16,  // "127.255.255.255" and its terminator
+    kEmulatorAddressSize = 16, // "127.255.255.255" and its terminator
 
     kEmulatorHeaderSize = 36,
     // The plug-in always sends protocol 1024 with the addressable and tagged
@@ -80,7 +80,7 @@ struct EmulatedLight {
     uint8_t effectType = 0;
     uint32_t effectInstance = 0;
     uint32_t moveSpeedMs = 0;
-    uint32_t moveDirection = 0;  // raw parameter 1: 1 forward, 0 reversed
+    uint32_t moveDirection = 0; // raw parameter 1: 1 forward, 0 reversed
 
     // Valid datagrams by type, and the datagrams refused.
     int powerMessages = 0;
@@ -119,7 +119,8 @@ bool EmulatorStart(Emulator &emulator, const char *const addresses[], int count,
 
 // Waits up to timeoutMs for the first datagram, then reads every datagram
 // available now on every socket, decoding each into its light. Returns how
-// many datagrams were read, malformed ones included.
+// many datagrams were read, malformed ones included. A negative timeout is
+// taken as 0: the emulator never waits without end.
 int EmulatorPoll(Emulator &emulator, int timeoutMs);
 
 void EmulatorStop(Emulator &emulator);
@@ -134,12 +135,13 @@ EmulatedLight *EmulatorFindLight(Emulator &emulator, const char *address);
 // datagram is malformed.
 int EmulatorDatagramType(const uint8_t *data, size_t length);
 
-// Decodes one datagram into the light, as if it arrived at nowMs. A
-// malformed datagram changes nothing but the light's malformed count.
-bool EmulatorApplyDatagram(EmulatedLight &light, const uint8_t *data, size_t length,
-                           int64_t nowMs);
+// Decodes one datagram into the light, as if it arrived at nowMs (which must
+// not go backwards between calls). A malformed datagram changes nothing but
+// the light's malformed count.
+bool EmulatorApplyDatagram(EmulatedLight &light, const uint8_t *data, size_t length, int64_t nowMs);
 
-// Valid datagrams that arrived within the second up to nowMs.
+// Valid datagrams that arrived in the second up to nowMs, (nowMs - 1000,
+// nowMs]. Only the latest second is kept, so nowMs is the present or later.
 int EmulatorMessagesInLastSecond(const EmulatedLight &light, int64_t nowMs);
 
 // The clock EmulatorPoll stamps arrivals with: monotonic milliseconds.

@@ -3,14 +3,16 @@
 #include <stdio.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 const int kGroupWidth = 16;
-const int kGroups = 15;  // 15 x 16 stays within the fourth octet's 1-254
+const int kGroups = 15; // 15 x 16 stays within the fourth octet's 1-254
 
-}  // namespace
+} // namespace
 
-void TestLoopbackAddresses(char out[][kLoopbackAddressSize], int count, int group) {
+void TestLoopbackAddresses(char out[][kLoopbackAddressSize], int count, int group)
+{
     unsigned pid = (unsigned)getpid();
     unsigned second = 10 + (pid / 250) % 40;
     unsigned third = pid % 250 + 1;

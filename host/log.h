@@ -1,6 +1,8 @@
 // Log lines to the host's console.
 #pragma once
 
+#include "host/vesk.h"
+
 // Sends one line with HostMsgLog to the host's window, whatever the debug flag.
 void HostLog(int level, const char *text);
 // Formats into a fixed buffer and sends, only while the debug flag is on.

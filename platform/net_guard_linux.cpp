@@ -60,15 +60,26 @@ static bool NetFails(NetFault fault, in_addr_t address)
     return true;
 }
 
-// Aborts unless the destination is on loopback.
-static void GuardDestination(const char *call, const sockaddr *address)
+// Aborts unless the destination is on loopback. Returns false, with errno
+// set, for a destination the system itself would refuse.
+static bool GuardDestination(int fd, const char *call, const sockaddr *address)
 {
     if (!address)
-        return;
+        return true;
     if (address->sa_family == AF_INET) {
         const sockaddr_in *ipv4 = (const sockaddr_in *)address;
-        if ((ntohl(ipv4->sin_addr.s_addr) >> 24) == 127)
-            return;
+        // 0.0.0.0 names this host itself, and never leaves it.
+        if ((ntohl(ipv4->sin_addr.s_addr) >> 24) == 127 || ipv4->sin_addr.s_addr == 0)
+            return true;
+        // Without SO_BROADCAST the system refuses the broadcast address
+        // itself; let that refusal happen, as it would on a user's machine.
+        int broadcast = 0;
+        socklen_t length = sizeof broadcast;
+        if (ipv4->sin_addr.s_addr == INADDR_BROADCAST &&
+            getsockopt(fd, SOL_SOCKET, SO_BROADCAST, &broadcast, &length) == 0 && !broadcast) {
+            errno = EACCES;
+            return false;
+        }
         char text[INET_ADDRSTRLEN] = "?";
         inet_ntop(AF_INET, &ipv4->sin_addr, text, sizeof text);
         fprintf(stderr,
@@ -80,10 +91,11 @@ static void GuardDestination(const char *call, const sockaddr *address)
     if (address->sa_family == AF_INET6) {
         const sockaddr_in6 *ipv6 = (const sockaddr_in6 *)address;
         if (IN6_IS_ADDR_LOOPBACK(&ipv6->sin6_addr))
-            return;
+            return true;
         fprintf(stderr, "\n*** network guard: %s to an IPv6 address refused ***\n", call);
         abort();
     }
+    return true;
 }
 
 static in_addr_t PeerAddress(int fd)
@@ -110,7 +122,8 @@ extern "C" int __wrap_socket(int domain, int type, int protocol)
 
 extern "C" int __wrap_connect(int fd, const sockaddr *address, socklen_t length)
 {
-    GuardDestination("connect", address);
+    if (!GuardDestination(fd, "connect", address))
+        return -1;
     netStats.connects++;
     if (address && address->sa_family == AF_INET &&
         NetFails(NetFaultConnect, ((const sockaddr_in *)address)->sin_addr.s_addr)) {
@@ -133,7 +146,8 @@ extern "C" ssize_t __wrap_send(int fd, const void *data, size_t size, int flags)
 extern "C" ssize_t __wrap_sendto(int fd, const void *data, size_t size, int flags,
                                  const sockaddr *address, socklen_t length)
 {
-    GuardDestination("sendto", address);
+    if (!GuardDestination(fd, "sendto", address))
+        return -1;
     return __real_sendto(fd, data, size, flags, address, length);
 }
 

@@ -160,8 +160,12 @@ TEST(EmulatedStripZones, IndexAndCountChooseTheZonesChanged)
         EmulatedLight light;
         for (Hsbk &zone : light.zones)
             zone = old;
-        ASSERT_TRUE(Apply(light, ZonesDatagram(0, 1, row.zoneIndex, row.count, records)))
+        ASSERT_TRUE(Apply(light, ZonesDatagram(1234, 1, row.zoneIndex, row.count, records)))
             << row.name;
+        // Fields beside the zone array stay intact: nothing is written past zone 81.
+        EXPECT_EQ(1234u, light.zonesDuration) << row.name;
+        EXPECT_EQ(1, light.zonesApply) << row.name;
+        EXPECT_EQ(1, light.zonesMessages) << row.name;
         EXPECT_EQ(row.zoneIndex, light.zoneIndex) << row.name;
         EXPECT_EQ(row.count, light.zoneCount) << row.name;
         for (int z = 0; z < kEmulatorZones; z++) {
@@ -201,9 +205,19 @@ TEST(EmulatedStripEffect, OffMessageStopsItAndKeepsSpeedAndDirection)
     EXPECT_EQ(2, light.effectMessages);
 }
 
+TEST(EmulatedStripEffect, OnlyEffectTypeOneIsTheMoveEffect)
+{
+    Bytes other = ToBytes(kMoveEffectImage);
+    other[40] = 2;
+    EmulatedLight light;
+    ASSERT_TRUE(Apply(light, other));
+    EXPECT_FALSE(light.moveOn);
+    EXPECT_EQ(2, light.effectType);
+}
+
 struct EffectFieldsCase {
     const char *name;
-    uint8_t speedBytes[4]; // offsets 43-46
+    uint8_t speedBytes[4];     // offsets 43-46
     uint8_t directionBytes[4]; // offsets 67-70
     uint32_t speedMs;
     uint32_t direction;
@@ -213,7 +227,10 @@ const EffectFieldsCase kEffectFields[] = {
     {"speed 60 s, forward", {0x60, 0xEA, 0x00, 0x00}, {0x01, 0x00, 0x00, 0x00}, 60000, 1},
     {"speed 1 s, forward", {0xE8, 0x03, 0x00, 0x00}, {0x01, 0x00, 0x00, 0x00}, 1000, 1},
     {"speed 10 s, reversed", {0x10, 0x27, 0x00, 0x00}, {0x00, 0x00, 0x00, 0x00}, 10000, 0},
-    {"every byte counts", {0x01, 0x02, 0x03, 0x04}, {0x05, 0x06, 0x07, 0x08}, 0x04030201,
+    {"every byte counts",
+     {0x01, 0x02, 0x03, 0x04},
+     {0x05, 0x06, 0x07, 0x08},
+     0x04030201,
      0x08070605},
 };
 
@@ -380,6 +397,15 @@ TEST(EmulatedLightRate, PeakKeepsTheBusiestSecond)
         ASSERT_TRUE(Apply(light, ToBytes(kSetColorImage), 5000 + i * 400));
     EXPECT_EQ(3, EmulatorMessagesInLastSecond(light, 5000 + 9 * 400));
     EXPECT_EQ(8, light.peakPerSecond);
+}
+
+TEST(EmulatedLightRate, MessagesASecondApartNeverShareASecond)
+{
+    EmulatedLight light;
+    for (int i = 0; i < 5; i++)
+        ASSERT_TRUE(Apply(light, ToBytes(kPowerOnImage), 1000 + i * 1000));
+    EXPECT_EQ(1, light.peakPerSecond);
+    EXPECT_EQ(1, EmulatorMessagesInLastSecond(light, 5000));
 }
 
 TEST(EmulatedLightRate, MalformedDatagramsAreNotCounted)

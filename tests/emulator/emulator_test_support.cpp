@@ -63,7 +63,8 @@ bool SendDatagram(const char *address, const Bytes &datagram)
     int fd = socket(AF_INET, SOCK_DGRAM, 0);
     if (fd < 0)
         return false;
-    ssize_t sent = sendto(fd, datagram.data(), datagram.size(), 0, (const sockaddr *)&to, sizeof to);
+    ssize_t sent =
+        sendto(fd, datagram.data(), datagram.size(), 0, (const sockaddr *)&to, sizeof to);
     close(fd);
     return sent == (ssize_t)datagram.size();
 }

@@ -23,7 +23,10 @@ Bytes Header(size_t size, uint16_t type);
 Bytes ZonesDatagram(uint32_t durationMs, uint8_t apply, uint16_t zoneIndex, uint8_t count,
                     const Hsbk (&records)[kEmulatorZones]);
 
-template <size_t N> Bytes ToBytes(const uint8_t (&image)[N]) { return Bytes(image, image + N); }
+template <size_t N> Bytes ToBytes(const uint8_t (&image)[N])
+{
+    return Bytes(image, image + N);
+}
 
 // Sends from a fresh socket to address:56700. The address must be loopback.
 bool SendDatagram(const char *address, const Bytes &datagram);

@@ -1,0 +1,279 @@
+// The six light operations. Each opens its sockets, sends and closes them
+// before it returns; nothing is queued, retried or received.
+#include "lifx/dispatch.h"
+
+#include "host/log.h"
+#include "lifx/colour.h"
+#include "lifx/messages.h"
+#include "palette/palette.h"
+#include "plugin/identity.h"
+#include "settings/settings.h"
+
+// Brightness of the white schemes: one third of full.
+static const int kWhiteBrightness = 21845;
+static const int kWarmKelvin = 3000;
+static const int kColdKelvin = 9000;
+
+static const char kConnectingLine[] = PLUGIN_LOG_PREFIX "Connecting to device #%d at %s port %d...";
+static const char kNoConnectLine[] = PLUGIN_LOG_PREFIX "Could not connect to device #%d at %s port %d!";
+static const char kNoSendLine[] =
+    PLUGIN_LOG_PREFIX "Could not send control packets to device #%d at %s port %d!";
+static const char kNoSocketLayerLine[] = PLUGIN_LOG_PREFIX "Initiating Windows Sockets failed!";
+static const char kNoSocketLine[] = PLUGIN_LOG_PREFIX "Could not create socket!";
+static const char kPowerOnLine[] = "...turning on the power.";
+static const char kPowerOffLine[] = "...turning off the power.";
+
+static bool Cycling() { return g_settings.scheme != SchemeManual && g_settings.cycleColours; }
+
+// A fade that ends just before the next cycle step.
+static uint32_t TransitionMs() { return Cycling() ? g_settings.cycleInterval * 1000 - 200 : 0; }
+
+// The slot's address, or 0 when the slot holds no usable address.
+static unsigned long LightAddress(int device)
+{
+    unsigned long address = inet_addr(g_devices[device]);
+    if (address == INADDR_NONE || address == 0)
+        return 0;
+    return address;
+}
+
+static bool StartSocketLayer()
+{
+    WSADATA data;
+    return WSAStartup(MAKEWORD(1, 1), &data) == 0;
+}
+
+static bool ConnectTo(SOCKET s, unsigned long address)
+{
+    // A light that refused the previous datagrams leaves an error pending on
+    // the shared socket, which would fail the next light's first send: read
+    // it away before turning to the next light.
+    int pending = 0;
+    socklen_t length = sizeof pending;
+    getsockopt(s, SOL_SOCKET, SO_ERROR, (char *)&pending, &length);
+
+    sockaddr_in light = {};
+    light.sin_family = AF_INET;
+    light.sin_port = htons(kLifxPort);
+    light.sin_addr.s_addr = address;
+    return connect(s, (const sockaddr *)&light, sizeof light) == 0;
+}
+
+template <size_t N> static bool Send(SOCKET s, const uint8_t (&message)[N])
+{
+    return send(s, (const char *)message, (int)N, 0) == (int)N;
+}
+
+// Sends one prepared message to every non-empty slot from first to last.
+template <size_t N> static void SendToSlots(const uint8_t (&message)[N], int first, int last)
+{
+    if (!g_anyDeviceConfigured || !StartSocketLayer())
+        return;
+    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (s == INVALID_SOCKET) {
+        WSACleanup();
+        return;
+    }
+    for (int slot = first; slot <= last; slot++) {
+        if (g_devices[slot][0] && ConnectTo(s, inet_addr(g_devices[slot])))
+            Send(s, message);
+    }
+    shutdown(s, SD_BOTH);
+    closesocket(s);
+    WSACleanup();
+}
+
+void SetPowerAll(bool on)
+{
+    if (!g_anyDeviceConfigured)
+        return;
+    uint8_t message[kSetLightPowerSize];
+    EncodeSetLightPower(message, on);
+    SendToSlots(message, 1, kDeviceSlots);
+}
+
+void SetMoveEffect(bool on)
+{
+    if (!g_anyDeviceConfigured)
+        return;
+    uint8_t message[kSetMultiZoneEffectSize];
+    EncodeSetMultiZoneEffect(message, on, g_settings.movementSpeed, g_settings.reverseDirection);
+    SendToSlots(message, kLastBulb + 1, kDeviceSlots);
+}
+
+static Conversion Convert(int entry)
+{
+    uint32_t colour = entry >= 0 && entry < kPaletteEntries ? g_palette.entries[entry] : 0;
+    return RgbToHsbk(colour, g_settings.calibrationRed, g_settings.calibrationGreen,
+                     g_settings.calibrationBlue);
+}
+
+// Connects, logs, and switches the light on or off; false when the light
+// is to be left alone from here on.
+static bool ConnectAndPower(int device, unsigned long address, SOCKET s, bool on)
+{
+    if (!ConnectTo(s, address)) {
+        DebugLog(LogError, kNoConnectLine, device, g_devices[device], kLifxPort);
+        return false;
+    }
+    DebugLog(LogFirst, kConnectingLine, device, g_devices[device], kLifxPort);
+    uint8_t power[kSetLightPowerSize];
+    EncodeSetLightPower(power, on);
+    if (!Send(s, power)) {
+        DebugLog(LogError, kNoSendLine, device, g_devices[device], kLifxPort);
+        return false;
+    }
+    return true;
+}
+
+void SendBulbColour(int device, int entry, SOCKET s)
+{
+    if (!g_anyDeviceConfigured || device < 1 || device > kDeviceSlots)
+        return;
+    unsigned long address = LightAddress(device);
+    if (!address)
+        return;
+    uint32_t colour = entry >= 0 && entry < kPaletteEntries ? g_palette.entries[entry] : 0;
+    Conversion converted = Convert(entry);
+    uint8_t setColor[kSetColorSize];
+    EncodeSetColor(setColor, converted.hsbk, TransitionMs());
+
+    if (!ConnectAndPower(device, address, s, colour != 0))
+        return;
+    if (colour == 0) {
+        // Black means off: no colour follows.
+        DebugLog(LogMore, kPowerOffLine);
+        return;
+    }
+    DebugLog(LogMore, kPowerOnLine);
+    if (!Send(s, setColor)) {
+        DebugLog(LogError, kNoSendLine, device, g_devices[device], kLifxPort);
+        return;
+    }
+    int red = colour & 0xFF, green = (colour >> 8) & 0xFF, blue = (colour >> 16) & 0xFF;
+    if (Cycling() && g_settings.cycleInterval > 1)
+        DebugLog(LogMore,
+                 "...setting it to RGB colour #%02x%02x%02x (offset %d), with %d seconds "
+                 "transition time.",
+                 red, green, blue, entry, g_settings.cycleInterval);
+    else if (Cycling())
+        DebugLog(LogMore,
+                 "...setting it to RGB colour #%02x%02x%02x (offset %d), with %d second "
+                 "transition time.",
+                 red, green, blue, entry, g_settings.cycleInterval);
+    else
+        DebugLog(LogMore, "...setting it to RGB colour #%02x%02x%02x (offset %d).", red, green,
+                 blue, entry);
+    DebugLog(LogMore, "   -> H %d\xB0 / S %d%% / L %d%%", converted.h, converted.s, converted.l);
+}
+
+void SendStripZones(int device, SOCKET s)
+{
+    if (!g_anyDeviceConfigured || device < 1 || device > kDeviceSlots)
+        return;
+    unsigned long address = LightAddress(device);
+    if (!address)
+        return;
+    // Both strips read the same 82 entries from the rotation offset on.
+    static Hsbk zones[kStripZones];
+    for (int z = 0; z < kStripZones; z++)
+        zones[z] = Convert(g_palette.offset + z).hsbk;
+    static uint8_t setZones[kSetExtendedColorZonesSize];
+    EncodeSetExtendedColorZones(setZones, zones, TransitionMs());
+
+    // A strip is always switched on, even with every zone black.
+    if (!ConnectAndPower(device, address, s, true))
+        return;
+    DebugLog(LogMore, kPowerOnLine);
+    if (!Send(s, setZones)) {
+        DebugLog(LogError, kNoSendLine, device, g_devices[device], kLifxPort);
+        return;
+    }
+    if (Cycling() && g_settings.cycleInterval > 1)
+        DebugLog(LogMore, "...setting colours across multiple zones, with %d seconds transition time.",
+                 g_settings.cycleInterval);
+    else if (Cycling())
+        DebugLog(LogMore, "...setting colours across multiple zones, with %d second transition time.",
+                 g_settings.cycleInterval);
+    else
+        DebugLog(LogMore, "...setting colours across multiple zones.");
+}
+
+void SendWhite(int device, int brightness, int kelvin)
+{
+    if (!g_anyDeviceConfigured || device < 1 || device > kDeviceSlots)
+        return;
+    unsigned long address = LightAddress(device);
+    if (!address)
+        return;
+    if (!StartSocketLayer()) {
+        DebugLog(LogError, kNoSocketLayerLine);
+        return;
+    }
+    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (s == INVALID_SOCKET) {
+        DebugLog(LogError, kNoSocketLine);
+        WSACleanup();
+        return;
+    }
+    uint8_t power[kSetLightPowerSize];
+    EncodeSetLightPower(power, true);
+    uint8_t setColor[kSetColorSize];
+    Hsbk white = {0, 0, (uint16_t)brightness, (uint16_t)kelvin};
+    EncodeSetColor(setColor, white, 0);
+
+    if (ConnectTo(s, address)) {
+        DebugLog(LogFirst, kConnectingLine, device, g_devices[device], kLifxPort);
+        if (Send(s, power)) {
+            DebugLog(LogMore, kPowerOnLine);
+            if (Send(s, setColor))
+                DebugLog(LogMore, "...setting it to white light at %d\xB0 and %d%% brightness.",
+                         kelvin, brightness * 100 / 65535);
+        }
+    }
+    shutdown(s, SD_BOTH);
+    closesocket(s);
+    WSACleanup();
+}
+
+void SendColours(int which)
+{
+    if (!g_anyDeviceConfigured)
+        return;
+    if (!StartSocketLayer()) {
+        DebugLog(LogError, kNoSocketLayerLine);
+        return;
+    }
+    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (s == INVALID_SOCKET) {
+        DebugLog(LogError, kNoSocketLine);
+        WSACleanup();
+        return;
+    }
+    if (which >= 1) {
+        // One light from its own entry; a strip shows it over its whole length.
+        if (which <= kDeviceSlots)
+            SendBulbColour(which, which, s);
+    } else if (g_settings.scheme == SchemeWarm || g_settings.scheme == SchemeCold) {
+        int kelvin = g_settings.scheme == SchemeWarm ? kWarmKelvin : kColdKelvin;
+        for (int slot = 1; slot <= kDeviceSlots; slot++) {
+            if (g_devices[slot][0])
+                SendWhite(slot, kWhiteBrightness, kelvin);
+        }
+    } else if (g_settings.scheme != SchemeManual) {
+        for (int slot = 1; slot <= kDeviceSlots; slot++) {
+            if (!g_devices[slot][0])
+                continue;
+            if (slot > kLastBulb) {
+                SendStripZones(slot, s);
+            } else {
+                int entry = slot + g_palette.offset - 1;
+                if (entry > kRotationSteps)
+                    entry -= kRotationSteps;
+                SendBulbColour(slot, entry, s);
+            }
+        }
+    }
+    closesocket(s);
+    WSACleanup();
+}

@@ -1,0 +1,30 @@
+// Tests that watch what emulated lights on loopback receive.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "emulator/emulator.h"
+#include "emulator/loopback.h"
+#include "tests/support/plugin_fixture.h"
+
+class LightsTest : public PluginTest
+{
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+    // Puts emulated light n (1-10) into device slot n for each slot given.
+    void UseSlots(std::initializer_list<int> slots);
+    // Reads what has arrived; wait for at least one datagram when one is due.
+    int Poll(int timeoutMs = 200);
+    // Reads until nothing more arrives, and returns the count.
+    int Drain();
+    EmulatedLight &Light(int n) { return emulator.lights[n - 1]; }
+    const char *Address(int n) const { return addresses[n - 1]; }
+    // The types of the datagrams light n received, in order.
+    std::vector<int> Types(int n);
+
+    Emulator emulator;
+    char addresses[10][kLoopbackAddressSize];
+};
