@@ -9,7 +9,12 @@ add_custom_command(
   DEPENDS ${CMAKE_SOURCE_DIR}/host/vesk.def)
 add_custom_target(vesk_import DEPENDS ${VESK_IMPORT_LIB})
 
-add_library(Chromalet-LIFX SHARED ${PLUGIN_SOURCES})
+enable_language(RC)
+# ChangeWindowMessageFilterEx and the tray record's full layout need Windows 7.
+add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601)
+
+add_library(Chromalet-LIFX SHARED ${PLUGIN_SOURCES} ${CMAKE_SOURCE_DIR}/plugin/dllmain_win.cpp
+                                  ${CMAKE_SOURCE_DIR}/plugin/resources.rc)
 set_target_properties(Chromalet-LIFX PROPERTIES PREFIX "" OUTPUT_NAME "Chromalet-LIFX")
 add_dependencies(Chromalet-LIFX vesk_import)
 target_link_libraries(Chromalet-LIFX PRIVATE ${VESK_IMPORT_LIB} ws2_32 wtsapi32)

@@ -6,7 +6,9 @@
 
 #include <filesystem>
 
+#include "commands/commands.h"
 #include "palette/palette.h"
+#include "plugin/plugin.h"
 #include "settings/settings.h"
 
 std::string ReadFileBytes(const std::string &path)
@@ -56,6 +58,10 @@ void ResetPluginState()
     g_settingsPath[0] = 0;
     g_iconPath[0] = 0;
     memset(&g_palette, 0, sizeof g_palette);
+    g_pluginWindow = nullptr;
+    memset(&g_trayIcon, 0, sizeof g_trayIcon);
+    g_taskbarCreatedMessage = 0;
+    ForgetPluginMenu();
 }
 
 std::vector<std::string> LogLines()

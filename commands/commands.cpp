@@ -1,0 +1,301 @@
+// The command interpreter: every menu entry and every typed command ends here.
+#include "commands/commands.h"
+
+#include <math.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "host/log.h"
+#include "host/vesk.h"
+#include "lifx/dispatch.h"
+#include "palette/palette.h"
+#include "plugin/identity.h"
+#include "plugin/plugin.h"
+#include "plugin/text.h"
+#include "settings/settings.h"
+
+enum { kCommandSize = 4096 };
+
+static const char kShortPrefix[] = "@LIFX";
+static const char kLongPrefix[] = PLUGIN_COMMAND_PREFIX;
+
+static const char kAboutCredits[] =
+    "LIFX lights that follow your desktop.\n"
+    "\n"
+    "By " PLUGIN_AUTHOR "\n" PLUGIN_WEB_LINK "\n"
+    "\n"
+    "Speaks the public LIFX LAN protocol; LIFX is a trademark of its owner.";
+
+static void ShowMenuCommand(const char *arg1, const char *, const char *)
+{
+    if (EqualIgnoringCase(arg1, "Menu"))
+        ShowPluginMenu();
+}
+
+static void FormatDeviceKey(char (&key)[32], int n) { snprintf(key, sizeof key, KEY_DEVICE_FORMAT, n); }
+
+static void LogDeviceLine(const char *format, int n)
+{
+    char line[64];
+    snprintf(line, sizeof line, format, n);
+    HostLog(LogConfirm, line);
+}
+
+static void DeviceCommand(const char *arg1, const char *arg2, const char *)
+{
+    if (arg1[0] != '#' || arg1[1] == 0)
+        return;
+    char key[32];
+    if (arg2[0]) {
+        unsigned long address = inet_addr(arg2);
+        // An address longer than a slot is refused like any other bad one.
+        if (address == INADDR_NONE || address == 0 || strlen(arg2) >= kDeviceTextSize) {
+            HostLog(LogError, "...invalid IP address specified!");
+            return;
+        }
+        int n = atoi(arg1 + 1);
+        if (n < 1 || n > kDeviceSlots)
+            return;
+        SetDeviceSlot(n, arg2);
+        UpdateAnyDeviceConfigured();
+        FormatDeviceKey(key, n);
+        WriteSettingString(key, arg2);
+        LogDeviceLine("...IP address for device #%d saved.", n);
+        return;
+    }
+    int n = atoi(arg1 + 1);
+    if (n < 1 || n > kDeviceSlots || g_devices[n][0] == 0)
+        return;
+    g_devices[n][0] = 0;
+    UpdateAnyDeviceConfigured();
+    FormatDeviceKey(key, n);
+    WriteSettingString(key, "");
+    LogDeviceLine("...IP address for device #%d removed.", n);
+}
+
+static bool MoveEffectWanted()
+{
+    return g_settings.moveEffect && IsPaletteScheme(g_settings.scheme);
+}
+
+static void SchemeCommand(const char *arg1, const char *, const char *)
+{
+    int scheme;
+    if (!FindScheme(arg1, &scheme))
+        return;
+    g_settings.scheme = scheme;
+    StopCycleTimer();
+    RefreshPalette();
+    SendColours(0);
+    if (g_settings.cycleColours)
+        StartCycleTimer();
+    SetMoveEffect(MoveEffectWanted());
+    // As typed: the loader reads it back ignoring case.
+    WriteSettingString(KEY_SCHEME, arg1);
+}
+
+static void PowerCommand(const char *arg1, const char *, const char *)
+{
+    if (!EqualIgnoringCase(arg1, "Off"))
+        return;
+    StopCycleTimer();
+    SetMoveEffect(false);
+    SetPowerAll(false);
+}
+
+// Colours for single lights stay off while the palette is cycling.
+static bool SingleLightsAllowed()
+{
+    return g_settings.scheme == SchemeManual || !g_settings.cycleColours;
+}
+
+static void RgbCommand(const char *arg1, const char *arg2, const char *)
+{
+    if (arg2[0] != '#' || !SingleLightsAllowed())
+        return;
+    long value = strtol(arg2 + 1, nullptr, 16);
+    // Where long is 64 bits, saturate as a 32-bit long would.
+    if (value > 0x7FFFFFFFL)
+        value = 0x7FFFFFFFL;
+    if (value < -0x7FFFFFFFL - 1)
+        value = -0x7FFFFFFFL - 1;
+    int n = atoi(arg1);
+    if (n < 1 || n > kDeviceSlots)
+        return;
+    uint32_t rgb = (uint32_t)value & 0xFFFFFF;
+    g_palette.entries[n] = ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
+    SendColours(n);
+}
+
+static void WhiteCommand(const char *arg1, const char *arg2, const char *rest)
+{
+    if (!arg2[0] || !rest[0] || !SingleLightsAllowed())
+        return;
+    int n = atoi(arg1);
+    if (n < 1 || n > kLastBulb)
+        return;
+    int percent = ClampInt(atoi(arg2), 0, 100);
+    int brightness = (int)round(percent * 65535.0 / 100);
+    int kelvin = ClampInt(atoi(rest), 2500, 9000);
+    SendWhite(n, brightness, kelvin);
+}
+
+static void CalibrationCommand(const char *arg1, const char *arg2, const char *)
+{
+    if (!arg2[0])
+        return;
+    int value = ClampInt(atoi(arg2), 0, 100);
+    switch (arg1[0]) {
+    case 'R':
+        g_settings.calibrationRed = value;
+        WriteSettingInt(KEY_CALIBRATION_RED, value);
+        break;
+    case 'G':
+        g_settings.calibrationGreen = value;
+        WriteSettingInt(KEY_CALIBRATION_GREEN, value);
+        break;
+    case 'B':
+        g_settings.calibrationBlue = value;
+        WriteSettingInt(KEY_CALIBRATION_BLUE, value);
+        break;
+    }
+}
+
+static void ToggleCommand(const char *arg1, const char *arg2, const char *)
+{
+    if (EqualIgnoringCase(arg1, "Cycle") && EqualIgnoringCase(arg2, "Colors")) {
+        StopCycleTimer();
+        if (g_settings.cycleColours) {
+            g_settings.cycleColours = false;
+            g_palette.offset = 1;
+            SendColours(0);
+        } else {
+            g_settings.cycleColours = true;
+            StartCycleTimer();
+        }
+        WriteSettingBool(KEY_CYCLE_COLOURS, g_settings.cycleColours);
+    } else if (EqualIgnoringCase(arg1, "Move") && EqualIgnoringCase(arg2, "Effect")) {
+        g_settings.moveEffect = !g_settings.moveEffect;
+        SetMoveEffect(MoveEffectWanted());
+        WriteSettingBool(KEY_MOVE_EFFECT, g_settings.moveEffect);
+    } else if (EqualIgnoringCase(arg1, "Move") && EqualIgnoringCase(arg2, "Direction")) {
+        g_settings.reverseDirection = !g_settings.reverseDirection;
+        SetMoveEffect(g_settings.moveEffect);
+        WriteSettingBool(KEY_REVERSE_DIRECTION, g_settings.reverseDirection);
+    } else if (EqualIgnoringCase(arg1, "Auto") && EqualIgnoringCase(arg2, "Power")) {
+        g_settings.autoPower = !g_settings.autoPower;
+        WriteSettingBool(KEY_AUTO_POWER, g_settings.autoPower);
+    }
+}
+
+static void CycleCommand(const char *arg1, const char *arg2, const char *)
+{
+    if (!EqualIgnoringCase(arg1, "Interval") || !arg2[0])
+        return;
+    g_settings.cycleInterval = ClampInt(atoi(arg2), 1, 10);
+    if (g_settings.cycleColours) {
+        StopCycleTimer();
+        StartCycleTimer();
+    }
+    WriteSettingInt(KEY_CYCLE_INTERVAL, g_settings.cycleInterval);
+}
+
+static void MovementCommand(const char *arg1, const char *arg2, const char *)
+{
+    if (!EqualIgnoringCase(arg1, "Speed") || !arg2[0])
+        return;
+    g_settings.movementSpeed = ClampInt(atoi(arg2), 1, 60);
+    SetMoveEffect(g_settings.moveEffect);
+    WriteSettingInt(KEY_MOVEMENT_SPEED, g_settings.movementSpeed);
+}
+
+static void Open(const char *target)
+{
+    VeskExecute(GetDesktopWindow(), nullptr, target, "", "", SW_SHOWNORMAL, 1);
+}
+
+static void EditCommand(const char *arg1, const char *, const char *)
+{
+    if (EqualIgnoringCase(arg1, "Devices") && g_settingsPath[0] && FileExists(g_settingsPath))
+        Open(g_settingsPath);
+}
+
+static void DocumentationCommand(const char *, const char *, const char *)
+{
+    Open(DOCUMENTATION_ADDRESS);
+}
+
+static void ProtocolCommand(const char *, const char *, const char *) { Open(PROTOCOL_ADDRESS); }
+
+static void AboutCommand(const char *, const char *, const char *)
+{
+    static char about[kCommandSize];
+    snprintf(about, sizeof about, "%s (%s)   \n\n%s", PLUGIN_FULL_NAME, PLUGIN_RELEASE_DATE,
+             kAboutCredits);
+    static char version[kCommandSize];
+    const char *hostVersion = GetVeskVersion();
+    snprintf(version, sizeof version, "%s", hostVersion ? hostVersion : "");
+    if (IsInString(version, "vesk"))
+        SendMessageA(GetVeskWnd(), HostMsgAbout, (WPARAM)ABOUT_TITLE, (LPARAM)about);
+    else
+        MessageBoxA(nullptr, about, ABOUT_TITLE, MB_OK | MB_ICONINFORMATION);
+}
+
+struct Command {
+    const char *verb;
+    void (*run)(const char *arg1, const char *arg2, const char *rest);
+};
+
+// Tested in this order; the first verb that matches decides.
+static const Command kCommands[] = {
+    {"Show", ShowMenuCommand},
+    {"Device", DeviceCommand},
+    {"Scheme", SchemeCommand},
+    {"Power", PowerCommand},
+    {"RGB", RgbCommand},
+    {"White", WhiteCommand},
+    {"Calibration", CalibrationCommand},
+    {"Toggle", ToggleCommand},
+    {"Cycle", CycleCommand},
+    {"Movement", MovementCommand},
+    {"Edit", EditCommand},
+    {"Documentation", DocumentationCommand},
+    {"Protocol", ProtocolCommand},
+    {"About", AboutCommand},
+};
+
+int HandleCommand(const char *text)
+{
+    if (!text)
+        return 0;
+    // Longer texts are cut: nothing may run past the fixed buffers.
+    static char command[kCommandSize];
+    snprintf(command, sizeof command, "%s", text);
+    // Only the beginning counts: "@LIFXBulbs" is as good as "@LIFX".
+    if (!StartsWithIgnoringCase(command, kShortPrefix) &&
+        !StartsWithIgnoringCase(command, kLongPrefix))
+        return 0;
+
+    static char tokens[4][kCommandSize];
+    static char rest[kCommandSize];
+    char *words[4];
+    for (int i = 0; i < 4; i++) {
+        tokens[i][0] = 0;
+        words[i] = tokens[i];
+    }
+    rest[0] = 0;
+    VeskTokenize(command, words, 4, rest);
+    // A careless host must not leave a token unterminated.
+    for (int i = 0; i < 4; i++)
+        tokens[i][kCommandSize - 1] = 0;
+    rest[kCommandSize - 1] = 0;
+
+    for (const Command &c : kCommands) {
+        if (EqualIgnoringCase(tokens[1], c.verb)) {
+            c.run(tokens[2], tokens[3], rest);
+            break;
+        }
+    }
+    return 0;
+}

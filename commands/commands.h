@@ -1,0 +1,15 @@
+// Text commands and the plug-in menu that issues them.
+#pragma once
+
+// Carries out a broadcast command addressed to this plug-in; other texts are
+// ignored. Always returns 0.
+int HandleCommand(const char *text);
+
+// Deletes the previous menu, builds the menu afresh from the settings and
+// shows it.
+void ShowPluginMenu();
+
+#define DOCUMENTATION_ADDRESS "https://chromalet.org/docs/plugins/?Chromalet-LIFX"
+#define PROTOCOL_ADDRESS "https://lan.developer.lifx.com/docs"
+#define ABOUT_TITLE "About this plugin..."
+void ForgetPluginMenu();

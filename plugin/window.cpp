@@ -1,0 +1,132 @@
+// The hidden window's procedure: host messages, tray, power and session
+// events, and the two timers.
+#include "plugin/plugin.h"
+
+#include "commands/commands.h"
+#include "host/log.h"
+#include "lifx/dispatch.h"
+#include "palette/palette.h"
+#include "plugin/identity.h"
+#include "settings/settings.h"
+
+void StartCycleTimer()
+{
+    SetTimer(g_pluginWindow, CycleTimer, (UINT)g_settings.cycleInterval * 1000, nullptr);
+}
+
+void StopCycleTimer() { KillTimer(g_pluginWindow, CycleTimer); }
+
+static void OnTrayEvent(LPARAM lParam)
+{
+    // The low word holds the event both with NOTIFYICON_VERSION_4 and
+    // without it (the icon re-added after "TaskbarCreated").
+    switch (lParam & 0xFFFF) {
+    case WM_RBUTTONUP:
+    case WM_LBUTTONDOWN:
+    case NIN_SELECT:
+    case NIN_KEYSELECT:
+        ShowPluginMenu();
+        break;
+    }
+}
+
+static void OnPower(WPARAM event)
+{
+    if (!g_settings.autoPower)
+        return;
+    if (event == PBT_APMSUSPEND) {
+        DebugLog(LogFirst,
+                 PLUGIN_LOG_PREFIX "Suspending to low power state; turning off the lights.");
+        StopCycleTimer();
+        SetMoveEffect(false);
+        SetPowerAll(false);
+    } else if (event == PBT_APMRESUMEAUTOMATIC) {
+        DebugLog(LogFirst,
+                 PLUGIN_LOG_PREFIX "Resuming from low power state; turning on the lights.");
+        // The lights come back in the power-on step, once the network is up.
+        SetTimer(g_pluginWindow, PowerOnTimer, kPowerOnAfterResumeMs, nullptr);
+    }
+}
+
+static void OnSessionChange(WPARAM event)
+{
+    if (event == WTS_SESSION_UNLOCK && g_settings.autoPower)
+        SetTimer(g_pluginWindow, PowerOnTimer, kPowerOnAfterUnlockMs, nullptr);
+}
+
+static void CycleStep()
+{
+    if (g_settings.scheme == SchemeManual || !g_settings.cycleColours)
+        return;
+    g_palette.offset++;
+    if (g_palette.offset > kRotationSteps)
+        g_palette.offset = 1;
+    SendColours(0);
+}
+
+static void PowerOnStep()
+{
+    KillTimer(g_pluginWindow, PowerOnTimer);
+    if (!g_settings.autoPower)
+        return;
+    if (g_settings.scheme == SchemeManual) {
+        SetPowerAll(true);
+        return;
+    }
+    StopCycleTimer();
+    RefreshPalette();
+    SendColours(0);
+    if (g_settings.cycleColours)
+        StartCycleTimer();
+    SetMoveEffect(g_settings.moveEffect && IsPaletteScheme(g_settings.scheme));
+}
+
+static void StyleRefresh()
+{
+    if (g_settings.scheme != SchemeStyle)
+        return;
+    StopCycleTimer();
+    RefreshPalette();
+    SendColours(0);
+    if (g_settings.cycleColours)
+        StartCycleTimer();
+}
+
+LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // Known only at run time, so tested before the fixed numbers.
+    if (g_taskbarCreatedMessage && message == g_taskbarCreatedMessage) {
+        Shell_NotifyIconA(NIM_ADD, &g_trayIcon);
+        DebugLog(LogFirst, PLUGIN_LOG_PREFIX "System \"TaskbarCreated\" message received -> "
+                                             "Recreating the system tray icon.");
+        return 0;
+    }
+    switch (message) {
+    case WM_USER:
+        OnTrayEvent(lParam);
+        return 0;
+    case WM_POWERBROADCAST:
+        // Never refuses a suspend.
+        OnPower(wParam);
+        return TRUE;
+    case WM_WTSSESSION_CHANGE:
+        OnSessionChange(wParam);
+        return 0;
+    case WM_CLOSE:
+        // Only endPlugin destroys the window.
+        return 0;
+    case WM_TIMER:
+        if (wParam == CycleTimer)
+            CycleStep();
+        else if (wParam == PowerOnTimer)
+            PowerOnStep();
+        return 0;
+    case HostMsgReconfigure:
+    case HostMsgStyleChange:
+        StyleRefresh();
+        return 0;
+    case HostMsgCommand:
+        return HandleCommand((const char *)lParam);
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
