@@ -49,3 +49,9 @@ std::vector<int> LightsTest::Types(int n)
         types.push_back(d.type);
     return types;
 }
+
+void LightsTest::ResetLights()
+{
+    Drain();
+    EmulatorResetLights(emulator);
+}

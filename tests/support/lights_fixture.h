@@ -20,6 +20,8 @@ class LightsTest : public PluginTest
     int Poll(int timeoutMs = 200);
     // Reads until nothing more arrives, and returns the count.
     int Drain();
+    // Reads what is on its way, then forgets what every light received.
+    void ResetLights();
     EmulatedLight &Light(int n) { return emulator.lights[n - 1]; }
     const char *Address(int n) const { return addresses[n - 1]; }
     // The types of the datagrams light n received, in order.
