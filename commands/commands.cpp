@@ -33,7 +33,10 @@ static void ShowMenuCommand(const char *arg1, const char *, const char *)
         ShowPluginMenu();
 }
 
-static void FormatDeviceKey(char (&key)[32], int n) { snprintf(key, sizeof key, KEY_DEVICE_FORMAT, n); }
+static void FormatDeviceKey(char (&key)[32], int n)
+{
+    snprintf(key, sizeof key, KEY_DEVICE_FORMAT, n);
+}
 
 static void LogDeviceLine(const char *format, int n)
 {
@@ -226,7 +229,10 @@ static void DocumentationCommand(const char *, const char *, const char *)
     Open(DOCUMENTATION_ADDRESS);
 }
 
-static void ProtocolCommand(const char *, const char *, const char *) { Open(PROTOCOL_ADDRESS); }
+static void ProtocolCommand(const char *, const char *, const char *)
+{
+    Open(PROTOCOL_ADDRESS);
+}
 
 static void AboutCommand(const char *, const char *, const char *)
 {

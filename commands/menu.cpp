@@ -15,7 +15,7 @@ static const char kSeparator[] = "----------";
 static Menu *g_menu;
 
 struct SchemeEntry {
-    const char *label;  // null: a separator
+    const char *label; // null: a separator
     const char *command;
     int scheme;
 };
@@ -73,8 +73,8 @@ static void AddSchemes(Menu *menu)
         if (!entry.label)
             MakeMenuNOP(schemes, kSeparator);
         else
-            MakeMenuItemBool(schemes, entry.label, entry.command,
-                             g_settings.scheme == entry.scheme, 1);
+            MakeMenuItemBool(schemes, entry.label, entry.command, g_settings.scheme == entry.scheme,
+                             1);
     }
     MakeSubmenu(menu, schemes, "Color scheme");
 }
@@ -111,4 +111,7 @@ void ShowPluginMenu()
 }
 
 // For a new host, whose menus are not the old host's.
-void ForgetPluginMenu() { g_menu = nullptr; }
+void ForgetPluginMenu()
+{
+    g_menu = nullptr;
+}

@@ -44,8 +44,8 @@ VESK_API bool IsInString(LPCSTR text, LPCSTR part);
 // Copies up to count words of text into words[0..count-1] and what follows
 // them into rest; returns the number of words found.
 VESK_API int VeskTokenize(LPCSTR text, LPSTR *words, unsigned count, LPSTR rest);
-VESK_API BOOL VeskExecute(HWND owner, LPCSTR verb, LPCSTR target, LPCSTR args, LPCSTR dir,
-                          int show, int flags);
+VESK_API BOOL VeskExecute(HWND owner, LPCSTR verb, LPCSTR target, LPCSTR args, LPCSTR dir, int show,
+                          int flags);
 
 VESK_API Menu *MakeMenu(LPCSTR title);
 VESK_API void DelMenu(Menu *menu);
@@ -54,8 +54,8 @@ VESK_API void ShowMenu(Menu *menu);
 VESK_API MenuItem *MakeMenuItem(Menu *menu, LPCSTR label, LPCSTR command, bool indicator);
 VESK_API MenuItem *MakeMenuItemBool(Menu *menu, LPCSTR label, LPCSTR command, bool state,
                                     int style);
-VESK_API MenuItem *MakeMenuItemInt(Menu *menu, LPCSTR label, LPCSTR command, int value,
-                                   int minimum, int maximum);
+VESK_API MenuItem *MakeMenuItemInt(Menu *menu, LPCSTR label, LPCSTR command, int value, int minimum,
+                                   int maximum);
 VESK_API MenuItem *MakeMenuItemString(Menu *menu, LPCSTR label, LPCSTR command, LPCSTR text);
 VESK_API MenuItem *MakeMenuNOP(Menu *menu, LPCSTR label);
 }

@@ -15,7 +15,8 @@ static const int kWarmKelvin = 3000;
 static const int kColdKelvin = 9000;
 
 static const char kConnectingLine[] = PLUGIN_LOG_PREFIX "Connecting to device #%d at %s port %d...";
-static const char kNoConnectLine[] = PLUGIN_LOG_PREFIX "Could not connect to device #%d at %s port %d!";
+static const char kNoConnectLine[] =
+    PLUGIN_LOG_PREFIX "Could not connect to device #%d at %s port %d!";
 static const char kNoSendLine[] =
     PLUGIN_LOG_PREFIX "Could not send control packets to device #%d at %s port %d!";
 static const char kNoSocketLayerLine[] = PLUGIN_LOG_PREFIX "Initiating Windows Sockets failed!";
@@ -23,10 +24,16 @@ static const char kNoSocketLine[] = PLUGIN_LOG_PREFIX "Could not create socket!"
 static const char kPowerOnLine[] = "...turning on the power.";
 static const char kPowerOffLine[] = "...turning off the power.";
 
-static bool Cycling() { return g_settings.scheme != SchemeManual && g_settings.cycleColours; }
+static bool Cycling()
+{
+    return g_settings.scheme != SchemeManual && g_settings.cycleColours;
+}
 
 // A fade that ends just before the next cycle step.
-static uint32_t TransitionMs() { return Cycling() ? g_settings.cycleInterval * 1000 - 200 : 0; }
+static uint32_t TransitionMs()
+{
+    return Cycling() ? g_settings.cycleInterval * 1000 - 200 : 0;
+}
 
 // The slot's address, or 0 when the slot holds no usable address.
 static unsigned long LightAddress(int device)
@@ -190,10 +197,12 @@ void SendStripZones(int device, SOCKET s)
         return;
     }
     if (Cycling() && g_settings.cycleInterval > 1)
-        DebugLog(LogMore, "...setting colours across multiple zones, with %d seconds transition time.",
+        DebugLog(LogMore,
+                 "...setting colours across multiple zones, with %d seconds transition time.",
                  g_settings.cycleInterval);
     else if (Cycling())
-        DebugLog(LogMore, "...setting colours across multiple zones, with %d second transition time.",
+        DebugLog(LogMore,
+                 "...setting colours across multiple zones, with %d second transition time.",
                  g_settings.cycleInterval);
     else
         DebugLog(LogMore, "...setting colours across multiple zones.");

@@ -18,20 +18,23 @@ enum SchemeId {
 };
 
 enum {
-    kPaletteEntries = 129,  // entry 0 never holds a colour; 1 to 128 do
-    kRotationSteps = 8,     // the rotation offset runs 1 to 8
+    kPaletteEntries = 129, // entry 0 never holds a colour; 1 to 128 do
+    kRotationSteps = 8,    // the rotation offset runs 1 to 8
 };
 
 struct Palette {
     // 0x00BBGGRR: red in bits 0-7, green 8-15, blue 16-23.
     uint32_t entries[kPaletteEntries];
-    int offset;  // entry the lights start reading from
+    int offset; // entry the lights start reading from
 };
 
 extern Palette g_palette;
 
 // Identifiers of 10 and above are the schemes that use the palette.
-inline bool IsPaletteScheme(int scheme) { return scheme >= SchemeStyle; }
+inline bool IsPaletteScheme(int scheme)
+{
+    return scheme >= SchemeStyle;
+}
 
 // Looks a scheme name up, ignoring ASCII case. Returns false for a name
 // that is not one of the eleven, leaving *id untouched.

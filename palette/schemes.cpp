@@ -10,9 +10,9 @@ struct NamedScheme {
 
 // One table for the settings file, the "Scheme" command and the menu.
 static const NamedScheme kSchemes[] = {
-    {"Style", SchemeStyle}, {"Fire", SchemeFire},   {"Ocean", SchemeOcean},
+    {"Style", SchemeStyle}, {"Fire", SchemeFire},     {"Ocean", SchemeOcean},
     {"Woods", SchemeWoods}, {"Spooky", SchemeSpooky}, {"Manual", SchemeManual},
-    {"Warm", SchemeWarm},   {"Cold", SchemeCold},   {"User1", SchemeUser1},
+    {"Warm", SchemeWarm},   {"Cold", SchemeCold},     {"User1", SchemeUser1},
     {"User2", SchemeUser2}, {"User3", SchemeUser3},
 };
 

@@ -144,6 +144,11 @@ void LoadStyleColours()
 
     int scheme = g_settings.scheme;
     bool accepted = false;
+    // Without a settings file of its own (its path did not fit) a user
+    // scheme has nothing to read: an empty file argument would read the
+    // style instead. The palette stays as it is.
+    if (scheme >= SchemeUser1 && scheme <= SchemeUser3 && !g_settingsPath[0])
+        return;
     if (scheme == SchemeUser1) {
         accepted = ReadStyleItemColours(g_settingsPath, "user1");
     } else if (scheme == SchemeUser2) {

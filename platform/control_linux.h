@@ -10,7 +10,8 @@
 
 #include "platform/win32.h"
 
-namespace platform {
+namespace platform
+{
 
 // Unit tests advance a manual clock by hand; host programs use the real one.
 void UseManualClock(bool manual);

@@ -21,7 +21,8 @@ ssize_t __real_sendto(int fd, const void *data, size_t size, int flags, const so
                       socklen_t length);
 }
 
-namespace platform {
+namespace platform
+{
 struct NetFaultRule {
     bool anyAddress;
     in_addr_t address;
@@ -37,7 +38,10 @@ void InjectNetFault(NetFault fault, const char *address, int times)
     netFaults[fault].times = times;
 }
 
-NetStats GetNetStats() { return netStats; }
+NetStats GetNetStats()
+{
+    return netStats;
+}
 
 void ResetNet()
 {
@@ -45,7 +49,10 @@ void ResetNet()
     memset(&netStats, 0, sizeof netStats);
 }
 
-void CountSocketClosed() { netStats.socketsClosed++; }
+void CountSocketClosed()
+{
+    netStats.socketsClosed++;
+}
 } // namespace platform
 
 using namespace platform;

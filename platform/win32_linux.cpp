@@ -13,7 +13,8 @@
 #include "platform/control_linux.h"
 #include "platform/win32.h"
 
-namespace platform {
+namespace platform
+{
 struct Window {
     HWND handle;
     std::string className;
@@ -59,10 +60,19 @@ static bool Fails(Fault fault)
     return true;
 }
 
-void InjectFault(Fault fault, int times) { faults[fault] = times; }
-int WsaStartupsOutstanding() { return wsaStartups; }
+void InjectFault(Fault fault, int times)
+{
+    faults[fault] = times;
+}
+int WsaStartupsOutstanding()
+{
+    return wsaStartups;
+}
 
-void UseManualClock(bool manual) { manualClock = manual; }
+void UseManualClock(bool manual)
+{
+    manualClock = manual;
+}
 
 uint64_t NowMs()
 {
@@ -82,7 +92,10 @@ static Window *FindWindow(HWND handle)
     return nullptr;
 }
 
-bool WindowExists(HWND window) { return FindWindow(window) != nullptr; }
+bool WindowExists(HWND window)
+{
+    return FindWindow(window) != nullptr;
+}
 
 HWND FindWindowOfClass(const char *className)
 {
@@ -102,7 +115,10 @@ static WindowClass *FindClass(const char *name)
     return nullptr;
 }
 
-bool ClassRegistered(const char *className) { return FindClass(className) != nullptr; }
+bool ClassRegistered(const char *className)
+{
+    return FindClass(className) != nullptr;
+}
 
 static HWND AddWindow(const char *className, WNDPROC proc)
 {
@@ -111,7 +127,10 @@ static HWND AddWindow(const char *className, WNDPROC proc)
     return handle;
 }
 
-HWND CreateHostWindow(const char *className, WNDPROC proc) { return AddWindow(className, proc); }
+HWND CreateHostWindow(const char *className, WNDPROC proc)
+{
+    return AddWindow(className, proc);
+}
 
 // The earliest timer due at or before `limit`, or null.
 static Timer *NextDueTimer(uint64_t limit)
@@ -178,15 +197,27 @@ bool TimerRunning(HWND window, UINT_PTR id, UINT *periodMs)
     return false;
 }
 
-int RunningTimers() { return (int)timers.size(); }
+int RunningTimers()
+{
+    return (int)timers.size();
+}
 
-const std::vector<MessageBoxCall> &MessageBoxes() { return messageBoxes; }
+const std::vector<MessageBoxCall> &MessageBoxes()
+{
+    return messageBoxes;
+}
 void SetMessageBoxObserver(void (*observer)(const MessageBoxCall &))
 {
     messageBoxObserver = observer;
 }
-const std::vector<TrayCall> &TrayCalls() { return trayCalls; }
-bool TrayIconShown() { return trayIconShown; }
+const std::vector<TrayCall> &TrayCalls()
+{
+    return trayCalls;
+}
+bool TrayIconShown()
+{
+    return trayIconShown;
+}
 
 bool SessionNotificationsRegistered(HWND window)
 {
@@ -197,10 +228,22 @@ bool SessionNotificationsRegistered(HWND window)
     return false;
 }
 
-const std::vector<FilterCall> &MessageFilterCalls() { return filterCalls; }
-void SetIconResourcePresent(bool present) { iconResourcePresent = present; }
-int LiveIcons() { return liveIcons; }
-void SetModuleFileName(const char *path) { moduleFileName = path ? path : ""; }
+const std::vector<FilterCall> &MessageFilterCalls()
+{
+    return filterCalls;
+}
+void SetIconResourcePresent(bool present)
+{
+    iconResourcePresent = present;
+}
+int LiveIcons()
+{
+    return liveIcons;
+}
+void SetModuleFileName(const char *path)
+{
+    moduleFileName = path ? path : "";
+}
 
 void ResetNet();
 
@@ -269,7 +312,10 @@ HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR, DWORD, int, int, int, int,
     return AddWindow(className, cls->proc);
 }
 
-BOOL ShowWindow(HWND, int) { return FALSE; }
+BOOL ShowWindow(HWND, int)
+{
+    return FALSE;
+}
 
 BOOL DestroyWindow(HWND handle)
 {
@@ -284,7 +330,10 @@ BOOL DestroyWindow(HWND handle)
     return TRUE;
 }
 
-LRESULT DefWindowProcA(HWND, UINT, WPARAM, LPARAM) { return 0; }
+LRESULT DefWindowProcA(HWND, UINT, WPARAM, LPARAM)
+{
+    return 0;
+}
 
 LRESULT SendMessageA(HWND handle, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -346,7 +395,10 @@ BOOL ChangeWindowMessageFilterEx(HWND window, UINT message, DWORD action, void *
     return TRUE;
 }
 
-HWND GetDesktopWindow() { return (HWND)(uintptr_t)0x10010; }
+HWND GetDesktopWindow()
+{
+    return (HWND)(uintptr_t)0x10010;
+}
 
 HICON LoadIconA(HINSTANCE instance, LPCSTR name)
 {
@@ -404,7 +456,10 @@ BOOL WTSUnRegisterSessionNotification(HWND window)
     return FALSE;
 }
 
-BOOL DisableThreadLibraryCalls(HMODULE) { return TRUE; }
+BOOL DisableThreadLibraryCalls(HMODULE)
+{
+    return TRUE;
+}
 
 DWORD GetModuleFileNameA(HMODULE module, LPSTR name, DWORD size)
 {
@@ -459,4 +514,7 @@ BOOL WriteFile(HANDLE file, const void *data, DWORD size, DWORD *written, void *
     return done == size;
 }
 
-BOOL CloseHandle(HANDLE handle) { return close((int)(intptr_t)handle - 1) == 0; }
+BOOL CloseHandle(HANDLE handle)
+{
+    return close((int)(intptr_t)handle - 1) == 0;
+}

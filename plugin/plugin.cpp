@@ -103,7 +103,10 @@ PLUGIN_EXPORT int beginPlugin(HINSTANCE instance)
     return 0;
 }
 
-PLUGIN_EXPORT int beginPluginEx(HINSTANCE instance, HWND) { return beginPlugin(instance); }
+PLUGIN_EXPORT int beginPluginEx(HINSTANCE instance, HWND)
+{
+    return beginPlugin(instance);
+}
 
 PLUGIN_EXPORT int endPlugin(HINSTANCE instance)
 {

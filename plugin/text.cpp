@@ -1,6 +1,9 @@
 #include "plugin/text.h"
 
-static char Lower(char c) { return c >= 'A' && c <= 'Z' ? (char)(c + ('a' - 'A')) : c; }
+static char Lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? (char)(c + ('a' - 'A')) : c;
+}
 
 bool EqualIgnoringCase(const char *a, const char *b)
 {

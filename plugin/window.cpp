@@ -14,7 +14,10 @@ void StartCycleTimer()
     SetTimer(g_pluginWindow, CycleTimer, (UINT)g_settings.cycleInterval * 1000, nullptr);
 }
 
-void StopCycleTimer() { KillTimer(g_pluginWindow, CycleTimer); }
+void StopCycleTimer()
+{
+    KillTimer(g_pluginWindow, CycleTimer);
+}
 
 static void OnTrayEvent(LPARAM lParam)
 {

@@ -86,8 +86,8 @@ static void FindPluginFolder()
 
 static void CreateDefaultSettingsFile()
 {
-    HANDLE file = CreateFileA(g_settingsPath, GENERIC_WRITE, FILE_SHARE_READ, NULL,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE file = CreateFileA(g_settingsPath, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return;
     DWORD written = 0;

@@ -2,22 +2,22 @@
 #pragma once
 
 enum {
-    kDeviceSlots = 10,      // slots 1 to 10; there is no slot 0
-    kLastBulb = 8,          // slots 1 to 8 are bulbs, 9 and 10 strips
-    kDeviceTextSize = 128,  // at most 127 characters
-    kPathSize = 260,        // at most 259 characters
+    kDeviceSlots = 10,     // slots 1 to 10; there is no slot 0
+    kLastBulb = 8,         // slots 1 to 8 are bulbs, 9 and 10 strips
+    kDeviceTextSize = 128, // at most 127 characters
+    kPathSize = 260,       // at most 259 characters
     kModuleNameSize = 4096,
 };
 
 struct Settings {
-    int calibrationRed;    // percent, 0 to 100
-    int calibrationGreen;  // percent, 0 to 100
-    int calibrationBlue;   // percent, 0 to 100
-    int scheme;            // a SchemeId
+    int calibrationRed;   // percent, 0 to 100
+    int calibrationGreen; // percent, 0 to 100
+    int calibrationBlue;  // percent, 0 to 100
+    int scheme;           // a SchemeId
     bool cycleColours;
-    int cycleInterval;  // seconds, 1 to 10
+    int cycleInterval; // seconds, 1 to 10
     bool moveEffect;
-    int movementSpeed;  // seconds, 1 to 60
+    int movementSpeed; // seconds, 1 to 60
     bool reverseDirection;
     bool autoPower;
     bool debug;

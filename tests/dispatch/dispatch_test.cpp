@@ -8,7 +8,8 @@
 #include "settings/settings.h"
 #include "tests/support/lights_fixture.h"
 
-namespace {
+namespace
+{
 
 using platform::GetNetStats;
 
@@ -268,7 +269,7 @@ TEST_F(DispatchTest, TransitionTimeAndLogWordingFollowCycling)
 TEST_F(DispatchTest, HueSaturationLightnessLineUsesTheDegreeByte)
 {
     UseSlots({2});
-    g_palette.entries[2] = 0x0000FF;  // #FF0000
+    g_palette.entries[2] = 0x0000FF; // #FF0000
     g_settings.calibrationRed = g_settings.calibrationGreen = g_settings.calibrationBlue = 100;
     g_settings.debug = true;
     SendColours(2);
@@ -416,7 +417,8 @@ TEST_F(DispatchTest, DeadSlotDoesNotCostTheNextLightItsColours)
     ExpectColour(2, 2);
     for (const std::string &line : LogLines()) {
         if (line.rfind("3 ", 0) == 0) {
-            EXPECT_NE(line.find("#1 at"), std::string::npos) << "only the dead light fails: " << line;
+            EXPECT_NE(line.find("#1 at"), std::string::npos)
+                << "only the dead light fails: " << line;
         }
     }
     // The power message to all lights too.
@@ -439,9 +441,8 @@ TEST_F(DispatchTest, FailedConnectIsLoggedAndTheNextLightIsServed)
     EXPECT_TRUE(Light(1).received.empty());
     EXPECT_EQ(Types(2), kPowerThenColour);
     EXPECT_EQ(Types(9), kPowerThenZones);
-    EXPECT_EQ(LogLines()[0],
-              std::string("3 Chromalet-LIFX -> Could not connect to device #1 at ") + Address(1) +
-                  " port 56700!");
+    EXPECT_EQ(LogLines()[0], std::string("3 Chromalet-LIFX -> Could not connect to device #1 at ") +
+                                 Address(1) + " port 56700!");
 }
 
 TEST_F(DispatchTest, FailedSendIsLoggedAndTheRestOfThatLightIsSkipped)
@@ -481,7 +482,7 @@ TEST_F(DispatchTest, SocketFailuresAreReportedAndBalanced)
     SendColours(0);
     g_settings.scheme = SchemeCold;
     platform::InjectNetFault(platform::NetFaultSocket);
-    SendColours(0);  // the call's socket fails first
+    SendColours(0); // the call's socket fails first
     platform::InjectNetFault(platform::NetFaultSocket);
     SendWhite(1, 21845, 9000);
     platform::InjectFault(platform::FaultWsaStartup);
@@ -513,8 +514,9 @@ TEST_F(DispatchTest, WhiteFailuresAreSilent)
     SendWhite(1, 65535, 2500);
     Drain();
     EXPECT_TRUE(Light(1).received.empty());
-    std::vector<std::string> expected = {std::string("0 Chromalet-LIFX -> Connecting to device #1 at ") +
-                                         Address(1) + " port 56700..."};
+    std::vector<std::string> expected = {
+        std::string("0 Chromalet-LIFX -> Connecting to device #1 at ") + Address(1) +
+        " port 56700..."};
     EXPECT_EQ(LogLines(), expected);
 }
 

@@ -118,3 +118,24 @@ TEST_F(UserSchemeTest, TheUserSchemesLogWhichColoursTheyRead)
 }
 
 } // namespace
+
+namespace {
+
+class UserSchemeWithoutSettingsFileTest : public PluginTest
+{
+};
+
+TEST_F(UserSchemeWithoutSettingsFileTest, ReadsNeitherTheStyleNorAnythingElse)
+{
+    std::string style = Folder() + "style.rc";
+    WriteFileBytes(style, "user1.appearance: Solid\nuser1.color: #00ff00\n");
+    testhost::SetStylePath(style.c_str());
+    g_settingsPath[0] = 0;
+    g_palette.entries[1] = 0x123456;
+    g_settings.scheme = SchemeUser1;
+    RefreshPalette();
+    EXPECT_EQ(g_palette.entries[1], 0x123456u);
+    EXPECT_EQ(g_palette.offset, 1);
+}
+
+} // namespace

@@ -10,7 +10,8 @@
 #include "settings/settings.h"
 #include "tests/plugin/plugin_test_support.h"
 
-namespace {
+namespace
+{
 
 const char kAllLights[] = "lifx.device1: {1}\r\nlifx.device2: {2}\r\nlifx.device9: {9}\r\n"
                           "lifx.device10: {10}\r\n";
@@ -71,8 +72,7 @@ TEST_F(LifecycleTest, StartRegistersWithTheHostAndTheSystem)
     Start("lifx.debug: false\r\n");
     ASSERT_EQ(testhost::Registrations().size(), 1u);
     EXPECT_EQ(testhost::Registrations()[0].window, g_pluginWindow);
-    EXPECT_EQ(testhost::Registrations()[0].messages,
-              (std::vector<unsigned>{10901, 10103, 10881}));
+    EXPECT_EQ(testhost::Registrations()[0].messages, (std::vector<unsigned>{10901, 10103, 10881}));
     EXPECT_TRUE(platform::SessionNotificationsRegistered(g_pluginWindow));
     EXPECT_TRUE(platform::WindowExists(g_pluginWindow));
 

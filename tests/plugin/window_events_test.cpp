@@ -8,14 +8,19 @@
 #include "settings/settings.h"
 #include "tests/plugin/plugin_test_support.h"
 
-namespace {
+namespace
+{
 
 const char kLights[] = "lifx.device1: {1}\r\nlifx.device2: {2}\r\nlifx.device9: {9}\r\n";
 
 class WindowEventsTest : public StartedPluginTest
 {
   protected:
-    void StartWith(const std::string &more) { Start(std::string(kLights) + more); ResetLights(); }
+    void StartWith(const std::string &more)
+    {
+        Start(std::string(kLights) + more);
+        ResetLights();
+    }
 };
 
 TEST_F(WindowEventsTest, SuspendWithAutoPowerSwitchesOffAndResumeRestoresFiveSecondsLater)
@@ -161,16 +166,15 @@ TEST_F(WindowEventsTest, OnlyFourTrayEventsOpenTheMenu)
         LPARAM event;
         bool opens;
     } cases[] = {
-        {WM_RBUTTONUP, true},        {WM_LBUTTONDOWN, true},    {NIN_SELECT, true},
-        {NIN_KEYSELECT, true},       {0x00070205, true},        {WM_MOUSEMOVE, false},
-        {WM_LBUTTONDBLCLK, false},   {0x0202, false},           {0x007B, false},
+        {WM_RBUTTONUP, true},      {WM_LBUTTONDOWN, true}, {NIN_SELECT, true},
+        {NIN_KEYSELECT, true},     {0x00070205, true},     {WM_MOUSEMOVE, false},
+        {WM_LBUTTONDBLCLK, false}, {0x0202, false},        {0x007B, false},
         {0x00010200, false},
     };
     for (const auto &c : cases) {
         size_t before = testhost::ShownMenus().size();
         EXPECT_EQ(Send(WM_USER, 0, c.event), 0);
-        EXPECT_EQ(testhost::ShownMenus().size() - before, c.opens ? 1u : 0u)
-            << std::hex << c.event;
+        EXPECT_EQ(testhost::ShownMenus().size() - before, c.opens ? 1u : 0u) << std::hex << c.event;
     }
     EXPECT_EQ(testhost::LiveMenus(), 1);
 }

@@ -7,7 +7,8 @@
 #include "settings/settings.h"
 #include "tests/support/plugin_fixture.h"
 
-namespace {
+namespace
+{
 
 class LoadSettingsTest : public PluginTest
 {
@@ -113,11 +114,11 @@ TEST_F(LoadSettingsTest, SchemeNamesIgnoreCaseAndUnknownNamesGiveManual)
         const char *value;
         int scheme;
     } cases[] = {
-        {"Style", SchemeStyle},   {"fire", SchemeFire},    {"OCEAN", SchemeOcean},
-        {"wOoDs", SchemeWoods},   {"Spooky", SchemeSpooky}, {"warm", SchemeWarm},
-        {"Cold", SchemeCold},     {"user1", SchemeUser1},  {"User2", SchemeUser2},
-        {"USER3", SchemeUser3},   {"Manual", SchemeManual}, {"Rainbow", SchemeManual},
-        {"", SchemeManual},       {"Fire2", SchemeManual},  {"User 1", SchemeManual},
+        {"Style", SchemeStyle}, {"fire", SchemeFire},     {"OCEAN", SchemeOcean},
+        {"wOoDs", SchemeWoods}, {"Spooky", SchemeSpooky}, {"warm", SchemeWarm},
+        {"Cold", SchemeCold},   {"user1", SchemeUser1},   {"User2", SchemeUser2},
+        {"USER3", SchemeUser3}, {"Manual", SchemeManual}, {"Rainbow", SchemeManual},
+        {"", SchemeManual},     {"Fire2", SchemeManual},  {"User 1", SchemeManual},
     };
     for (const auto &c : cases) {
         ResetPluginState();

@@ -26,7 +26,10 @@ void LightsTest::UseSlots(std::initializer_list<int> slots)
     UpdateAnyDeviceConfigured();
 }
 
-int LightsTest::Poll(int timeoutMs) { return EmulatorPoll(emulator, timeoutMs); }
+int LightsTest::Poll(int timeoutMs)
+{
+    return EmulatorPoll(emulator, timeoutMs);
+}
 
 int LightsTest::Drain()
 {

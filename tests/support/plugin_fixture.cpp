@@ -33,7 +33,10 @@ void WriteFileBytes(const std::string &path, const std::string &content)
     fclose(file);
 }
 
-bool PathExists(const std::string &path) { return std::filesystem::exists(path); }
+bool PathExists(const std::string &path)
+{
+    return std::filesystem::exists(path);
+}
 
 TempFolder::TempFolder()
 {

@@ -18,7 +18,7 @@ bool PathExists(const std::string &path);
 struct TempFolder {
     TempFolder();
     ~TempFolder();
-    std::string path;  // ends in '/'
+    std::string path; // ends in '/'
 };
 
 // The plug-in's process-wide state as when the library was just loaded.

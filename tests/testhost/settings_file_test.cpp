@@ -7,7 +7,8 @@
 #include "host/vesk.h"
 #include "tests/support/plugin_fixture.h"
 
-namespace {
+namespace
+{
 
 class HostSettingsFileTest : public PluginTest
 {
