@@ -1,0 +1,161 @@
+// "Edit Devices", "Documentation", "Protocol" and "About": what the host is
+// asked to open or show.
+#include <stdio.h>
+
+#include <string>
+
+#include "platform/control_linux.h"
+#include "tests/commands/commands_fixture.h"
+
+namespace
+{
+
+class OpenAndAboutTest : public CommandTest
+{
+};
+
+enum Target { None, SettingsFile, DocumentationPage, ProtocolPage };
+
+struct OpenCase {
+    const char *text;
+    Target target;
+};
+
+bool IsWebAddress(const std::string &text)
+{
+    return text.rfind("https://", 0) == 0 || text.rfind("http://", 0) == 0;
+}
+
+TEST_F(OpenAndAboutTest, OpensTheSettingsFileAndTheDocumentationThroughTheHost)
+{
+    const OpenCase cases[] = {
+        {"@LIFX Edit Devices", SettingsFile},
+        {"@lifx edit DEVICES", SettingsFile},
+        {"@Chromalet-LIFX Edit Devices", SettingsFile},
+        {"@LIFX Edit", None},
+        {"@LIFX Edit Device", None},
+        {"@LIFX Edit Settings", None},
+        {"@LIFX Documentation", DocumentationPage},
+        {"@LIFX documentation please", DocumentationPage},
+        {"@LIFX Docs", None},
+        {"@LIFX Protocol", ProtocolPage},
+        {"@LIFX PROTOCOL LAN", ProtocolPage},
+        {"@LIFX Protocols", None},
+    };
+    Start(LightLines({1}));
+    std::string documentation, protocol;
+    for (const OpenCase &c : cases) {
+        SCOPED_TRACE(c.text);
+        Forget();
+        Send(c.text);
+        ExpectFileUnchanged();
+        EXPECT_TRUE(LogLines().empty());
+        EXPECT_EQ(DatagramsReceived(), 0);
+        if (c.target == None) {
+            EXPECT_TRUE(testhost::Executions().empty());
+            continue;
+        }
+        ASSERT_EQ(testhost::Executions().size(), 1u);
+        const testhost::Execution &e = testhost::Executions()[0];
+        EXPECT_EQ(e.owner, GetDesktopWindow());
+        EXPECT_EQ(e.verb, "(null)");
+        EXPECT_EQ(e.args, "");
+        EXPECT_EQ(e.dir, "");
+        EXPECT_EQ(e.show, 1);
+        EXPECT_EQ(e.flags, 1);
+        switch (c.target) {
+        case SettingsFile:
+            EXPECT_EQ(e.target, SettingsPath());
+            break;
+        case DocumentationPage: {
+            const std::string path = "/docs/plugins/?Chromalet-LIFX";
+            EXPECT_TRUE(IsWebAddress(e.target)) << e.target;
+            ASSERT_GT(e.target.size(), path.size());
+            EXPECT_EQ(e.target.substr(e.target.size() - path.size()), path);
+            EXPECT_EQ(e.target.find('/', e.target.find("//") + 2), e.target.size() - path.size())
+                << "a host name, then the page: " << e.target;
+            documentation = e.target;
+            break;
+        }
+        case ProtocolPage:
+            EXPECT_TRUE(IsWebAddress(e.target)) << e.target;
+            protocol = e.target;
+            break;
+        case None:
+            break;
+        }
+    }
+    EXPECT_NE(documentation, protocol);
+}
+
+TEST_F(OpenAndAboutTest, EditDevicesWithoutTheSettingsFileDoesNothing)
+{
+    Start();
+    ASSERT_EQ(remove(SettingsPath().c_str()), 0);
+    Send("@LIFX Edit Devices");
+    EXPECT_TRUE(testhost::Executions().empty());
+    EXPECT_FALSE(PathExists(SettingsPath())) << "nor is the file made";
+
+    // The documentation needs no file.
+    Send("@LIFX Documentation");
+    EXPECT_EQ(testhost::Executions().size(), 1u);
+}
+
+struct AboutCase {
+    const char *version;
+    bool toHost; // HostMsgAbout rather than a message box
+};
+
+TEST_F(OpenAndAboutTest, AboutGoesToTheHostWhenItsVersionNamesVeskAndToAMessageBoxOtherwise)
+{
+    const AboutCase cases[] = {
+        {"Vesk 1.0 (stand-in host)", true},
+        {"vesk", true},
+        {"Desktop xVESKx 2.3", true},
+        {"bbLean 1.17", false},
+        {"Ves k 1.0", false},
+        {"", false},
+    };
+    const std::string firstLine = "Chromalet-LIFX 1.0 (2021-02-20)   \n\n";
+    Start();
+    for (const AboutCase &c : cases) {
+        SCOPED_TRACE(std::string("version \"") + c.version + "\"");
+        testhost::SetVersion(c.version);
+        size_t boxes = platform::MessageBoxes().size();
+        Forget();
+        Send("@LIFX About");
+        std::string text;
+        if (c.toHost) {
+            ASSERT_EQ(testhost::AboutBoxes().size(), 1u);
+            EXPECT_EQ(platform::MessageBoxes().size(), boxes);
+            EXPECT_EQ(testhost::AboutBoxes()[0].title, "About this plugin...");
+            text = testhost::AboutBoxes()[0].text;
+        } else {
+            EXPECT_TRUE(testhost::AboutBoxes().empty());
+            ASSERT_EQ(platform::MessageBoxes().size(), boxes + 1);
+            const platform::MessageBoxCall &box = platform::MessageBoxes().back();
+            EXPECT_EQ(box.owner, nullptr);
+            EXPECT_EQ(box.caption, "About this plugin...");
+            EXPECT_EQ(box.type, 0x40u) << "MB_OK | MB_ICONINFORMATION";
+            text = box.text;
+        }
+        EXPECT_EQ(text.substr(0, firstLine.size()), firstLine);
+        EXPECT_GT(text.size(), firstLine.size()) << "the credit block follows";
+        ExpectFileUnchanged();
+        EXPECT_TRUE(LogLines().empty());
+    }
+}
+
+TEST_F(OpenAndAboutTest, AboutIgnoresItsArgumentsAndALongerVerbIsNotAbout)
+{
+    Start();
+    Send("@LIFX About %s %n extra");
+    ASSERT_EQ(testhost::AboutBoxes().size(), 1u);
+    EXPECT_EQ(testhost::AboutBoxes()[0].text.find('%'), std::string::npos);
+    Forget();
+    Send("@LIFX Abouts");
+    Send("@LIFX Abou");
+    EXPECT_TRUE(testhost::AboutBoxes().empty());
+}
+
+} // namespace
