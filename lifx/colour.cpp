@@ -31,7 +31,31 @@ double Linearize(int channel)
     return pow((x + 0.055) / 1.055, 2.4);
 }
 
+// Linearize for each of the 256 channel values, filled on first use with
+// the very same arithmetic: a strip takes 82 conversions, three channels
+// each, and pow is by far the dearest step of one.
+double g_linear[256];
+bool g_linearFilled;
+
+double Linear(int channel)
+{
+    if (!g_linearFilled) {
+        for (int c = 0; c < 256; c++)
+            g_linear[c] = Linearize(c);
+        g_linearFilled = true;
+    }
+    // Calibrated channels are always 0-255; anything else is computed.
+    if (static_cast<unsigned>(channel) > 255)
+        return Linearize(channel);
+    return g_linear[channel];
+}
+
 } // namespace
+
+double LinearizedChannel(int channel)
+{
+    return Linear(channel);
+}
 
 int HueDegrees(int red, int green, int blue)
 {
@@ -57,9 +81,9 @@ int HueDegrees(int red, int green, int blue)
 int RelativeLuminance(int red, int green, int blue)
 {
     double y = 0;
-    y = 0.2126 * Linearize(red) + y;
-    y = 0.7152 * Linearize(green) + y;
-    y = 0.0722 * Linearize(blue) + y;
+    y = 0.2126 * Linear(red) + y;
+    y = 0.7152 * Linear(green) + y;
+    y = 0.0722 * Linear(blue) + y;
     double v;
     if (y <= 0.0031308)
         v = y * 12.92;

@@ -22,3 +22,6 @@ Conversion RgbToHsbk(uint32_t colour, int calibrationRed, int calibrationGreen,
 int HueDegrees(int red, int green, int blue);
 // sRGB relative luminance re-encoded to 1-255.
 int RelativeLuminance(int red, int green, int blue);
+// One 8-bit sRGB channel as linear light, (c / 255 + 0.055) / 1.055 raised to
+// 2.4 (c / 255 / 12.92 at the dark end), from a table filled on first use.
+double LinearizedChannel(int channel);

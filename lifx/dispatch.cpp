@@ -50,6 +50,16 @@ static bool StartSocketLayer()
     return WSAStartup(MAKEWORD(1, 1), &data) == 0;
 }
 
+// For a socket that has sent nothing yet: no error can be pending on it.
+static bool Connect(SOCKET s, unsigned long address)
+{
+    sockaddr_in light = {};
+    light.sin_family = AF_INET;
+    light.sin_port = htons(kLifxPort);
+    light.sin_addr.s_addr = address;
+    return connect(s, (const sockaddr *)&light, sizeof light) == 0;
+}
+
 static bool ConnectTo(SOCKET s, unsigned long address)
 {
     // A light that refused the previous datagrams leaves an error pending on
@@ -58,12 +68,7 @@ static bool ConnectTo(SOCKET s, unsigned long address)
     int pending = 0;
     socklen_t length = sizeof pending;
     getsockopt(s, SOL_SOCKET, SO_ERROR, (char *)&pending, &length);
-
-    sockaddr_in light = {};
-    light.sin_family = AF_INET;
-    light.sin_port = htons(kLifxPort);
-    light.sin_addr.s_addr = address;
-    return connect(s, (const sockaddr *)&light, sizeof light) == 0;
+    return Connect(s, address);
 }
 
 template <size_t N> static bool Send(SOCKET s, const uint8_t (&message)[N])
@@ -108,18 +113,22 @@ void SetMoveEffect(bool on)
     SendToSlots(message, kLastBulb + 1, kDeviceSlots);
 }
 
-static Conversion Convert(int entry)
+static uint32_t PaletteColour(int entry)
 {
-    uint32_t colour = entry >= 0 && entry < kPaletteEntries ? g_palette.entries[entry] : 0;
+    return entry >= 0 && entry < kPaletteEntries ? g_palette.entries[entry] : 0;
+}
+
+static Conversion Convert(uint32_t colour)
+{
     return RgbToHsbk(colour, g_settings.calibrationRed, g_settings.calibrationGreen,
                      g_settings.calibrationBlue);
 }
 
 // Connects, logs, and switches the light on or off; false when the light
-// is to be left alone from here on.
-static bool ConnectAndPower(int device, unsigned long address, SOCKET s, bool on)
+// is to be left alone from here on. A fresh socket has sent nothing yet.
+static bool ConnectAndPower(int device, unsigned long address, SOCKET s, bool fresh, bool on)
 {
-    if (!ConnectTo(s, address)) {
+    if (!(fresh ? Connect(s, address) : ConnectTo(s, address))) {
         DebugLog(LogError, kNoConnectLine, device, g_devices[device], kLifxPort);
         return false;
     }
@@ -133,19 +142,36 @@ static bool ConnectAndPower(int device, unsigned long address, SOCKET s, bool on
     return true;
 }
 
-void SendBulbColour(int device, int entry, SOCKET s)
-{
-    if (!g_anyDeviceConfigured || device < 1 || device > kDeviceSlots)
-        return;
-    unsigned long address = LightAddress(device);
-    if (!address)
-        return;
-    uint32_t colour = entry >= 0 && entry < kPaletteEntries ? g_palette.entries[entry] : 0;
-    Conversion converted = Convert(entry);
+// A bulb's share of a transfer, converted and encoded before anything is
+// sent, so that the sends of a full transfer follow one another.
+struct BulbTransfer {
+    int device;
+    unsigned long address;
+    int entry;
+    uint32_t colour;
+    Conversion converted;
     uint8_t setColor[kSetColorSize];
-    EncodeSetColor(setColor, converted.hsbk, TransitionMs());
+};
 
-    if (!ConnectAndPower(device, address, s, colour != 0))
+// False when the slot holds no usable address.
+static bool PrepareBulb(BulbTransfer &bulb, int device, int entry)
+{
+    bulb.address = LightAddress(device);
+    if (!bulb.address)
+        return false;
+    bulb.device = device;
+    bulb.entry = entry;
+    bulb.colour = PaletteColour(entry);
+    bulb.converted = Convert(bulb.colour);
+    EncodeSetColor(bulb.setColor, bulb.converted.hsbk, TransitionMs());
+    return true;
+}
+
+static void SendPreparedBulb(const BulbTransfer &bulb, SOCKET s, bool fresh)
+{
+    int device = bulb.device;
+    uint32_t colour = bulb.colour;
+    if (!ConnectAndPower(device, bulb.address, s, fresh, colour != 0))
         return;
     if (colour == 0) {
         // Black means off: no colour follows.
@@ -153,7 +179,7 @@ void SendBulbColour(int device, int entry, SOCKET s)
         return;
     }
     DebugLog(LogMore, kPowerOnLine);
-    if (!Send(s, setColor)) {
+    if (!Send(s, bulb.setColor)) {
         DebugLog(LogError, kNoSendLine, device, g_devices[device], kLifxPort);
         return;
     }
@@ -162,34 +188,52 @@ void SendBulbColour(int device, int entry, SOCKET s)
         DebugLog(LogMore,
                  "...setting it to RGB colour #%02x%02x%02x (offset %d), with %d seconds "
                  "transition time.",
-                 red, green, blue, entry, g_settings.cycleInterval);
+                 red, green, blue, bulb.entry, g_settings.cycleInterval);
     else if (Cycling())
         DebugLog(LogMore,
                  "...setting it to RGB colour #%02x%02x%02x (offset %d), with %d second "
                  "transition time.",
-                 red, green, blue, entry, g_settings.cycleInterval);
+                 red, green, blue, bulb.entry, g_settings.cycleInterval);
     else
         DebugLog(LogMore, "...setting it to RGB colour #%02x%02x%02x (offset %d).", red, green,
-                 blue, entry);
-    DebugLog(LogMore, "   -> H %d\xB0 / S %d%% / L %d%%", converted.h, converted.s, converted.l);
+                 blue, bulb.entry);
+    const Conversion &c = bulb.converted;
+    DebugLog(LogMore, "   -> H %d\xB0 / S %d%% / L %d%%", c.h, c.s, c.l);
 }
 
-void SendStripZones(int device, SOCKET s)
+void SendBulbColour(int device, int entry, SOCKET s)
 {
     if (!g_anyDeviceConfigured || device < 1 || device > kDeviceSlots)
         return;
-    unsigned long address = LightAddress(device);
-    if (!address)
-        return;
-    // Both strips read the same 82 entries from the rotation offset on.
-    static Hsbk zones[kStripZones];
-    for (int z = 0; z < kStripZones; z++)
-        zones[z] = Convert(g_palette.offset + z).hsbk;
-    static uint8_t setZones[kSetExtendedColorZonesSize];
-    EncodeSetExtendedColorZones(setZones, zones, TransitionMs());
+    BulbTransfer bulb;
+    if (PrepareBulb(bulb, device, entry))
+        SendPreparedBulb(bulb, s, false);
+}
 
+// Both strips read the same 82 entries from the rotation offset on.
+static void PrepareZones(uint8_t (&message)[kSetExtendedColorZonesSize])
+{
+    Hsbk zones[kStripZones];
+    // Neighbouring entries often hold the same colour: convert it once.
+    uint32_t last = 0;
+    Hsbk lastHsbk = {};
+    for (int z = 0; z < kStripZones; z++) {
+        uint32_t colour = PaletteColour(g_palette.offset + z);
+        if (z == 0 || colour != last) {
+            last = colour;
+            lastHsbk = Convert(colour).hsbk;
+        }
+        zones[z] = lastHsbk;
+    }
+    EncodeSetExtendedColorZones(message, zones, TransitionMs());
+}
+
+static void SendPreparedStrip(int device, unsigned long address,
+                              const uint8_t (&setZones)[kSetExtendedColorZonesSize], SOCKET s,
+                              bool fresh)
+{
     // A strip is always switched on, even with every zone black.
-    if (!ConnectAndPower(device, address, s, true))
+    if (!ConnectAndPower(device, address, s, fresh, true))
         return;
     DebugLog(LogMore, kPowerOnLine);
     if (!Send(s, setZones)) {
@@ -206,6 +250,62 @@ void SendStripZones(int device, SOCKET s)
                  g_settings.cycleInterval);
     else
         DebugLog(LogMore, "...setting colours across multiple zones.");
+}
+
+void SendStripZones(int device, SOCKET s)
+{
+    if (!g_anyDeviceConfigured || device < 1 || device > kDeviceSlots)
+        return;
+    unsigned long address = LightAddress(device);
+    if (!address)
+        return;
+    static uint8_t setZones[kSetExtendedColorZonesSize];
+    PrepareZones(setZones);
+    SendPreparedStrip(device, address, setZones, s, false);
+}
+
+// Every light from the palette: all conversions and encodings first (the
+// strips' zones once for both), then the sends, light after light in slot
+// order with each light's log lines beside its own sends.
+static void SendPaletteColours(SOCKET s)
+{
+    static BulbTransfer bulbs[kLastBulb];
+    static uint8_t setZones[kSetExtendedColorZonesSize];
+    int bulbCount = 0;
+    for (int slot = 1; slot <= kLastBulb; slot++) {
+        if (!g_devices[slot][0])
+            continue;
+        int entry = slot + g_palette.offset - 1;
+        if (entry > kRotationSteps)
+            entry -= kRotationSteps;
+        if (PrepareBulb(bulbs[bulbCount], slot, entry))
+            bulbCount++;
+    }
+    // Indexed by slot; 0 where no strip is to be served.
+    unsigned long stripAddresses[kDeviceSlots + 1] = {};
+    bool zonesPrepared = false;
+    for (int slot = kLastBulb + 1; slot <= kDeviceSlots; slot++) {
+        if (!g_devices[slot][0])
+            continue;
+        stripAddresses[slot] = LightAddress(slot);
+        if (stripAddresses[slot] && !zonesPrepared) {
+            PrepareZones(setZones);
+            zonesPrepared = true;
+        }
+    }
+
+    // The socket was opened for this transfer: the first light finds it fresh.
+    bool fresh = true;
+    for (int n = 0; n < bulbCount; n++) {
+        SendPreparedBulb(bulbs[n], s, fresh);
+        fresh = false;
+    }
+    for (int slot = kLastBulb + 1; slot <= kDeviceSlots; slot++) {
+        if (stripAddresses[slot]) {
+            SendPreparedStrip(slot, stripAddresses[slot], setZones, s, fresh);
+            fresh = false;
+        }
+    }
 }
 
 void SendWhite(int device, int brightness, int kelvin)
@@ -231,7 +331,8 @@ void SendWhite(int device, int brightness, int kelvin)
     Hsbk white = {0, 0, (uint16_t)brightness, (uint16_t)kelvin};
     EncodeSetColor(setColor, white, 0);
 
-    if (ConnectTo(s, address)) {
+    // Its own socket, fresh: nothing can be pending on it.
+    if (Connect(s, address)) {
         DebugLog(LogFirst, kConnectingLine, device, g_devices[device], kLifxPort);
         if (Send(s, power)) {
             DebugLog(LogMore, kPowerOnLine);
@@ -270,18 +371,7 @@ void SendColours(int which)
                 SendWhite(slot, kWhiteBrightness, kelvin);
         }
     } else if (g_settings.scheme != SchemeManual) {
-        for (int slot = 1; slot <= kDeviceSlots; slot++) {
-            if (!g_devices[slot][0])
-                continue;
-            if (slot > kLastBulb) {
-                SendStripZones(slot, s);
-            } else {
-                int entry = slot + g_palette.offset - 1;
-                if (entry > kRotationSteps)
-                    entry -= kRotationSteps;
-                SendBulbColour(slot, entry, s);
-            }
-        }
+        SendPaletteColours(s);
     }
     closesocket(s);
     WSACleanup();

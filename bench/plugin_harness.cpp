@@ -1,0 +1,82 @@
+#include "bench/plugin_harness.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <filesystem>
+#include <string>
+
+#include "palette/palette.h"
+#include "platform/control_linux.h"
+#include "plugin/plugin.h"
+#include "testhost/testhost.h"
+
+static std::string g_folder;
+
+bool StartBenchPlugin(const Receivers &receivers, char *error, size_t errorSize)
+{
+    char pattern[] = "/tmp/chromalet-bench-XXXXXX";
+    if (!mkdtemp(pattern)) {
+        snprintf(error, errorSize, "cannot make a folder under /tmp");
+        return false;
+    }
+    g_folder = std::string(pattern) + "/";
+
+    platform::Reset();
+    platform::UseManualClock(true);
+    testhost::Reset();
+    platform::SetModuleFileName((g_folder + "Chromalet-LIFX.dll").c_str());
+
+    std::string settings;
+    for (int n = 1; n <= kBenchLights; n++)
+        settings += "lifx.device" + std::to_string(n) + ": " + receivers.addresses[n - 1] + "\r\n";
+    settings += "lifx.calibration.red: 80\r\n"
+                "lifx.calibration.green: 100\r\n"
+                "lifx.calibration.blue: 95\r\n"
+                "lifx.color.scheme: Fire\r\n"
+                "lifx.cycle.colors: true\r\n"
+                "lifx.cycle.interval: 2\r\n"
+                "lifx.move.effect: false\r\n"
+                "lifx.auto.power: false\r\n"
+                "lifx.debug: false\r\n";
+    std::string path = g_folder + "Chromalet-LIFX.rc";
+    FILE *file = fopen(path.c_str(), "wb");
+    if (!file) {
+        snprintf(error, errorSize, "cannot write %s", path.c_str());
+        return false;
+    }
+    fwrite(settings.data(), 1, settings.size(), file);
+    fclose(file);
+
+    if (beginPlugin(nullptr) != 0) {
+        snprintf(error, errorSize, "beginPlugin failed");
+        return false;
+    }
+    return true;
+}
+
+void StopBenchPlugin()
+{
+    endPlugin(nullptr);
+    platform::SetModuleFileName("");
+    std::error_code ignored;
+    if (g_folder.rfind("/tmp/chromalet-bench-", 0) == 0)
+        std::filesystem::remove_all(g_folder, ignored);
+}
+
+void FillDistinctPalette()
+{
+    // A fixed sequence, the same in every run.
+    uint32_t state = 0x2545F491u;
+    for (int n = 1; n < kPaletteEntries; n++) {
+        uint32_t colour;
+        do {
+            state = state * 1664525u + 1013904223u;
+            colour = (state >> 8) & 0xFFFFFF;
+        } while ((colour & 0xFF) == ((colour >> 8) & 0xFF) &&
+                 ((colour >> 8) & 0xFF) == (colour >> 16));
+        g_palette.entries[n] = colour;
+    }
+    g_palette.offset = 1;
+}
