@@ -1,0 +1,87 @@
+// The ten emulated lights as the preview shows them: the emulator's sockets
+// on loopback, and for each light what it was last told, with the fade in
+// progress and the strips' move effect, so that a frame can be painted at
+// any moment.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+
+#include "emulator/emulator.h"
+#include "tools/preview/display_colour.h"
+
+namespace preview
+{
+
+enum {
+    kLightCount = 10, // slots 1-8 bulbs, 9 and 10 strips
+    kBulbCount = 8,
+    kZones = kEmulatorZones,
+};
+
+struct LightView {
+    int device = 0; // slot 1-10
+    bool strip = false;
+    bool heard = false; // any valid datagram so far
+    bool on = false;
+
+    // The colour last set (a bulb, or a strip told one colour), fading from
+    // `from` since `at` over `duration` milliseconds.
+    bool colourKnown = false;
+    Hsbk colour = {};
+    Rgb from = {};
+    int64_t at = 0;
+    uint32_t duration = 0;
+
+    // A strip's zones, fading the same way; a single colour sent to a strip
+    // lands here too, in every zone.
+    bool zonesKnown = false;
+    Hsbk zones[kZones] = {};
+    Rgb zonesFrom[kZones] = {};
+    int64_t zonesAt = 0;
+    uint32_t zonesDuration = 0;
+
+    bool moveKnown = false;
+    bool moveOn = false;
+    uint32_t moveSpeedMs = 0;
+    uint32_t moveDirection = 0; // as sent: 1 not reversed, 0 reversed
+    int64_t moveSince = 0;
+};
+
+struct Lights {
+    bool enabled = false;
+    char addresses[kLightCount][kEmulatorAddressSize] = {};
+    LightView views[kLightCount];
+};
+
+// Binds the emulator to 127.56.G.1 to 127.56.G.10, trying the groups G =
+// firstGroup, firstGroup + 1, ... up to `tries` of them while the addresses
+// are taken (another preview, say). On failure, message says why.
+bool StartLights(Lights &lights, int firstGroup, int tries, std::string &message);
+void StopLights(Lights &lights);
+
+// The emulator's sockets, to wait on; returns how many were written.
+int LightSockets(const Lights &lights, int fds[], int capacity);
+
+// Reads every datagram that has arrived and applies it to the views, in
+// order of arrival. Returns how many were applied.
+int UpdateLights(Lights &lights);
+
+int64_t NowMs();
+
+// What a bulb shows at `now`: its fade, black while off.
+Rgb BulbShown(const LightView &light, int64_t now);
+// What a strip shows at `now`, zone by zone along the strip: fades, the move
+// effect's travel, black while off.
+void ZonesShown(const LightView &light, int64_t now, Rgb out[kZones]);
+// The zones the strip was last told, without fade or travel.
+void ZonesTarget(const LightView &light, Hsbk out[kZones]);
+
+// The plain-text state: "light N: on|off #RRGGBB H S B K" for a bulb,
+// "strip N: on|off" and the 82 zone colours for a strip.
+std::string StateLine(const LightView &light);
+// "strip N move: on|off SPEED ms forward|reverse", or "" before any.
+std::string MoveLine(const LightView &light);
+
+} // namespace preview

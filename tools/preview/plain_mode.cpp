@@ -1,0 +1,296 @@
+// The preview without a terminal: a script (or the tour) played line by
+// line, printing what the host prints and, after each step, the state of
+// every light that changed.
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+
+#include "tools/preview/host_process.h"
+#include "tools/preview/preview.h"
+#include "tools/preview/scripts.h"
+#include "tools/preview/snapshot.h"
+#include "tools/preview/terminal.h"
+
+namespace preview
+{
+
+namespace
+{
+
+// Long waits run as slices, so that the lights are printed after each
+// cycle tick rather than once at the end.
+const long kWaitSlice = 100;
+// The step after which the host program has surely answered, beyond its own
+// waits.
+const int kStepSeconds = 60;
+const char kSync[] = ":wait 0";
+
+struct PlainRun {
+    Preview &preview;
+    HostProcess host;
+    std::string printedState[kLightCount];
+    std::string printedMove[kLightCount];
+    bool refused = false;
+
+    explicit PlainRun(Preview &p) : preview(p) {}
+};
+
+void Print(const std::string &line)
+{
+    fputs(line.c_str(), stdout);
+    fputc('\n', stdout);
+}
+
+void PrintChanges(PlainRun &run)
+{
+    Lights &lights = run.preview.lights;
+    UpdateLights(lights);
+    for (int n = 0; n < kLightCount && lights.enabled; n++) {
+        const LightView &view = lights.views[n];
+        if (!view.heard)
+            continue;
+        std::string state = StateLine(view);
+        if (state != run.printedState[n]) {
+            Print(state);
+            run.printedState[n] = state;
+        }
+        std::string move = MoveLine(view);
+        if (!move.empty() && move != run.printedMove[n]) {
+            Print(move);
+            run.printedMove[n] = move;
+        }
+    }
+    fflush(stdout);
+}
+
+void PrintHostLines(const std::vector<HostLine> &lines, bool &synced)
+{
+    for (const HostLine &line : lines) {
+        if (line.echo && line.internal) {
+            if (line.text.compare(2, std::string::npos, kSync) == 0)
+                synced = true;
+            continue;
+        }
+        Print(line.text);
+    }
+}
+
+// Sends a line and a marker after it; returns once the marker's echo shows
+// that the line has been played (false when the host ended first or took
+// too long).
+bool Exchange(PlainRun &run, const std::string &line, bool internal, long waitMs)
+{
+    if (!SendHostLine(run.host, line, internal) || !SendHostLine(run.host, kSync, true))
+        return false;
+    int64_t deadline = NowMs() + waitMs + kStepSeconds * 1000L;
+    bool synced = false;
+    // Bounded by the deadline; each read waits at most 100 ms.
+    while (!synced) {
+        std::vector<HostLine> lines;
+        bool open = ReadHostLines(run.host, 100, lines);
+        PrintHostLines(lines, synced);
+        if (synced)
+            break;
+        if (quitSignal)
+            return false;
+        if (!open) {
+            Print(Remark("the host program ended"));
+            return false;
+        }
+        if (NowMs() > deadline) {
+            Print(Remark("the host program did not answer in time"));
+            return false;
+        }
+    }
+    return true;
+}
+
+// One script line; false when the run cannot go on.
+bool Step(PlainRun &run, const std::string &line)
+{
+    std::string reason;
+    if (line[0] == '@' && !CommandAllowed(line, reason)) {
+        Print("> " + line);
+        Print(Remark("refused: " + reason));
+        run.refused = true;
+        return true;
+    }
+    if (line == ":restart") {
+        PluginSettings settings;
+        ReadPluginSettings(run.preview.settingsPath, settings);
+        if (!SettingsAllowed(settings, reason)) {
+            Print("> " + line);
+            Print(Remark("refused: " + reason));
+            run.refused = true;
+            return true;
+        }
+    }
+    long ms = 0;
+    if (WaitMilliseconds(line, ms) && ms > kWaitSlice) {
+        Print("> " + line);
+        // Bounded by the wait asked for.
+        for (long left = ms; left > 0 && !quitSignal; left -= kWaitSlice) {
+            long slice = left < kWaitSlice ? left : kWaitSlice;
+            if (!Exchange(run, ":wait " + std::to_string(slice), true, slice))
+                return false;
+            PrintChanges(run);
+        }
+        return true;
+    }
+    bool ok = Exchange(run, line, false, ms);
+    PrintChanges(run);
+    return ok;
+}
+
+std::string Trimmed(const char *text)
+{
+    std::string line = text;
+    size_t a = line.find_first_not_of(" \t\r\n");
+    if (a == std::string::npos)
+        return "";
+    size_t b = line.find_last_not_of(" \t\r\n");
+    return line.substr(a, b - a + 1);
+}
+
+// Waits for the plug-in's start, printing what comes; false when it failed.
+bool WaitForStart(PlainRun &run)
+{
+    int64_t deadline = NowMs() + run.preview.options.startSeconds * 1000L;
+    // Bounded by the deadline.
+    for (;;) {
+        std::vector<HostLine> lines;
+        bool open = ReadHostLines(run.host, 100, lines);
+        int started = -1;
+        for (const HostLine &line : lines) {
+            Print(line.text);
+            if (started < 0 && line.text.compare(0, 22, "[host] beginPlugin -> ") == 0)
+                started = line.text == "[host] beginPlugin -> 0";
+        }
+        if (started >= 0)
+            return started == 1;
+        if (!open || quitSignal)
+            return false;
+        if (NowMs() > deadline) {
+            Print(Remark("the plug-in did not start in time"));
+            return false;
+        }
+    }
+}
+
+// Plays lines until the script ends or asks to quit; false when the host
+// has gone.
+bool PlayLines(PlainRun &run, const std::vector<std::string> &lines, bool narrate)
+{
+    for (const std::string &line : lines) {
+        if (line.empty())
+            continue;
+        if (line[0] == '#') {
+            if (narrate)
+                Print(line);
+            continue;
+        }
+        if (line == ":quit")
+            return true;
+        if (quitSignal || !Step(run, line))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int RunPlain(Preview &preview, FILE *script)
+{
+    PlainRun run(preview);
+    std::string error;
+    // The host's complaints go to standard error, as the host prints them.
+    if (!StartHost(run.host, preview.hostArgv, false, error)) {
+        fprintf(stderr, "chromalet-preview: %s\n", error.c_str());
+        return 2;
+    }
+    if (preview.lights.enabled)
+        Print(Remark("emulated lights: bulbs 1-8 and strips 9-10 at " +
+                     std::string(preview.lights.addresses[0]) + " to " +
+                     preview.lights.addresses[kLightCount - 1]));
+    Print(Remark("plug-in folder: " + preview.options.pluginFolder));
+
+    bool alive = WaitForStart(run);
+    std::vector<std::string> setup;
+    std::string reason;
+    if (alive && !PrepareSetup(preview, setup, reason)) {
+        Print(Remark("stopped: " + reason));
+        alive = false;
+        run.refused = true;
+    }
+    if (alive && !setup.empty()) {
+        Print(Remark(preview.firstRun
+                         ? "first run: the plug-in's own commands point it at the emulated lights "
+                           "and turn automatic power on"
+                         : "the plug-in's own commands point it at the emulated lights"));
+        alive = PlayLines(run, setup, false);
+    }
+    if (alive)
+        PrintChanges(run);
+
+    if (alive && script) {
+        char buffer[8192];
+        // Bounded by the script's length.
+        while (alive && !quitSignal && fgets(buffer, sizeof buffer, script)) {
+            std::string line = Trimmed(buffer);
+            if (line.empty() || line[0] == '#')
+                continue;
+            if (line == ":quit")
+                break;
+            alive = Step(run, line);
+        }
+    } else if (alive) {
+        PluginSettings before;
+        ReadPluginSettings(preview.settingsPath, before);
+        Print("# The Chromalet-LIFX tour: the plug-in in the host, ten emulated lights.");
+        alive = PlayLines(run, TourLines(before), true);
+        PluginSettings after;
+        ReadPluginSettings(preview.settingsPath, after);
+        if (alive)
+            alive = PlayLines(run, RestoreLines(before, after), true);
+    }
+
+    // The host ends the plug-in (its move effect stops) and exits.
+    if (quitSignal)
+        alive = false;
+    if (SendHostLine(run.host, ":quit", false)) {
+        int64_t deadline = NowMs() + kStepSeconds * 1000L;
+        bool synced = false;
+        // Bounded by the deadline.
+        for (;;) {
+            std::vector<HostLine> lines;
+            bool open = ReadHostLines(run.host, 100, lines);
+            PrintHostLines(lines, synced);
+            if (!open || NowMs() > deadline || (quitSignal && NowMs() > deadline - 50000))
+                break;
+        }
+    }
+    int status = FinishHost(run.host, quitSignal ? 2000 : 10000);
+    PrintChanges(run);
+    if (!preview.options.snapshot.empty()) {
+        PluginSettings settings;
+        ReadPluginSettings(preview.settingsPath, settings);
+        if (!WriteSnapshot(preview.options.snapshot, preview.lights, settings)) {
+            fprintf(stderr, "chromalet-preview: cannot write %s\n",
+                    preview.options.snapshot.c_str());
+            return 2;
+        }
+        Print(Remark("picture of the lights: " + preview.options.snapshot));
+    }
+    if (status != 0)
+        Print(Remark("the host program ended with status " + std::to_string(status)));
+    if (quitSignal)
+        return 128 + quitSignal;
+    if (!alive && status == 0)
+        status = 1;
+    if (run.refused && status == 0)
+        status = 1;
+    return status;
+}
+
+} // namespace preview

@@ -1,0 +1,49 @@
+#include "tools/preview/preview.h"
+
+#include "tools/preview/scripts.h"
+
+namespace preview
+{
+
+std::string LightsLabel(const Preview &preview)
+{
+    if (!preview.lights.enabled)
+        return "no emulated lights";
+    std::string first = preview.lights.addresses[0];
+    return "lights " + first + "-10";
+}
+
+std::string Remark(const std::string &text)
+{
+    return "[preview] " + text;
+}
+
+std::string Shortened(const Preview &preview, const std::string &line)
+{
+    const std::string &folder = preview.hostFolderText;
+    std::string text = line;
+    size_t at = folder.empty() ? std::string::npos : text.find(folder);
+    if (at != std::string::npos)
+        text.erase(at, folder.size());
+    return text;
+}
+
+bool PrepareSetup(Preview &preview, std::vector<std::string> &lines, std::string &reason)
+{
+    PluginSettings settings;
+    ReadPluginSettings(preview.settingsPath, settings);
+    if (!SettingsAllowed(settings, reason))
+        return false;
+    bool debugChanged = false;
+    if (preview.options.debug >= 0 && settings.exists &&
+        settings.debug != (preview.options.debug == 1)) {
+        debugChanged =
+            SetBooleanSetting(preview.settingsPath, "lifx.debug:", preview.options.debug == 1);
+    }
+    lines = SetupLines(preview.lights, settings, preview.firstRun);
+    if (debugChanged && lines.empty())
+        lines.push_back(":restart");
+    return true;
+}
+
+} // namespace preview

@@ -1,0 +1,59 @@
+// The preview as a whole: its options, the emulated lights, the host
+// program's command line, and the two ways it runs (a live view in a
+// terminal; plain lines for a script or the built-in tour).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tools/preview/light_views.h"
+#include "tools/preview/plugin_settings.h"
+
+namespace preview
+{
+
+struct Options {
+    std::string script;   // --script FILE
+    std::string snapshot; // --snapshot FILE.svg
+    std::string style;
+    std::string pluginFolder;
+    bool lights = true;
+    int lightsGroup = 0; // the third octet tried first
+    int debug = -1;      // 1 --debug, 0 --no-debug, -1 as the file says
+    bool tour = false;
+    bool windowsPaths = false;
+    std::string hostLabel = "Linux";
+    int startSeconds = 60; // for beginPlugin; Wine's first start is slow
+    std::vector<std::string> hostCommand;
+};
+
+struct Preview {
+    Options options;
+    Lights lights;
+    std::string settingsPath;
+    bool firstRun = false;
+    // The host program and its arguments, plug-in folder and style added.
+    std::vector<std::string> hostArgv;
+    // The plug-in folder as the host prints it in its lines, to shorten them.
+    std::string hostFolderText;
+};
+
+// "lights 127.56.0.1-10", or what stands for none.
+std::string LightsLabel(const Preview &preview);
+
+// What the preview says about itself, one line: "[preview] TEXT".
+std::string Remark(const std::string &text);
+
+// The text of a host line shortened for the view: the plug-in folder's path
+// left out.
+std::string Shortened(const Preview &preview, const std::string &line);
+
+// The set-up after the first beginPlugin: the debug flag as asked, then the
+// lines SetupLines gives (with a restart when the debug flag changed). False,
+// with the reason, when the settings file names a device outside loopback.
+bool PrepareSetup(Preview &preview, std::vector<std::string> &lines, std::string &reason);
+
+int RunPlain(Preview &preview, FILE *script);
+int RunLive(Preview &preview);
+
+} // namespace preview

@@ -1,0 +1,43 @@
+// The lines the preview sends on its own: the first-run set-up that points
+// the plug-in at the emulated lights, the built-in tour, and the checks
+// that keep every datagram on loopback.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tools/preview/light_views.h"
+#include "tools/preview/plugin_settings.h"
+
+namespace preview
+{
+
+// Through the plug-in's own commands: each slot whose address is not the
+// emulated light's is set to it; on a first run automatic power is turned
+// on; then a restart, so that the start-up shows the scheme. Empty when the
+// folder already points at these lights.
+std::vector<std::string> SetupLines(const Lights &lights, const PluginSettings &settings,
+                                    bool firstRun);
+
+// The built-in tour: schemes, cycling, the move effect, suspend and resume,
+// calibration, single lights. Lines beginning with "# " are narration.
+// It starts from the settings as they are (turning cycling, the move effect
+// and reverse direction off first, automatic power on).
+std::vector<std::string> TourLines(const PluginSettings &before);
+// What puts the settings back after the tour (scheme, flags, numbers).
+std::vector<std::string> RestoreLines(const PluginSettings &before, const PluginSettings &after);
+
+// The events of the host scripts, as the host program knows them.
+bool IsHostEvent(const std::string &line);
+// A ":wait MS" line: its milliseconds.
+bool WaitMilliseconds(const std::string &line, long &ms);
+
+// False, with the reason, for a line that would have the plug-in send
+// outside 127.0.0.0/8: a Device command with such an address.
+bool CommandAllowed(const std::string &line, std::string &reason);
+// False, with the reason, when a device slot of the settings file holds an
+// address outside 127.0.0.0/8 or a text the plug-in would send to as
+// 255.255.255.255.
+bool SettingsAllowed(const PluginSettings &settings, std::string &reason);
+
+} // namespace preview

@@ -1,0 +1,428 @@
+// The preview as a user runs it without a terminal: the real host program,
+// the real plug-in and the emulated lights, driven by a script or playing
+// its tour; the checks read its plain output and the plug-in's settings file.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+extern char **environ;
+
+namespace
+{
+
+const int kRunSeconds = 150;
+
+std::string WorkFolder(const char *name)
+{
+    std::string folder =
+        std::string(PREVIEW_WORK_DIR) + "/" + name + "-" + std::to_string((long)getpid());
+    std::string command = "rm -rf '" + folder + "' && mkdir -p '" + folder + "'";
+    EXPECT_EQ(system(command.c_str()), 0);
+    return folder;
+}
+
+// Tests run beside a live preview (127.56.0.x and up) and beside each other.
+std::string LightsGroup()
+{
+    return std::to_string(100 + getpid() % 100);
+}
+
+std::string ReadAll(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> Lines(const std::string &text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line))
+        lines.push_back(line);
+    return lines;
+}
+
+// Runs the preview with standard input from `input` (a file, or /dev/null)
+// and its output into `output`; returns its exit status, or -1 when it had
+// to be stopped.
+int RunPreview(const std::vector<std::string> &arguments, const std::string &input,
+               const std::string &output)
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    std::vector<std::string> all = {PREVIEW_PROGRAM};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    std::vector<char *> argv;
+    for (std::string &a : all)
+        argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    pid_t pid;
+    int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return -2;
+    int status = 0;
+    // Bounded: a quarter of a second a pass, kRunSeconds in all.
+    for (int pass = 0; pass < kRunSeconds * 4; pass++) {
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        usleep(250000);
+    }
+    kill(pid, SIGTERM);
+    waitpid(pid, &status, 0);
+    return -1;
+}
+
+// The Fire pattern over palette entries 1-8: #FF0000, #880000, #FF0000, then
+// #FF8800 four times, #880000. Under the default calibration (80/100/95) the
+// plug-in sends them as these records, printed as hue, saturation%,
+// brightness%, kelvin.
+const char *const kRed = "0 100 39 9000";
+const char *const kDark = "0 100 19 9000";
+const char *const kOrange = "40 100 58 9000";
+const char *const kFireEntries[8] = {kRed, kDark, kRed, kOrange, kOrange, kOrange, kOrange, kDark};
+
+// The lights as the output last printed them.
+struct Light {
+    bool on = false;
+    std::string hex;
+    std::string numbers; // "H S B K"
+    std::vector<std::string> zones;
+};
+
+struct Shown {
+    std::map<int, Light> lights;
+    std::map<int, std::string> move; // "on 5000 ms forward"
+};
+
+// Applies a "light N: ..." or "strip N: ..." line; false for other lines.
+bool Apply(Shown &shown, const std::string &line)
+{
+    int n = 0;
+    char power[8] = "";
+    char hex[8] = "";
+    int used = 0;
+    if (sscanf(line.c_str(), "light %d: %7s %7s %n", &n, power, hex, &used) == 3 && used > 0) {
+        Light &light = shown.lights[n];
+        light.on = std::string(power) == "on";
+        light.hex = hex;
+        light.numbers = line.substr((size_t)used);
+        return true;
+    }
+    if (sscanf(line.c_str(), "strip %d move: %n", &n, &used) == 1 && used > 0) {
+        shown.move[n] = line.substr((size_t)used);
+        return true;
+    }
+    if (sscanf(line.c_str(), "strip %d: %7s %n", &n, power, &used) == 2 && used > 0) {
+        Light &light = shown.lights[n];
+        light.on = std::string(power) == "on";
+        std::istringstream zones(line.substr((size_t)used));
+        light.zones.clear();
+        std::string zone;
+        while (zones >> zone)
+            light.zones.push_back(zone);
+        return true;
+    }
+    return false;
+}
+
+// The Fire rotation the bulbs show (1-8: bulb 1 shows entry k), or 0.
+int FireRotation(const Shown &shown)
+{
+    for (int k = 1; k <= 8; k++) {
+        bool all = true;
+        for (int bulb = 1; bulb <= 8 && all; bulb++) {
+            auto light = shown.lights.find(bulb);
+            all = light != shown.lights.end() && light->second.on &&
+                  light->second.numbers == kFireEntries[(bulb + k - 2) % 8];
+        }
+        if (all)
+            return k;
+    }
+    return 0;
+}
+
+// Both strips show entries k to k + 81, with the colours the bulbs show for
+// the same entries.
+void ExpectStripsAtRotation(const Shown &shown, int k, const std::string &where)
+{
+    std::string hexOfEntry[8];
+    for (int bulb = 1; bulb <= 8; bulb++)
+        hexOfEntry[(bulb + k - 2) % 8] = shown.lights.at(bulb).hex;
+    for (int strip = 9; strip <= 10; strip++) {
+        const Light &light = shown.lights.at(strip);
+        EXPECT_TRUE(light.on) << where;
+        ASSERT_EQ(light.zones.size(), 82u) << where;
+        for (int z = 0; z < 82; z++)
+            ASSERT_EQ(light.zones[(size_t)z], hexOfEntry[(k - 1 + z) % 8])
+                << where << ", strip " << strip << " zone " << z + 1;
+    }
+}
+
+// The output cut into steps: each echoed line with the lines after it.
+struct Step {
+    std::string line;
+    std::vector<std::string> output;
+};
+
+std::vector<Step> Steps(const std::vector<std::string> &lines)
+{
+    std::vector<Step> steps(1);
+    for (const std::string &line : lines) {
+        if (line.compare(0, 2, "> ") == 0)
+            steps.push_back(Step{line.substr(2), {}});
+        else
+            steps.back().output.push_back(line);
+    }
+    return steps;
+}
+
+std::map<std::string, std::string> SettingsFile(const std::string &folder)
+{
+    std::map<std::string, std::string> values;
+    for (std::string line : Lines(ReadAll(folder + "/Chromalet-LIFX.rc"))) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        size_t colon = line.find(": ");
+        if (colon != std::string::npos)
+            values[line.substr(0, colon + 1)] = line.substr(colon + 2);
+    }
+    return values;
+}
+
+std::string FirstAddress(const std::vector<std::string> &lines)
+{
+    for (const std::string &line : lines) {
+        size_t at = line.find("strips 9-10 at ");
+        if (line.compare(0, 9, "[preview]") == 0 && at != std::string::npos)
+            return line.substr(at + 15, line.find(' ', at + 15) - at - 15);
+    }
+    return "";
+}
+
+TEST(PreviewScript, LightsFollowFireWarmCyclingSuspendAndResume)
+{
+    std::string work = WorkFolder("script");
+    std::string script = work + "/script.txt";
+    std::ofstream(script) << "# Fire, then white light, then Fire cycling every second\n"
+                             "@Chromalet-LIFX Scheme Fire\n"
+                             "@Chromalet-LIFX Scheme Warm\n"
+                             "@Chromalet-LIFX Scheme Fire\n"
+                             "@Chromalet-LIFX Cycle Interval 1\n"
+                             "@Chromalet-LIFX Toggle Cycle Colors\n"
+                             ":wait 2600\n"
+                             "@Chromalet-LIFX Toggle Cycle Colors\n"
+                             "@Chromalet-LIFX Toggle Move Effect\n"
+                             ":suspend\n"
+                             ":resume\n"
+                             ":wait 5600\n"
+                             "@Chromalet-LIFX Scheme Rainbow\n"
+                             "@Chromalet-LIFX Toggle Move Effect\n";
+    std::string output = work + "/output.txt";
+    int status = RunPreview({"--script", script, "--plugin-dir", work + "/plugin", "--lights-group",
+                             LightsGroup(), "--debug", "--snapshot", work + "/lights.svg"},
+                            "/dev/null", output);
+    std::vector<std::string> lines = Lines(ReadAll(output));
+    ASSERT_EQ(status, 0) << ReadAll(output);
+
+    // The first run went through the plug-in's own commands.
+    std::string first = FirstAddress(lines);
+    ASSERT_FALSE(first.empty());
+    std::string group = first.substr(0, first.rfind('.') + 1);
+    std::map<std::string, std::string> settings = SettingsFile(work + "/plugin");
+    for (int n = 1; n <= 10; n++)
+        EXPECT_EQ(settings["lifx.device" + std::to_string(n) + ":"], group + std::to_string(n));
+    EXPECT_EQ(settings["lifx.auto.power:"], "true");
+    EXPECT_EQ(settings["lifx.color.scheme:"], "Fire");
+
+    Shown shown;
+    std::vector<int> rotationsWhileCycling;
+    bool sawWarm = false, sawOff = false;
+    int fireSteps = 0;
+    for (const Step &step : Steps(lines)) {
+        bool changed = false;
+        for (size_t i = 0; i < step.output.size(); i++) {
+            bool applied = Apply(shown, step.output[i]);
+            changed = changed || applied;
+            bool nextIsLight =
+                i + 1 < step.output.size() && (step.output[i + 1].compare(0, 6, "light ") == 0 ||
+                                               step.output[i + 1].compare(0, 6, "strip ") == 0);
+            bool batchEnds = applied && !nextIsLight;
+            if (batchEnds && step.line == ":wait 2600") {
+                // Each tick shows Fire turned by one more place.
+                int k = FireRotation(shown);
+                ASSERT_NE(k, 0) << "while cycling, after line " << i;
+                ExpectStripsAtRotation(shown, k, "while cycling");
+                if (rotationsWhileCycling.empty() || rotationsWhileCycling.back() != k)
+                    rotationsWhileCycling.push_back(k);
+            }
+        }
+        if (step.line == "@Chromalet-LIFX Scheme Fire") {
+            fireSteps++;
+            ASSERT_EQ(FireRotation(shown), 1) << "after Fire, bulb n shows entry n";
+            ExpectStripsAtRotation(shown, 1, "after Fire");
+            if (fireSteps == 1) {
+                // What the plug-in says it sent agrees with what each light
+                // received: "   -> H 0° / S 100% / L 39%" per bulb.
+                int device = 0, checked = 0;
+                for (const std::string &line : step.output) {
+                    sscanf(line.c_str(), "[0] Chromalet-LIFX -> Connecting to device #%d", &device);
+                    int h, sat, l;
+                    if (sscanf(line.c_str(), "[254]    -> H %d\xC2\xB0 / S %d%% / L %d%%", &h, &sat,
+                               &l) == 3) {
+                        char numbers[32];
+                        snprintf(numbers, sizeof numbers, "%d %d %d 9000", h, sat, l);
+                        EXPECT_EQ(shown.lights[device].numbers, numbers) << "device " << device;
+                        checked++;
+                    }
+                }
+                EXPECT_EQ(checked, 8) << "the plug-in's log, with debug on, names each bulb";
+            }
+        }
+        if (step.line == "@Chromalet-LIFX Scheme Warm") {
+            for (int n = 1; n <= 8; n++) {
+                EXPECT_TRUE(shown.lights[n].on);
+                EXPECT_EQ(shown.lights[n].numbers, "0 0 33 3000") << "bulb " << n;
+            }
+            for (int n = 9; n <= 10; n++) {
+                EXPECT_EQ(shown.lights[n].zones.size(), 82u);
+                for (const std::string &zone : shown.lights[n].zones)
+                    EXPECT_EQ(zone, shown.lights[1].hex) << "strip " << n;
+            }
+            sawWarm = true;
+        }
+        if (step.line == "@Chromalet-LIFX Toggle Move Effect" && fireSteps == 2 && !sawOff) {
+            EXPECT_EQ(shown.move[9], "on 10000 ms forward");
+            EXPECT_EQ(shown.move[10], "on 10000 ms forward");
+        }
+        if (step.line == ":suspend") {
+            for (int n = 1; n <= 10; n++)
+                EXPECT_FALSE(shown.lights[n].on) << "light " << n << " after suspend";
+            EXPECT_EQ(shown.move[9], "off 10000 ms forward");
+            sawOff = true;
+        }
+        if (step.line == ":resume") {
+            // Nothing yet: the lights come back 5 seconds later.
+            EXPECT_FALSE(changed);
+        }
+        if (step.line == "@Chromalet-LIFX Scheme Rainbow") {
+            // A wrong command changes nothing.
+            EXPECT_FALSE(changed);
+        }
+    }
+    EXPECT_EQ(fireSteps, 2);
+    EXPECT_TRUE(sawWarm);
+    EXPECT_TRUE(sawOff);
+    // Ticks one place at a time from the start, 2, 3 ... (the real clock
+    // gives two ticks in 2.6 s, three on a slow machine at most).
+    ASSERT_GE(rotationsWhileCycling.size(), 2u);
+    for (size_t i = 0; i < rotationsWhileCycling.size(); i++)
+        EXPECT_EQ(rotationsWhileCycling[i], (int)i + 2);
+    // Five seconds after the resume: Fire again from the start, the move
+    // effect going, until the last toggle and the host's end stop it.
+    EXPECT_EQ(FireRotation(shown), 1);
+    ExpectStripsAtRotation(shown, 1, "at the end");
+    EXPECT_EQ(shown.move[9], "off 10000 ms forward");
+
+    std::string picture = ReadAll(work + "/lights.svg");
+    EXPECT_NE(picture.find("<svg"), std::string::npos);
+    EXPECT_NE(picture.find("fill=\"" + shown.lights[4].hex + "\""), std::string::npos);
+}
+
+TEST(PreviewScript, AScriptOnAPipeIsPlayedToo)
+{
+    std::string work = WorkFolder("pipe");
+    std::string fifo = work + "/input";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    pid_t writer = fork();
+    if (writer == 0) {
+        int fd = open(fifo.c_str(), O_WRONLY);
+        const char text[] = "@Chromalet-LIFX Scheme Ocean\n:wait 50\n";
+        ssize_t ignored = write(fd, text, sizeof text - 1);
+        (void)ignored;
+        close(fd);
+        _exit(0);
+    }
+    std::string output = work + "/output.txt";
+    int status = RunPreview({"--plugin-dir", work + "/plugin", "--lights-group", LightsGroup()},
+                            fifo, output);
+    waitpid(writer, nullptr, 0);
+    std::string text = ReadAll(output);
+    ASSERT_EQ(status, 0) << text;
+    // Ocean's #0088FF in bulb 1, #0000FF in bulb 2 (calibration 80/100/95).
+    Shown shown;
+    for (const std::string &line : Lines(text))
+        Apply(shown, line);
+    EXPECT_EQ(shown.lights[1].numbers, "206 100 52 9000") << text;
+    EXPECT_EQ(shown.lights[2].numbers, "240 100 28 9000") << text;
+    EXPECT_EQ(text.find("# The Chromalet-LIFX tour"), std::string::npos);
+}
+
+TEST(PreviewScript, ACommandThatWouldLeaveLoopbackIsRefusedAndChangesNothing)
+{
+    std::string work = WorkFolder("refused");
+    std::string script = work + "/script.txt";
+    std::ofstream(script) << "@Chromalet-LIFX Device #3 192.168.1.20\n"
+                             "@Chromalet-LIFX Scheme Woods\n";
+    std::string output = work + "/output.txt";
+    int status = RunPreview(
+        {"--script", script, "--plugin-dir", work + "/plugin", "--lights-group", LightsGroup()},
+        "/dev/null", output);
+    std::string text = ReadAll(output);
+    EXPECT_EQ(status, 1) << text;
+    EXPECT_NE(text.find("[preview] refused"), std::string::npos) << text;
+    // The next line still played.
+    EXPECT_NE(text.find("light 3: on"), std::string::npos) << text;
+    std::map<std::string, std::string> settings = SettingsFile(work + "/plugin");
+    EXPECT_EQ(settings["lifx.device3:"].compare(0, 7, "127.56."), 0);
+    EXPECT_EQ(settings["lifx.color.scheme:"], "Woods");
+}
+
+TEST(PreviewTour, WithoutInputTheTourPlaysAndEndsWell)
+{
+    std::string work = WorkFolder("tour");
+    std::string output = work + "/output.txt";
+    time_t start = time(nullptr);
+    int status = RunPreview({"--plugin-dir", work + "/plugin", "--lights-group", LightsGroup()},
+                            "/dev/null", output);
+    std::string text = ReadAll(output);
+    ASSERT_EQ(status, 0) << text;
+    // Reported, not asserted: a slow machine is no fault of the preview.
+    printf("the tour took %ld s\n", (long)(time(nullptr) - start));
+    EXPECT_NE(text.find("# The Chromalet-LIFX tour"), std::string::npos);
+    for (const char *expected :
+         {"> @Chromalet-LIFX Scheme Spooky", "> :suspend", "> :resume",
+          "strip 9 move: on 5000 ms forward", "strip 10 move: on 5000 ms reverse",
+          "light 1: on #00FF00", "light 2: on", "[Chromalet-LIFX]", "[host] endPlugin"})
+        EXPECT_NE(text.find(expected), std::string::npos) << expected;
+    // The settings are back as the first run left them.
+    std::map<std::string, std::string> settings = SettingsFile(work + "/plugin");
+    EXPECT_EQ(settings["lifx.color.scheme:"], "Style");
+    EXPECT_EQ(settings["lifx.cycle.colors:"], "false");
+    EXPECT_EQ(settings["lifx.move.effect:"], "false");
+    EXPECT_EQ(settings["lifx.calibration.red:"], "80");
+    EXPECT_EQ(settings["lifx.movement.speed:"], "10");
+}
+
+} // namespace
