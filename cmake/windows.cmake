@@ -19,3 +19,15 @@ set_target_properties(Chromalet-LIFX PROPERTIES PREFIX "" OUTPUT_NAME "Chromalet
 add_dependencies(Chromalet-LIFX vesk_import)
 target_link_libraries(Chromalet-LIFX PRIVATE ${VESK_IMPORT_LIB} ws2_32 wtsapi32)
 target_link_options(Chromalet-LIFX PRIVATE -static -static-libgcc -static-libstdc++)
+
+# The stand-in host shell as "Vesk.exe": the same host functions as the Linux
+# stand-in, exported from the program, so the DLL's imports from "Vesk.exe"
+# resolve to them when the program loads it. Built with the DLL, beside it.
+file(GLOB TESTHOST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/testhost/*.cpp)
+list(FILTER TESTHOST_SOURCES EXCLUDE REGEX ".*/program_linux\\.cpp$")
+add_executable(vesk_host_win ${TESTHOST_SOURCES})
+set_target_properties(vesk_host_win PROPERTIES OUTPUT_NAME "Vesk" ENABLE_EXPORTS ON)
+target_compile_definitions(vesk_host_win PRIVATE VESK_HOST_BUILD)
+target_link_libraries(vesk_host_win PRIVATE user32)
+target_link_options(vesk_host_win PRIVATE -static -static-libgcc -static-libstdc++)
+add_dependencies(vesk_host_win Chromalet-LIFX)

@@ -1,0 +1,18 @@
+# The end-to-end scripts, run natively: vesk-host loads Chromalet-LIFX.so and
+# drives emulated lights on loopback. Each script gets 127.57.(10 + index).x
+# of its own, so the scripts run in parallel; the Wine suite uses 127.57.100
+# and above.
+file(GLOB E2E_SCRIPTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.script)
+list(SORT E2E_SCRIPTS)
+set(e2e_index 0)
+foreach(script ${E2E_SCRIPTS})
+  get_filename_component(e2e_name ${script} NAME_WE)
+  math(EXPR e2e_octet "10 + ${e2e_index}")
+  add_test(NAME e2e_${e2e_name}
+           COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/run_script.sh
+                   --script ${script} --emulator $<TARGET_FILE:lifx-emulator> --octet ${e2e_octet}
+                   --work ${CMAKE_BINARY_DIR}/e2e/${e2e_name} --timeout 120
+                   -- $<TARGET_FILE:vesk-host> --plugin $<TARGET_FILE:chromalet_plugin>)
+  set_tests_properties(e2e_${e2e_name} PROPERTIES TIMEOUT 180 LABELS e2e)
+  math(EXPR e2e_index "${e2e_index} + 1")
+endforeach()

@@ -1,0 +1,249 @@
+#!/usr/bin/env bash
+# Runs one end-to-end script: emulated lights on loopback, the stand-in host
+# program with the plug-in, then the script's checks on what the host printed,
+# what the lights received and what the settings file holds.
+#
+#   run_script.sh --script FILE --emulator PROGRAM --octet N --work DIR
+#                 [--windows-paths] [--timeout SECONDS] -- HOST-COMMAND...
+#
+# The host command is the host program with its loader and its --plugin
+# option ("vesk-host --plugin X.so", "wine64 Vesk.exe --plugin Z:X.dll");
+# this script adds --plugin-dir, --script, --style and --version. With
+# --windows-paths those paths are given as Wine's Z: drive sees them.
+#
+# Directives in the script (comment lines, which the host skips):
+#   #lights N...          emulated lights in device slots N, at 127.57.OCTET.N
+#   #set TEXT             a line of the settings file written before the run
+#   #nosettings           no settings file: the plug-in creates its own
+#   #style TEXT           a line of a style file passed with --style
+#   #version TEXT         the host's version text
+#   #status N             the host's expected exit status (default 0)
+# Checks; SOURCE is host (its output), lights (the emulator's lines: one per
+# datagram, "ADDRESS power 65535 ...", then "final ..."), file (the settings
+# file after the run) or errors (the host's standard error); {L1} to {L10}
+# stand for the lights' addresses, REs are extended regular expressions:
+#   #expect SOURCE RE     some line matches
+#   #reject SOURCE RE     no line matches
+#   #count SOURCE OP N RE the number of matching lines compares (== >= <=) to N
+#   #order SOURCE RE ;; RE ;; ...    lines matching each, in this order
+#   #quiet SOURCE FROM ;; TO ;; RE   no line matching RE after the first line
+#                         matching FROM and before the next one matching TO
+#   #types N WORD...      the kinds of datagram light N received, in order
+#                         (power, color, zones, effect); none for no datagram
+set -uo pipefail
+
+script='' emulator='' octet='' work='' windows=0 limit=120
+while [ $# -gt 0 ]; do
+  case $1 in
+    --script) script=$2; shift 2 ;;
+    --emulator) emulator=$2; shift 2 ;;
+    --octet) octet=$2; shift 2 ;;
+    --work) work=$2; shift 2 ;;
+    --windows-paths) windows=1; shift ;;
+    --timeout) limit=$2; shift 2 ;;
+    --) shift; break ;;
+    *) echo "run_script.sh: unknown option $1" >&2; exit 2 ;;
+  esac
+done
+if [ -z "$script" ] || [ -z "$emulator" ] || [ -z "$octet" ] || [ -z "$work" ] || [ $# -eq 0 ]; then
+  echo "usage: run_script.sh --script FILE --emulator PROGRAM --octet N --work DIR [--windows-paths] [--timeout SECONDS] -- HOST-COMMAND..." >&2
+  exit 2
+fi
+host_command=("$@")
+name=$(basename "$script" .script)
+
+rm -rf "$work"
+mkdir -p "$work/plugins"
+plugins=$work/plugins
+settings=$plugins/Chromalet-LIFX.rc
+
+address() { printf '127.57.%s.%s' "$octet" "$1"; }
+
+# {Ln} becomes light n's address; escaped for a regular expression when $2 is 1.
+substitute() { # text escape
+  local text=$1 n value
+  for n in 10 9 8 7 6 5 4 3 2 1; do
+    value=$(address "$n")
+    [ "$2" = 1 ] && value=${value//./\\.}
+    text=${text//\{L$n\}/$value}
+  done
+  printf '%s' "$text"
+}
+
+host_path() { # a path as the host program sees it
+  if [ "$windows" = 1 ]; then printf 'Z:%s' "$1"; else printf '%s' "$1"; fi
+}
+
+lights=() settings_lines=() style_lines=() checks=() version='' expected_status=0 write_settings=1
+while IFS= read -r line || [ -n "$line" ]; do
+  line=${line%$'\r'}
+  case $line in
+    '#lights '*) read -r -a lights <<<"${line#\#lights }" ;;
+    '#set '*) settings_lines+=("$(substitute "${line#\#set }" 0)") ;;
+    '#nosettings') write_settings=0 ;;
+    '#style '*) style_lines+=("${line#\#style }") ;;
+    '#version '*) version=${line#\#version } ;;
+    '#status '*) expected_status=${line#\#status } ;;
+    '#expect '* | '#reject '* | '#count '* | '#order '* | '#quiet '* | '#types '* | '#types')
+      checks+=("${line#\#}") ;;
+  esac
+done <"$script"
+
+if [ "$write_settings" = 1 ]; then
+  {
+    for n in "${lights[@]}"; do printf 'lifx.device%s: %s\n' "$n" "$(address "$n")"; done
+    for line in "${settings_lines[@]}"; do printf '%s\n' "$line"; done
+  } >"$settings"
+fi
+host_options=(--plugin-dir "$(host_path "$plugins")" --script "$(host_path "$work/script.txt")")
+if [ ${#style_lines[@]} -gt 0 ]; then
+  printf '%s\n' "${style_lines[@]}" >"$work/style.txt"
+  host_options+=(--style "$(host_path "$work/style.txt")")
+fi
+[ -n "$version" ] && host_options+=(--version "$version")
+while IFS= read -r line || [ -n "$line" ]; do
+  substitute "${line%$'\r'}" 0
+  printf '\n'
+done <"$script" >"$work/script.txt"
+
+# The emulator runs until its input, a pipe held open here, closes.
+emulator_pid=
+: >"$work/lights.txt"
+if [ ${#lights[@]} -gt 0 ]; then
+  addresses=()
+  for n in "${lights[@]}"; do addresses+=("$(address "$n")"); done
+  mkfifo "$work/emulator-input"
+  "$emulator" --seconds $((limit + 60)) --datagrams "${addresses[@]}" <"$work/emulator-input" >"$work/lights.txt" 2>"$work/emulator-errors.txt" &
+  emulator_pid=$!
+  exec 3>"$work/emulator-input"
+  for _ in $(seq 1 200); do
+    grep -q '^ready$' "$work/lights.txt" && break
+    kill -0 "$emulator_pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  if ! grep -q '^ready$' "$work/lights.txt"; then
+    echo "$name: the emulator did not start:" >&2
+    cat "$work/emulator-errors.txt" >&2
+    exec 3>&-
+    wait "$emulator_pid"
+    exit 1
+  fi
+fi
+
+# The host must not hold the emulator's input open: Wine's services, started
+# by the first host, outlive it.
+timeout "$limit" "${host_command[@]}" "${host_options[@]}" </dev/null >"$work/host.txt" 2>"$work/errors.txt" 3>&-
+status=$?
+
+if [ -n "$emulator_pid" ]; then
+  exec 3>&-
+  wait "$emulator_pid"
+fi
+[ -f "$settings" ] || : >"$settings"
+
+failures=0
+fail() {
+  printf '%s: FAILED CHECK: %s\n' "$name" "$1" >&2
+  [ -n "${2:-}" ] && printf '    %s\n' "$2" >&2
+  failures=$((failures + 1))
+}
+
+source_file() {
+  case $1 in
+    host) printf '%s' "$work/host.txt" ;;
+    lights) printf '%s' "$work/lights.txt" ;;
+    file) printf '%s' "$settings" ;;
+    errors) printf '%s' "$work/errors.txt" ;;
+    *) return 1 ;;
+  esac
+}
+
+# The number of the first line after line $3 of file $1 that matches $2, or
+# nothing.
+line_after() { # file re after
+  grep -En -- "$2" "$1" | awk -F: -v after="$3" '$1 > after { print $1; exit }'
+}
+
+# Splits "A ;; B ;; C" into the array parts.
+split_parts() {
+  local rest=$1
+  parts=()
+  while [[ $rest == *' ;; '* ]]; do
+    parts+=("${rest%% ;; *}")
+    rest=${rest#* ;; }
+  done
+  parts+=("$rest")
+}
+
+[ "$status" = "$expected_status" ] || fail "exit status $status, expected $expected_status"
+
+for check in "${checks[@]}"; do
+  read -r kind source rest <<<"$check"
+  if [ "$kind" = types ]; then
+    # "types N WORD...": source is the light's slot.
+    read -r -a words <<<"$rest"
+    expected="${words[*]}"
+    at=$(address "$source")
+    actual=$(awk -v a="$at" '$1 == a { printf "%s%s", sep, $2; sep = " " }' "$work/lights.txt")
+    [ "$actual" = "$expected" ] || fail "$check" "light $source received: ${actual:-nothing}"
+    continue
+  fi
+  file=$(source_file "$source") || { fail "$check" "unknown source $source"; continue; }
+  case $kind in
+    expect)
+      grep -Eq -- "$(substitute "$rest" 1)" "$file" || fail "$check" ;;
+    reject)
+      if grep -En -- "$(substitute "$rest" 1)" "$file" >"$work/match.txt"; then
+        fail "$check" "$(head -3 "$work/match.txt")"
+      fi ;;
+    count)
+      read -r op number re <<<"$rest"
+      n=$(grep -Ec -- "$(substitute "$re" 1)" "$file")
+      case $op in
+        '==') [ "$n" -eq "$number" ] ;;
+        '>=') [ "$n" -ge "$number" ] ;;
+        '<=') [ "$n" -le "$number" ] ;;
+        *) false ;;
+      esac || fail "$check" "counted $n"
+      ;;
+    order)
+      split_parts "$rest"
+      at=0
+      for part in "${parts[@]}"; do
+        next=$(line_after "$file" "$(substitute "$part" 1)" "$at")
+        if [ -z "$next" ]; then
+          fail "$check" "no line matching \"$part\" after line $at"
+          break
+        fi
+        at=$next
+      done ;;
+    quiet)
+      split_parts "$rest"
+      if [ ${#parts[@]} -ne 3 ]; then fail "$check" "needs FROM ;; TO ;; RE"; continue; fi
+      from=$(line_after "$file" "$(substitute "${parts[0]}" 1)" 0)
+      if [ -z "$from" ]; then fail "$check" "no line matching \"${parts[0]}\""; continue; fi
+      to=$(line_after "$file" "$(substitute "${parts[1]}" 1)" "$from")
+      [ -n "$to" ] || to=$(($(wc -l <"$file") + 1))
+      found=$(line_after "$file" "$(substitute "${parts[2]}" 1)" "$from")
+      if [ -n "$found" ] && [ "$found" -lt "$to" ]; then
+        fail "$check" "line $found: $(sed -n "${found}p" "$file")"
+      fi ;;
+    *) fail "$check" "unknown check" ;;
+  esac
+done
+
+if [ "$failures" -gt 0 ]; then
+  {
+    echo "---- $name: host output ($work/host.txt)"
+    cat "$work/host.txt"
+    echo "---- $name: host errors"
+    cat "$work/errors.txt"
+    echo "---- $name: lights"
+    cat "$work/lights.txt"
+    echo "---- $name: settings file"
+    cat "$settings"
+  } >&2
+  exit 1
+fi
+echo "$name: passed"
+exit 0
