@@ -88,11 +88,7 @@ static void SchemeCommand(const char *arg1, const char *, const char *)
     if (!FindScheme(arg1, &scheme))
         return;
     g_settings.scheme = scheme;
-    StopCycleTimer();
-    RefreshPalette();
-    SendColours(0);
-    if (g_settings.cycleColours)
-        StartCycleTimer();
+    ShowScheme();
     SetMoveEffect(MoveEffectWanted());
     // As typed: the loader reads it back ignoring case.
     WriteSettingString(KEY_SCHEME, arg1);

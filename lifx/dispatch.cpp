@@ -44,10 +44,31 @@ static unsigned long LightAddress(int device)
     return address;
 }
 
-static bool StartSocketLayer()
+// Starts the socket layer and opens a UDP socket. On failure the layer is
+// cleaned up again and, where the operation reports it, the failure logged.
+static SOCKET OpenSocket(bool report)
 {
     WSADATA data;
-    return WSAStartup(MAKEWORD(1, 1), &data) == 0;
+    if (WSAStartup(MAKEWORD(1, 1), &data) != 0) {
+        if (report)
+            DebugLog(LogError, kNoSocketLayerLine);
+        return INVALID_SOCKET;
+    }
+    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (s == INVALID_SOCKET) {
+        if (report)
+            DebugLog(LogError, kNoSocketLine);
+        WSACleanup();
+    }
+    return s;
+}
+
+static void CloseSocket(SOCKET s, bool shutDown)
+{
+    if (shutDown)
+        shutdown(s, SD_BOTH);
+    closesocket(s);
+    WSACleanup();
 }
 
 // For a socket that has sent nothing yet: no error can be pending on it.
@@ -79,20 +100,16 @@ template <size_t N> static bool Send(SOCKET s, const uint8_t (&message)[N])
 // Sends one prepared message to every non-empty slot from first to last.
 template <size_t N> static void SendToSlots(const uint8_t (&message)[N], int first, int last)
 {
-    if (!g_anyDeviceConfigured || !StartSocketLayer())
+    if (!g_anyDeviceConfigured)
         return;
-    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (s == INVALID_SOCKET) {
-        WSACleanup();
+    SOCKET s = OpenSocket(false);
+    if (s == INVALID_SOCKET)
         return;
-    }
     for (int slot = first; slot <= last; slot++) {
         if (g_devices[slot][0] && ConnectTo(s, inet_addr(g_devices[slot])))
             Send(s, message);
     }
-    shutdown(s, SD_BOTH);
-    closesocket(s);
-    WSACleanup();
+    CloseSocket(s, true);
 }
 
 void SetPowerAll(bool on)
@@ -315,16 +332,9 @@ void SendWhite(int device, int brightness, int kelvin)
     unsigned long address = LightAddress(device);
     if (!address)
         return;
-    if (!StartSocketLayer()) {
-        DebugLog(LogError, kNoSocketLayerLine);
+    SOCKET s = OpenSocket(true);
+    if (s == INVALID_SOCKET)
         return;
-    }
-    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (s == INVALID_SOCKET) {
-        DebugLog(LogError, kNoSocketLine);
-        WSACleanup();
-        return;
-    }
     uint8_t power[kSetLightPowerSize];
     EncodeSetLightPower(power, true);
     uint8_t setColor[kSetColorSize];
@@ -341,25 +351,16 @@ void SendWhite(int device, int brightness, int kelvin)
                          kelvin, brightness * 100 / 65535);
         }
     }
-    shutdown(s, SD_BOTH);
-    closesocket(s);
-    WSACleanup();
+    CloseSocket(s, true);
 }
 
 void SendColours(int which)
 {
     if (!g_anyDeviceConfigured)
         return;
-    if (!StartSocketLayer()) {
-        DebugLog(LogError, kNoSocketLayerLine);
+    SOCKET s = OpenSocket(true);
+    if (s == INVALID_SOCKET)
         return;
-    }
-    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (s == INVALID_SOCKET) {
-        DebugLog(LogError, kNoSocketLine);
-        WSACleanup();
-        return;
-    }
     if (which >= 1) {
         // One light from its own entry; a strip shows it over its whole length.
         if (which <= kDeviceSlots)
@@ -373,6 +374,5 @@ void SendColours(int which)
     } else if (g_settings.scheme != SchemeManual) {
         SendPaletteColours(s);
     }
-    closesocket(s);
-    WSACleanup();
+    CloseSocket(s, false);
 }

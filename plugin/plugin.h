@@ -37,3 +37,6 @@ LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 // Starts CycleTimer with the current cycle interval; a running timer restarts.
 void StartCycleTimer();
 void StopCycleTimer();
+// The scheme's colours afresh: the palette rebuilt from rotation offset 1,
+// sent to every light, and cycling started again when it is on.
+void ShowScheme();

@@ -19,6 +19,15 @@ void StopCycleTimer()
     KillTimer(g_pluginWindow, CycleTimer);
 }
 
+void ShowScheme()
+{
+    StopCycleTimer();
+    RefreshPalette();
+    SendColours(0);
+    if (g_settings.cycleColours)
+        StartCycleTimer();
+}
+
 static void OnTrayEvent(LPARAM lParam)
 {
     // The low word holds the event both with NOTIFYICON_VERSION_4 and
@@ -76,23 +85,14 @@ static void PowerOnStep()
         SetPowerAll(true);
         return;
     }
-    StopCycleTimer();
-    RefreshPalette();
-    SendColours(0);
-    if (g_settings.cycleColours)
-        StartCycleTimer();
+    ShowScheme();
     SetMoveEffect(g_settings.moveEffect && IsPaletteScheme(g_settings.scheme));
 }
 
 static void StyleRefresh()
 {
-    if (g_settings.scheme != SchemeStyle)
-        return;
-    StopCycleTimer();
-    RefreshPalette();
-    SendColours(0);
-    if (g_settings.cycleColours)
-        StartCycleTimer();
+    if (g_settings.scheme == SchemeStyle)
+        ShowScheme();
 }
 
 LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
