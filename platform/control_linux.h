@@ -90,6 +90,11 @@ struct NetStats {
 };
 NetStats GetNetStats();
 
+// Platform calls now in progress: what the platform allocates for itself
+// while one runs is not the plug-in's doing. SendMessageA is not counted, as
+// it runs the receiving window's procedure.
+int PlatformCallDepth();
+
 // Back to a clean state: no windows, classes, timers, records or faults.
 void Reset();
 

@@ -51,6 +51,19 @@ static int wsaStartups;
 static bool manualClock = true;
 static uint64_t manualNow;
 
+static int platformCallDepth;
+
+// Marks a call into the platform for as long as it runs.
+struct PlatformCall {
+    PlatformCall() { platformCallDepth++; }
+    ~PlatformCall() { platformCallDepth--; }
+};
+
+int PlatformCallDepth()
+{
+    return platformCallDepth;
+}
+
 static bool Fails(Fault fault)
 {
     if (faults[fault] == 0)
@@ -286,6 +299,7 @@ int WSACleanup()
 
 ATOM RegisterClassA(const WNDCLASSA *cls)
 {
+    PlatformCall call;
     if (Fails(FaultRegisterClass) || !cls->lpszClassName || FindClass(cls->lpszClassName))
         return 0;
     classes.push_back({cls->lpszClassName, cls->lpfnWndProc});
@@ -294,6 +308,7 @@ ATOM RegisterClassA(const WNDCLASSA *cls)
 
 BOOL UnregisterClassA(LPCSTR className, HINSTANCE)
 {
+    PlatformCall call;
     for (size_t i = 0; i < classes.size(); i++) {
         if (classes[i].name == className) {
             classes.erase(classes.begin() + (long)i);
@@ -306,6 +321,7 @@ BOOL UnregisterClassA(LPCSTR className, HINSTANCE)
 HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR, DWORD, int, int, int, int, HWND, HMENU,
                      HINSTANCE, LPVOID)
 {
+    PlatformCall call;
     WindowClass *cls = FindClass(className);
     if (!cls || Fails(FaultCreateWindow))
         return nullptr;
@@ -319,6 +335,7 @@ BOOL ShowWindow(HWND, int)
 
 BOOL DestroyWindow(HWND handle)
 {
+    PlatformCall call;
     Window *window = FindWindow(handle);
     if (!window)
         return FALSE;
@@ -345,6 +362,7 @@ LRESULT SendMessageA(HWND handle, UINT message, WPARAM wParam, LPARAM lParam)
 
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapseMs, TIMERPROC)
 {
+    PlatformCall call;
     if (!FindWindow(window))
         return 0;
     // Windows keeps the period within 10 ms and about 24.8 days.
@@ -362,6 +380,7 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapseMs, TIMERPROC)
 
 BOOL KillTimer(HWND window, UINT_PTR id)
 {
+    PlatformCall call;
     for (size_t i = 0; i < timers.size(); i++) {
         if (timers[i].window == window && timers[i].id == id) {
             timers.erase(timers.begin() + (long)i);
@@ -373,6 +392,7 @@ BOOL KillTimer(HWND window, UINT_PTR id)
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 {
+    PlatformCall call;
     messageBoxes.push_back({owner, text ? text : "", caption ? caption : "", type});
     if (messageBoxObserver)
         messageBoxObserver(messageBoxes.back());
@@ -381,6 +401,7 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 
 UINT RegisterWindowMessageA(LPCSTR name)
 {
+    PlatformCall call;
     for (size_t i = 0; i < registeredMessages.size(); i++) {
         if (registeredMessages[i] == name)
             return (UINT)(0xC000 + i);
@@ -391,6 +412,7 @@ UINT RegisterWindowMessageA(LPCSTR name)
 
 BOOL ChangeWindowMessageFilterEx(HWND window, UINT message, DWORD action, void *)
 {
+    PlatformCall call;
     filterCalls.push_back({window, message, action});
     return TRUE;
 }
@@ -431,6 +453,7 @@ BOOL DestroyIcon(HICON icon)
 
 BOOL Shell_NotifyIconA(DWORD message, NOTIFYICONDATAA *data)
 {
+    PlatformCall call;
     trayCalls.push_back({message, *data});
     if (message == NIM_ADD)
         trayIconShown = true;
@@ -441,12 +464,14 @@ BOOL Shell_NotifyIconA(DWORD message, NOTIFYICONDATAA *data)
 
 BOOL WTSRegisterSessionNotification(HWND window, DWORD)
 {
+    PlatformCall call;
     sessionWindows.push_back(window);
     return TRUE;
 }
 
 BOOL WTSUnRegisterSessionNotification(HWND window)
 {
+    PlatformCall call;
     for (size_t i = 0; i < sessionWindows.size(); i++) {
         if (sessionWindows[i] == window) {
             sessionWindows.erase(sessionWindows.begin() + (long)i);
@@ -463,6 +488,7 @@ BOOL DisableThreadLibraryCalls(HMODULE)
 
 DWORD GetModuleFileNameA(HMODULE module, LPSTR name, DWORD size)
 {
+    PlatformCall call;
     std::string path = moduleFileName;
     if (path.empty()) {
         link_map *map = nullptr;
@@ -490,6 +516,7 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR name, DWORD size)
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, void *, DWORD disposition, DWORD, HANDLE)
 {
+    PlatformCall call;
     if (Fails(FaultCreateFile) || disposition != CREATE_ALWAYS || !(access & GENERIC_WRITE))
         return INVALID_HANDLE_VALUE;
     int fd = open(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -500,6 +527,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, void *, DWORD disposition, 
 
 BOOL WriteFile(HANDLE file, const void *data, DWORD size, DWORD *written, void *)
 {
+    PlatformCall call;
     int fd = (int)(intptr_t)file - 1;
     const char *bytes = (const char *)data;
     DWORD done = 0;
@@ -516,5 +544,6 @@ BOOL WriteFile(HANDLE file, const void *data, DWORD size, DWORD *written, void *
 
 BOOL CloseHandle(HANDLE handle)
 {
+    PlatformCall call;
     return close((int)(intptr_t)handle - 1) == 0;
 }

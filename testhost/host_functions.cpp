@@ -14,7 +14,25 @@
 #include "platform/control_linux.h"
 #endif
 
-namespace testhost {
+namespace testhost
+{
+
+static int hostCallDepth;
+
+HostCall::HostCall()
+{
+    hostCallDepth++;
+}
+
+HostCall::~HostCall()
+{
+    hostCallDepth--;
+}
+
+int HostCallDepth()
+{
+    return hostCallDepth;
+}
 
 HostState &State()
 {
@@ -45,11 +63,26 @@ bool RenameOver(const char *from, const char *to)
 #endif
 }
 
-const std::vector<LogLine> &Logs() { return State().logs; }
-const std::vector<AboutBox> &AboutBoxes() { return State().aboutBoxes; }
-const std::vector<Execution> &Executions() { return State().executions; }
-const std::vector<MenuSnapshot> &ShownMenus() { return State().shownMenus; }
-const std::vector<Registration> &Registrations() { return State().registrations; }
+const std::vector<LogLine> &Logs()
+{
+    return State().logs;
+}
+const std::vector<AboutBox> &AboutBoxes()
+{
+    return State().aboutBoxes;
+}
+const std::vector<Execution> &Executions()
+{
+    return State().executions;
+}
+const std::vector<MenuSnapshot> &ShownMenus()
+{
+    return State().shownMenus;
+}
+const std::vector<Registration> &Registrations()
+{
+    return State().registrations;
+}
 
 void ClearRecords()
 {
@@ -70,12 +103,34 @@ void Reset()
     state.stylePath.clear();
     state.configFolder.clear();
     state.window = nullptr;
+    state.windowGone = false;
 }
 
-void SetVersion(const char *version) { State().version = version; }
-void SetStylePath(const char *path) { State().stylePath = path ? path : ""; }
-void SetConfigFolder(const char *folder) { State().configFolder = folder ? folder : ""; }
-void SetEcho(FILE *out) { State().echo = out; }
+void SetVersion(const char *version)
+{
+    State().version = version;
+}
+void SetStylePath(const char *path)
+{
+    State().stylePath = path ? path : "";
+}
+void SetConfigFolder(const char *folder)
+{
+    State().configFolder = folder ? folder : "";
+}
+void LoseHostWindow(bool stale)
+{
+    HostState &state = State();
+    HWND window = HostWindow();
+    DestroyWindow(window);
+    state.window = stale ? window : nullptr;
+    state.windowGone = true;
+}
+
+void SetEcho(FILE *out)
+{
+    State().echo = out;
+}
 
 std::string ToUtf8(const std::string &text)
 {
@@ -95,6 +150,7 @@ std::string ToUtf8(const std::string &text)
 
 static LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    HostCall call;
     HostState &state = State();
     switch (message) {
     case HostMsgLog: {
@@ -136,6 +192,8 @@ static LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam,
 HWND HostWindow()
 {
     HostState &state = State();
+    if (state.windowGone)
+        return state.window;
 #ifdef _WIN32
     if (!state.window) {
         WNDCLASSA cls = {};
@@ -157,11 +215,23 @@ HWND HostWindow()
 
 using namespace testhost;
 
-HWND GetVeskWnd() { return HostWindow(); }
+HWND GetVeskWnd()
+{
+    HostCall call;
+    return HostWindow();
+}
 
-LPCSTR GetVeskVersion() { return State().version.c_str(); }
+LPCSTR GetVeskVersion()
+{
+    HostCall call;
+    return State().version.c_str();
+}
 
-LPCSTR stylePath(LPCSTR) { return State().stylePath.c_str(); }
+LPCSTR stylePath(LPCSTR)
+{
+    HostCall call;
+    return State().stylePath.c_str();
+}
 
 static bool IsFile(const std::string &path)
 {
@@ -171,6 +241,7 @@ static bool IsFile(const std::string &path)
 
 LPCSTR ConfigFileExists(LPCSTR fileName, LPCSTR pluginFolder)
 {
+    HostCall call;
     static std::string found;
     found.clear();
     if (!fileName || !fileName[0])
@@ -183,10 +254,15 @@ LPCSTR ConfigFileExists(LPCSTR fileName, LPCSTR pluginFolder)
     return found.c_str();
 }
 
-bool FileExists(LPCSTR path) { return path && path[0] && IsFile(path); }
+bool FileExists(LPCSTR path)
+{
+    HostCall call;
+    return path && path[0] && IsFile(path);
+}
 
 bool IsInString(LPCSTR text, LPCSTR part)
 {
+    HostCall call;
     // Letter case is ignored, as style files are written by hand.
     if (!text || !part)
         return false;
@@ -200,10 +276,14 @@ bool IsInString(LPCSTR text, LPCSTR part)
     return false;
 }
 
-static bool IsSeparator(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+static bool IsSeparator(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 int VeskTokenize(LPCSTR text, LPSTR *words, unsigned count, LPSTR rest)
 {
+    HostCall call;
     // Tokens split at blanks; a double-quoted token keeps its blanks and loses
     // its quotes. No token can be longer than the text, so buffers as large
     // as the text are enough.
@@ -250,6 +330,7 @@ int VeskTokenize(LPCSTR text, LPSTR *words, unsigned count, LPSTR rest)
 BOOL VeskExecute(HWND owner, LPCSTR verb, LPCSTR target, LPCSTR args, LPCSTR dir, int show,
                  int flags)
 {
+    HostCall call;
     // The stand-in host never starts a program or opens an address itself.
     State().executions.push_back({owner, verb ? verb : "(null)", target ? target : "",
                                   args ? args : "", dir ? dir : "", show, flags});

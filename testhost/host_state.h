@@ -8,7 +8,8 @@
 
 #include "testhost/testhost.h"
 
-namespace testhost {
+namespace testhost
+{
 
 struct HostState {
     std::string version = "Vesk 1.0 (stand-in host)";
@@ -16,6 +17,7 @@ struct HostState {
     std::string configFolder;
     FILE *echo = nullptr;
     HWND window = nullptr;
+    bool windowGone = false; // see LoseHostWindow
     std::vector<LogLine> logs;
     std::vector<AboutBox> aboutBoxes;
     std::vector<Execution> executions;
@@ -24,6 +26,11 @@ struct HostState {
 };
 
 HostState &State();
+// Marks a call into the host for as long as it runs (see HostCallDepth).
+struct HostCall {
+    HostCall();
+    ~HostCall();
+};
 // Prints one formatted line to the echo stream, when there is one.
 void Echo(const char *format, ...)
 #ifdef __GNUC__

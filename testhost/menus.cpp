@@ -23,7 +23,8 @@ struct VeskMenu {
     bool attached = false;
 };
 
-namespace testhost {
+namespace testhost
+{
 
 static std::vector<VeskMenu *> liveMenus;
 
@@ -65,9 +66,9 @@ static MenuSnapshot Snapshot(const VeskMenu *menu, int depth)
     MenuSnapshot snapshot;
     snapshot.title = menu->title;
     for (const VeskMenuItem *item : menu->items) {
-        MenuEntry entry = {item->kind,  item->label, item->command, item->indicator,
-                           item->state, item->style, item->value,   item->minimum,
-                           item->maximum, item->text, {}};
+        MenuEntry entry = {item->kind,  item->label, item->command, item->indicator, item->state,
+                           item->style, item->value, item->minimum, item->maximum,   item->text,
+                           {}};
         if (item->submenu && depth < 8)
             entry.submenu.push_back(Snapshot(item->submenu, depth + 1));
         snapshot.entries.push_back(entry);
@@ -91,8 +92,8 @@ std::string DescribeMenu(const MenuSnapshot &menu, int indent)
             break;
         case ItemInt:
             out += entry.label + " = " + std::to_string(entry.value) + " (" +
-                   std::to_string(entry.minimum) + ".." + std::to_string(entry.maximum) +
-                   ") -> " + entry.command + " N\n";
+                   std::to_string(entry.minimum) + ".." + std::to_string(entry.maximum) + ") -> " +
+                   entry.command + " N\n";
             break;
         case ItemString:
             out += entry.label + " = \"" + entry.text + "\" -> " + entry.command + " TEXT\n";
@@ -126,16 +127,22 @@ using namespace testhost;
 
 Menu *MakeMenu(LPCSTR title)
 {
+    HostCall call;
     VeskMenu *menu = new VeskMenu;
     menu->title = title ? title : "";
     liveMenus.push_back(menu);
     return menu;
 }
 
-void DelMenu(Menu *menu) { Destroy(menu); }
+void DelMenu(Menu *menu)
+{
+    HostCall call;
+    Destroy(menu);
+}
 
 void MakeSubmenu(Menu *menu, Menu *submenu, LPCSTR title)
 {
+    HostCall call;
     if (!IsLive(menu) || !IsLive(submenu) || submenu->attached || menu == submenu)
         return;
     submenu->attached = true;
@@ -148,6 +155,7 @@ void MakeSubmenu(Menu *menu, Menu *submenu, LPCSTR title)
 
 void ShowMenu(Menu *menu)
 {
+    HostCall call;
     if (!IsLive(menu))
         return;
     State().shownMenus.push_back(Snapshot(menu, 0));
@@ -166,6 +174,7 @@ static VeskMenuItem *NewItem(ItemKind kind, LPCSTR label, LPCSTR command)
 
 MenuItem *MakeMenuItem(Menu *menu, LPCSTR label, LPCSTR command, bool indicator)
 {
+    HostCall call;
     VeskMenuItem *item = NewItem(ItemCommand, label, command);
     item->indicator = indicator;
     return Add(menu, item);
@@ -173,6 +182,7 @@ MenuItem *MakeMenuItem(Menu *menu, LPCSTR label, LPCSTR command, bool indicator)
 
 MenuItem *MakeMenuItemBool(Menu *menu, LPCSTR label, LPCSTR command, bool state, int style)
 {
+    HostCall call;
     VeskMenuItem *item = NewItem(ItemBool, label, command);
     item->state = state;
     item->style = style;
@@ -182,6 +192,7 @@ MenuItem *MakeMenuItemBool(Menu *menu, LPCSTR label, LPCSTR command, bool state,
 MenuItem *MakeMenuItemInt(Menu *menu, LPCSTR label, LPCSTR command, int value, int minimum,
                           int maximum)
 {
+    HostCall call;
     VeskMenuItem *item = NewItem(ItemInt, label, command);
     item->value = value;
     item->minimum = minimum;
@@ -191,9 +202,14 @@ MenuItem *MakeMenuItemInt(Menu *menu, LPCSTR label, LPCSTR command, int value, i
 
 MenuItem *MakeMenuItemString(Menu *menu, LPCSTR label, LPCSTR command, LPCSTR text)
 {
+    HostCall call;
     VeskMenuItem *item = NewItem(ItemString, label, command);
     item->text = text ? text : "";
     return Add(menu, item);
 }
 
-MenuItem *MakeMenuNOP(Menu *menu, LPCSTR label) { return Add(menu, NewItem(ItemSeparator, label, "")); }
+MenuItem *MakeMenuNOP(Menu *menu, LPCSTR label)
+{
+    HostCall call;
+    return Add(menu, NewItem(ItemSeparator, label, ""));
+}

@@ -20,7 +20,8 @@
 
 #include "testhost/host_state.h"
 
-namespace testhost {
+namespace testhost
+{
 
 static bool ReadWholeFile(const std::string &path, std::string &content)
 {
@@ -35,11 +36,14 @@ static bool ReadWholeFile(const std::string &path, std::string &content)
     return true;
 }
 
-static bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+static bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 struct Found {
-    size_t valueStart;  // first byte after the key
-    size_t lineEnd;     // offset of the line's CR LF or LF, or the end of the file
+    size_t valueStart; // first byte after the key
+    size_t lineEnd;    // offset of the line's CR LF or LF, or the end of the file
 };
 
 // Finds the first line whose text begins with key; false when none does.
@@ -148,9 +152,8 @@ static void WriteValue(const char *file, const char *key, const std::string &val
     } else {
         size_t firstLf = content.find('\n');
         const char *lineEnd =
-            (firstLf == std::string::npos || (firstLf > 0 && content[firstLf - 1] == '\r'))
-                ? "\r\n"
-                : "\n";
+            (firstLf == std::string::npos || (firstLf > 0 && content[firstLf - 1] == '\r')) ? "\r\n"
+                                                                                            : "\n";
         if (!content.empty() && content.back() != '\n')
             content += lineEnd;
         content += std::string(key) + " " + value + lineEnd;
@@ -165,6 +168,7 @@ using namespace testhost;
 
 LPCSTR ReadString(LPCSTR file, LPCSTR key, LPCSTR defaultText)
 {
+    HostCall call;
     static std::string result;
     if (!LookUp(file, key, result))
         result = defaultText ? defaultText : "";
@@ -173,6 +177,7 @@ LPCSTR ReadString(LPCSTR file, LPCSTR key, LPCSTR defaultText)
 
 int ReadInt(LPCSTR file, LPCSTR key, int defaultValue)
 {
+    HostCall call;
     std::string value;
     if (!LookUp(file, key, value))
         return defaultValue;
@@ -189,6 +194,7 @@ int ReadInt(LPCSTR file, LPCSTR key, int defaultValue)
 
 bool ReadBool(LPCSTR file, LPCSTR key, bool defaultValue)
 {
+    HostCall call;
     std::string value;
     if (!LookUp(file, key, value))
         return defaultValue;
@@ -201,6 +207,7 @@ bool ReadBool(LPCSTR file, LPCSTR key, bool defaultValue)
 
 COLORREF ReadColor(LPCSTR file, LPCSTR key, LPCSTR defaultText)
 {
+    HostCall call;
     std::string value;
     COLORREF colour = 0;
     if (LookUp(file, key, value) && ParseColour(value, colour))
@@ -210,11 +217,20 @@ COLORREF ReadColor(LPCSTR file, LPCSTR key, LPCSTR defaultText)
     return 0;
 }
 
-void WriteString(LPCSTR file, LPCSTR key, LPCSTR value) { WriteValue(file, key, Sanitised(value)); }
+void WriteString(LPCSTR file, LPCSTR key, LPCSTR value)
+{
+    HostCall call;
+    WriteValue(file, key, Sanitised(value));
+}
 
-void WriteInt(LPCSTR file, LPCSTR key, int value) { WriteValue(file, key, std::to_string(value)); }
+void WriteInt(LPCSTR file, LPCSTR key, int value)
+{
+    HostCall call;
+    WriteValue(file, key, std::to_string(value));
+}
 
 void WriteBool(LPCSTR file, LPCSTR key, bool value)
 {
+    HostCall call;
     WriteValue(file, key, value ? "true" : "false");
 }

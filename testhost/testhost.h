@@ -10,7 +10,8 @@
 
 #include "host/vesk.h"
 
-namespace testhost {
+namespace testhost
+{
 
 struct LogLine {
     int level;
@@ -24,7 +25,7 @@ struct AboutBox {
 
 struct Execution {
     HWND owner;
-    std::string verb;  // "(null)" when none was given
+    std::string verb; // "(null)" when none was given
     std::string target;
     std::string args;
     std::string dir;
@@ -44,12 +45,12 @@ struct MenuEntry {
     ItemKind kind;
     std::string label;
     std::string command;
-    bool indicator;  // command entries
-    bool state;      // check entries
-    int style;       // check entries
-    int value, minimum, maximum;  // number entries
-    std::string text;             // text entries
-    std::vector<MenuSnapshot> submenu;  // one element for a submenu entry
+    bool indicator;                    // command entries
+    bool state;                        // check entries
+    int style;                         // check entries
+    int value, minimum, maximum;       // number entries
+    std::string text;                  // text entries
+    std::vector<MenuSnapshot> submenu; // one element for a submenu entry
 };
 
 // Everything the host has been told, in order.
@@ -77,8 +78,16 @@ void SetStylePath(const char *path);
 // A folder of the host's own where ConfigFileExists also looks, after the
 // plug-in's folder; empty for none.
 void SetConfigFolder(const char *folder);
+// The host's main window goes away, as when the host shuts down: it is
+// destroyed, and from then on GetVeskWnd returns its old handle (stale) or
+// null, until Reset.
+void LoseHostWindow(bool stale);
 // Host programs print every event as it happens.
 void SetEcho(FILE *out);
+
+// Calls into the host now in progress: what the host allocates for itself
+// while one runs is not the plug-in's doing.
+int HostCallDepth();
 
 // Renders a menu as an indented tree, one entry a line.
 std::string DescribeMenu(const MenuSnapshot &menu, int indent = 0);

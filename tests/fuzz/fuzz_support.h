@@ -1,0 +1,29 @@
+// What the fuzz targets share: one scratch folder for the whole run, the
+// plug-in's state put back as after loading, and a way to stop at once on a
+// broken rule so that libFuzzer keeps the input that broke it.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <string>
+
+// A folder of its own (in /dev/shm, else /tmp), made on first use and removed at exit; the
+// plug-in module's file name is pointed into it. Ends in '/'.
+const std::string &FuzzFolder();
+std::string FuzzSettingsPath();
+
+void FuzzWriteFile(const std::string &path, const void *data, size_t size);
+std::string FuzzReadFile(const std::string &path);
+
+// The stand-in platform and host reset, the manual clock, and the plug-in's
+// process-wide values as when the library was just loaded.
+void FuzzResetAll();
+
+// Reports a broken rule and aborts, so the fuzzer saves the input.
+[[noreturn]] void FuzzFail(const char *what);
+#define FUZZ_CHECK(condition)                                                                      \
+    do {                                                                                           \
+        if (!(condition))                                                                          \
+            FuzzFail(#condition);                                                                  \
+    } while (0)
