@@ -31,3 +31,9 @@ target_compile_definitions(vesk_host_win PRIVATE VESK_HOST_BUILD)
 target_link_libraries(vesk_host_win PRIVATE user32)
 target_link_options(vesk_host_win PRIVATE -static -static-libgcc -static-libstdc++)
 add_dependencies(vesk_host_win Chromalet-LIFX)
+
+# The encoder's images as the Windows build makes them, compared with the
+# Linux build's by ./run test.
+add_executable(lifx_images ${CMAKE_SOURCE_DIR}/tests/peer/lifx_images.cpp
+                           ${CMAKE_SOURCE_DIR}/lifx/messages.cpp ${CMAKE_SOURCE_DIR}/lifx/colour.cpp)
+target_link_options(lifx_images PRIVATE -static)
