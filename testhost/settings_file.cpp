@@ -23,7 +23,7 @@
 namespace testhost
 {
 
-static bool ReadWholeFile(const std::string &path, std::string &content)
+bool ReadWholeFile(const std::string &path, std::string &content)
 {
     FILE *file = fopen(path.c_str(), "rb");
     if (!file)

@@ -89,6 +89,9 @@ void SetEcho(FILE *out);
 // while one runs is not the plug-in's doing.
 int HostCallDepth();
 
+// Appends a whole file's bytes to content; false when it cannot be opened.
+bool ReadWholeFile(const std::string &path, std::string &content);
+
 // Renders a menu as an indented tree, one entry a line.
 std::string DescribeMenu(const MenuSnapshot &menu, int indent = 0);
 // Windows-1252 text as UTF-8, for printing.

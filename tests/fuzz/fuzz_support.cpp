@@ -66,14 +66,7 @@ void FuzzWriteFile(const std::string &path, const void *data, size_t size)
 std::string FuzzReadFile(const std::string &path)
 {
     std::string content;
-    FILE *file = fopen(path.c_str(), "rb");
-    if (!file)
-        return content;
-    char buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, file)) > 0)
-        content.append(buffer, n);
-    fclose(file);
+    testhost::ReadWholeFile(path, content);
     return content;
 }
 

@@ -10,18 +10,12 @@
 #include "palette/palette.h"
 #include "plugin/plugin.h"
 #include "settings/settings.h"
+#include "testhost/testhost.h"
 
 std::string ReadFileBytes(const std::string &path)
 {
     std::string content;
-    FILE *file = fopen(path.c_str(), "rb");
-    if (!file)
-        return content;
-    char buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, file)) > 0)
-        content.append(buffer, n);
-    fclose(file);
+    testhost::ReadWholeFile(path, content);
     return content;
 }
 
