@@ -6,14 +6,14 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "commands/timers.h"
+#include "host/identity.h"
 #include "host/log.h"
 #include "host/vesk.h"
 #include "lifx/dispatch.h"
 #include "palette/palette.h"
-#include "plugin/identity.h"
-#include "plugin/plugin.h"
-#include "plugin/text.h"
 #include "settings/settings.h"
+#include "settings/text.h"
 
 enum { kCommandSize = 4096 };
 
@@ -266,6 +266,12 @@ static const Command kCommands[] = {
     {"Protocol", ProtocolCommand},
     {"About", AboutCommand},
 };
+
+const char *CommandVerb(int index)
+{
+    int count = (int)(sizeof kCommands / sizeof kCommands[0]);
+    return index >= 0 && index < count ? kCommands[index].verb : nullptr;
+}
 
 int HandleCommand(const char *text)
 {

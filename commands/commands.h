@@ -5,6 +5,10 @@
 // ignored. Always returns 0.
 int HandleCommand(const char *text);
 
+// The verbs of the command table, in the order they are tested; null past
+// the last.
+const char *CommandVerb(int index);
+
 // Deletes the previous menu, builds the menu afresh from the settings and
 // shows it.
 void ShowPluginMenu();

@@ -2,9 +2,9 @@
 #include <stdio.h>
 
 #include "commands/commands.h"
+#include "host/identity.h"
 #include "host/vesk.h"
 #include "palette/palette.h"
-#include "plugin/identity.h"
 #include "settings/settings.h"
 
 #define COMMAND(text) PLUGIN_COMMAND_PREFIX " " text

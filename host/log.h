@@ -3,11 +3,5 @@
 
 #include "host/vesk.h"
 
-// Sends one line with HostMsgLog to the host's window, whatever the debug flag.
+// Sends one line with HostMsgLog to the host's window.
 void HostLog(int level, const char *text);
-// Formats into a fixed buffer and sends, only while the debug flag is on.
-void DebugLog(int level, const char *format, ...)
-#ifdef __GNUC__
-    __attribute__((format(printf, 2, 3)))
-#endif
-    ;

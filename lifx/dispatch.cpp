@@ -2,11 +2,11 @@
 // before it returns; nothing is queued, retried or received.
 #include "lifx/dispatch.h"
 
-#include "host/log.h"
+#include "host/identity.h"
 #include "lifx/colour.h"
 #include "lifx/messages.h"
 #include "palette/palette.h"
-#include "plugin/identity.h"
+#include "settings/debug_log.h"
 #include "settings/settings.h"
 
 // Brightness of the white schemes: one third of full.

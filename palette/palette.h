@@ -1,21 +1,9 @@
-// The palette the lights read, the colour schemes and their names.
+// The palette the lights read.
 #pragma once
 
 #include <stdint.h>
 
-enum SchemeId {
-    SchemeManual = 0,
-    SchemeWarm = 1,
-    SchemeCold = 2,
-    SchemeStyle = 10,
-    SchemeFire = 11,
-    SchemeOcean = 12,
-    SchemeWoods = 13,
-    SchemeSpooky = 14,
-    SchemeUser1 = 101,
-    SchemeUser2 = 102,
-    SchemeUser3 = 103,
-};
+#include "settings/schemes.h"
 
 enum {
     kPaletteEntries = 129, // entry 0 never holds a colour; 1 to 128 do
@@ -29,18 +17,6 @@ struct Palette {
 };
 
 extern Palette g_palette;
-
-// Identifiers of 10 and above are the schemes that use the palette.
-inline bool IsPaletteScheme(int scheme)
-{
-    return scheme >= SchemeStyle;
-}
-
-// Looks a scheme name up, ignoring ASCII case. Returns false for a name
-// that is not one of the eleven, leaving *id untouched.
-bool FindScheme(const char *name, int *id);
-// The name of a scheme as the menu and the settings file spell it.
-const char *SchemeName(int id);
 
 // Rebuilds the palette for the current scheme; the rotation offset becomes 1.
 void RefreshPalette();

@@ -2,6 +2,7 @@
 // settings file, laid out over palette entries 1 to 32.
 #include <stdio.h>
 
+#include "host/identity.h"
 #include "host/log.h"
 #include "host/vesk.h"
 #include "palette/palette.h"
@@ -100,7 +101,7 @@ bool ReadStyleItemColours(const char *file, const char *item)
     const AppearanceKind &kind = FindKind(appearance, userItem);
     if (g_settings.debug) {
         snprintf(line, sizeof line,
-                 "Chromalet-LIFX -> Reading color values from the %s style settings -> %s", item,
+                 PLUGIN_LOG_PREFIX "Reading color values from the %s style settings -> %s", item,
                  kind.detected);
     }
 

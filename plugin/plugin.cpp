@@ -3,13 +3,12 @@
 
 #include <string.h>
 
+#include "host/identity.h"
 #include "host/vesk.h"
 #include "lifx/dispatch.h"
 #include "palette/palette.h"
-#include "plugin/identity.h"
 #include "settings/settings.h"
 
-HWND g_pluginWindow;
 NOTIFYICONDATAA g_trayIcon;
 UINT g_taskbarCreatedMessage;
 

@@ -1,6 +1,7 @@
 // The plug-in's exported entry points and its process-wide window state.
 #pragma once
 
+#include "commands/timers.h"
 #include "platform/win32.h"
 
 #ifdef _WIN32
@@ -17,26 +18,9 @@ PLUGIN_EXPORT int beginPluginEx(HINSTANCE instance, HWND slitWindow);
 PLUGIN_EXPORT int endPlugin(HINSTANCE instance);
 PLUGIN_EXPORT LPCSTR pluginInfo(int field);
 
-enum {
-    CycleTimer = 1,
-    PowerOnTimer = 2,
-    kPowerOnAfterResumeMs = 5000,
-    kPowerOnAfterUnlockMs = 1000,
-};
-
-// The hidden window that receives host, system and tray events; null before
-// beginPlugin and after endPlugin.
-extern HWND g_pluginWindow;
 // The tray icon record, filled once at start; the taskbar may need it again.
 extern NOTIFYICONDATAA g_trayIcon;
 // The number of the registered "TaskbarCreated" message.
 extern UINT g_taskbarCreatedMessage;
 
 LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Starts CycleTimer with the current cycle interval; a running timer restarts.
-void StartCycleTimer();
-void StopCycleTimer();
-// The scheme's colours afresh: the palette rebuilt from rotation offset 1,
-// sent to every light, and cycling started again when it is on.
-void ShowScheme();

@@ -3,30 +3,11 @@
 #include "plugin/plugin.h"
 
 #include "commands/commands.h"
-#include "host/log.h"
+#include "host/identity.h"
 #include "lifx/dispatch.h"
 #include "palette/palette.h"
-#include "plugin/identity.h"
+#include "settings/debug_log.h"
 #include "settings/settings.h"
-
-void StartCycleTimer()
-{
-    SetTimer(g_pluginWindow, CycleTimer, (UINT)g_settings.cycleInterval * 1000, nullptr);
-}
-
-void StopCycleTimer()
-{
-    KillTimer(g_pluginWindow, CycleTimer);
-}
-
-void ShowScheme()
-{
-    StopCycleTimer();
-    RefreshPalette();
-    SendColours(0);
-    if (g_settings.cycleColours)
-        StartCycleTimer();
-}
 
 static void OnTrayEvent(LPARAM lParam)
 {

@@ -3,9 +3,9 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "host/identity.h"
 #include "host/vesk.h"
-#include "palette/palette.h"
-#include "plugin/identity.h"
+#include "settings/schemes.h"
 
 Settings g_settings = {80, 100, 95, SchemeManual, false, 10, false, 10, false, false, false};
 char g_devices[kDeviceSlots + 1][kDeviceTextSize];
@@ -17,6 +17,29 @@ HINSTANCE g_instance;
 
 static const char kSettingsFileName[] = PLUGIN_NAME ".rc";
 static const char kIconFileName[] = PLUGIN_NAME ".ico";
+
+static const char *const kKeyFormats[] = {
+    KEY_DEVICE_FORMAT,
+    KEY_DEVICE_SERIAL_FORMAT,
+    KEY_CALIBRATION_RED,
+    KEY_CALIBRATION_GREEN,
+    KEY_CALIBRATION_BLUE,
+    KEY_SCHEME,
+    KEY_CYCLE_COLOURS,
+    KEY_CYCLE_INTERVAL,
+    KEY_MOVE_EFFECT,
+    KEY_MOVEMENT_SPEED,
+    KEY_REVERSE_DIRECTION,
+    KEY_AUTO_POWER,
+    KEY_DEBUG,
+    KEY_USER_COLOUR_FORMAT,
+};
+
+const char *SettingsKeyFormat(int index)
+{
+    int count = (int)(sizeof kKeyFormats / sizeof kKeyFormats[0]);
+    return index >= 0 && index < count ? kKeyFormats[index] : nullptr;
+}
 
 int ClampInt(int value, int low, int high)
 {

@@ -41,6 +41,7 @@ extern HINSTANCE g_instance;
 
 // The settings keys.
 #define KEY_DEVICE_FORMAT "lifx.device%d:"
+#define KEY_DEVICE_SERIAL_FORMAT "lifx.device%d.serial:"
 #define KEY_CALIBRATION_RED "lifx.calibration.red:"
 #define KEY_CALIBRATION_GREEN "lifx.calibration.green:"
 #define KEY_CALIBRATION_BLUE "lifx.calibration.blue:"
@@ -52,6 +53,12 @@ extern HINSTANCE g_instance;
 #define KEY_REVERSE_DIRECTION "lifx.reverse.direction:"
 #define KEY_AUTO_POWER "lifx.auto.power:"
 #define KEY_DEBUG "lifx.debug:"
+// Read by the user schemes: "user1.color1:" to "user3.color8:".
+#define KEY_USER_COLOUR_FORMAT "user%d.color%d:"
+
+// Every key of the settings file, "%d" standing for a number; null past the
+// last.
+const char *SettingsKeyFormat(int index);
 
 // The content of a newly created settings file.
 extern const char kDefaultSettingsFile[];

@@ -1,4 +1,4 @@
-#include "plugin/text.h"
+#include "settings/text.h"
 
 static char Lower(char c)
 {

@@ -1,7 +1,7 @@
 #include <string.h>
 
-#include "palette/palette.h"
-#include "plugin/text.h"
+#include "settings/schemes.h"
+#include "settings/text.h"
 
 struct NamedScheme {
     const char *name;

@@ -1,0 +1,23 @@
+// The plug-in window's timers, which both the window procedure and the
+// commands start and stop.
+#pragma once
+
+#include "platform/win32.h"
+
+enum {
+    CycleTimer = 1,
+    PowerOnTimer = 2,
+    kPowerOnAfterResumeMs = 5000,
+    kPowerOnAfterUnlockMs = 1000,
+};
+
+// The hidden window that receives host, system and tray events; null before
+// beginPlugin and after endPlugin.
+extern HWND g_pluginWindow;
+
+// Starts CycleTimer with the current cycle interval; a running timer restarts.
+void StartCycleTimer();
+void StopCycleTimer();
+// The scheme's colours afresh: the palette rebuilt from rotation offset 1,
+// sent to every light, and cycling started again when it is on.
+void ShowScheme();
