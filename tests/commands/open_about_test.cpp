@@ -112,7 +112,7 @@ TEST_F(OpenAndAboutTest, AboutGoesToTheHostWhenItsVersionNamesVeskAndToAMessageB
         {"Vesk 1.0 (stand-in host)", true},
         {"vesk", true},
         {"Desktop xVESKx 2.3", true},
-        {"bbLean 1.17", false},
+        {"Othershell 2.3", false},
         {"Ves k 1.0", false},
         {"", false},
     };

@@ -124,7 +124,7 @@ TEST_F(StyleSchemeTest, HardwareIsReadFromTheStylePathWhileLaterItemsFollowTheVe
     ExpectAllOf32("#333333");
 
     // Another host: items after "hardware" get a copy of the style path.
-    testhost::SetVersion("Blackbox 0.70");
+    testhost::SetVersion("Fakeshell 0.9");
     Refresh(SchemeStyle);
     ExpectAllOf32("#222222");
 
@@ -139,7 +139,7 @@ TEST_F(StyleSchemeTest, HardwareIsReadFromTheStylePathWhileLaterItemsFollowTheVe
 
 TEST_F(StyleSchemeTest, WithAnotherHostEveryItemReadsTheStyleFile)
 {
-    testhost::SetVersion("bbLean 1.17");
+    testhost::SetVersion("Othershell 2.3");
     UseStyle(SolidItem("menu.frame", "#0f0e0d"));
 
     Refresh(SchemeStyle);
