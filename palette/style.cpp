@@ -1,6 +1,7 @@
 // Colours taken from the host's current style, or from a user scheme of the
 // settings file, laid out over palette entries 1 to 32.
 #include <stdio.h>
+#include <string.h>
 
 #include "host/identity.h"
 #include "host/log.h"
@@ -158,7 +159,19 @@ void LoadStyleColours()
         accepted = ReadStyleItemColours(g_settingsPath, "user3");
     } else if (scheme < SchemeUser1) {
         for (const StyleItem &item : kStyleItems) {
-            const char *file = item.fromStylePath ? stylePath(nullptr) : fileArgument;
+            const char *file = fileArgument;
+            if (item.fromStylePath) {
+                // The whole path, copied before the host's next call can
+                // overwrite it; a path cut short would name another file.
+                static char wholeStylePath[kTextSize];
+                const char *path = stylePath(nullptr);
+                if (!path)
+                    path = "";
+                if (strlen(path) >= sizeof wholeStylePath)
+                    continue;
+                memcpy(wholeStylePath, path, strlen(path) + 1);
+                file = wholeStylePath;
+            }
             if (ReadStyleItemColours(file, item.name)) {
                 accepted = true;
                 break;

@@ -104,6 +104,7 @@ void Reset()
     state.configFolder.clear();
     state.window = nullptr;
     state.windowGone = false;
+    state.sharedReturnBuffer = false;
 }
 
 void SetVersion(const char *version)
@@ -125,6 +126,20 @@ void LoseHostWindow(bool stale)
     DestroyWindow(window);
     state.window = stale ? window : nullptr;
     state.windowGone = true;
+}
+
+void ShareOneReturnBuffer(bool shared)
+{
+    State().sharedReturnBuffer = shared;
+}
+
+LPCSTR ReturnedText(const std::string &text)
+{
+    if (!State().sharedReturnBuffer)
+        return text.c_str();
+    static char buffer[8192];
+    snprintf(buffer, sizeof buffer, "%s", text.c_str());
+    return buffer;
 }
 
 void SetEcho(FILE *out)
@@ -224,13 +239,13 @@ HWND GetVeskWnd()
 LPCSTR GetVeskVersion()
 {
     HostCall call;
-    return State().version.c_str();
+    return ReturnedText(State().version);
 }
 
 LPCSTR stylePath(LPCSTR)
 {
     HostCall call;
-    return State().stylePath.c_str();
+    return ReturnedText(State().stylePath);
 }
 
 static bool IsFile(const std::string &path)
@@ -251,7 +266,7 @@ LPCSTR ConfigFileExists(LPCSTR fileName, LPCSTR pluginFolder)
         found = inPluginFolder;
     else if (!State().configFolder.empty() && IsFile(State().configFolder + fileName))
         found = State().configFolder + fileName;
-    return found.c_str();
+    return ReturnedText(found);
 }
 
 bool FileExists(LPCSTR path)

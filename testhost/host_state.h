@@ -18,6 +18,7 @@ struct HostState {
     FILE *echo = nullptr;
     HWND window = nullptr;
     bool windowGone = false; // see LoseHostWindow
+    bool sharedReturnBuffer = false;
     std::vector<LogLine> logs;
     std::vector<AboutBox> aboutBoxes;
     std::vector<Execution> executions;

@@ -172,7 +172,7 @@ LPCSTR ReadString(LPCSTR file, LPCSTR key, LPCSTR defaultText)
     static std::string result;
     if (!LookUp(file, key, result))
         result = defaultText ? defaultText : "";
-    return result.c_str();
+    return ReturnedText(result);
 }
 
 int ReadInt(LPCSTR file, LPCSTR key, int defaultValue)

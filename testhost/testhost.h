@@ -82,6 +82,12 @@ void SetConfigFolder(const char *folder);
 // destroyed, and from then on GetVeskWnd returns its old handle (stale) or
 // null, until Reset.
 void LoseHostWindow(bool stale);
+// Every text the host returns (version, style path, configuration path,
+// settings value) is copied into one buffer that the next such call
+// overwrites, as a host with a single return buffer would do.
+void ShareOneReturnBuffer(bool shared);
+// The text as the host returns it: its own copy, or the shared buffer.
+LPCSTR ReturnedText(const std::string &text);
 // Host programs print every event as it happens.
 void SetEcho(FILE *out);
 

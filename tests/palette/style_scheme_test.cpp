@@ -137,6 +137,25 @@ TEST_F(StyleSchemeTest, HardwareIsReadFromTheStylePathWhileLaterItemsFollowTheVe
     ExpectAllOf32("#444444");
 }
 
+TEST_F(StyleSchemeTest, AHostWithOneReturnBufferStillGivesHardwareItsColours)
+{
+    // Each reader call overwrites the text the previous call returned, the
+    // style path among them.
+    testhost::ShareOneReturnBuffer(true);
+    UseStyle("hardware.appearance: Flat Gradient Vertical\n"
+             "hardware.color: #abcdef\nhardware.colorTo: #123456\n");
+    for (const char *version : {"Vesk 1.0", "Othershell 2.3"}) {
+        SCOPED_TRACE(version);
+        testhost::SetVersion(version);
+        memset(g_palette.entries, 0, sizeof g_palette.entries);
+
+        Refresh(SchemeStyle);
+
+        EXPECT_EQ(Entry(1), Word("#abcdef"));
+        EXPECT_EQ(Entry(2), Word("#123456"));
+    }
+}
+
 TEST_F(StyleSchemeTest, WithAnotherHostEveryItemReadsTheStyleFile)
 {
     testhost::SetVersion("Othershell 2.3");
