@@ -20,7 +20,7 @@ extern Palette g_palette;
 
 // Rebuilds the palette for the current scheme; the rotation offset becomes 1.
 void RefreshPalette();
-// Reads the colours of the style (or of the user scheme) into entries 1 to 32.
+// Reads the colours of the style (or of the user scheme) into entries 1 to 128.
 void LoadStyleColours();
 // Reads one item's appearance and colours; false when the item is not usable.
 bool ReadStyleItemColours(const char *file, const char *item);

@@ -1,5 +1,5 @@
 // Colours taken from the host's current style, or from a user scheme of the
-// settings file, laid out over palette entries 1 to 32.
+// settings file, laid out over palette entries 1 to 128.
 #include <stdio.h>
 #include <string.h>
 
@@ -13,7 +13,6 @@ enum {
     kFileArgumentSize = 260,
     kTextSize = 4096,
     kMaxItemColours = 8,
-    kStyleEntries = 32, // entries 1 to 32 take an item's colours
 };
 
 struct StyleItem {
@@ -112,10 +111,12 @@ bool ReadStyleItemColours(const char *file, const char *item)
         colours[i] = ReadColor(file, key, "");
     }
 
-    // There and back: k1 .. kN, then k(N-1) down to k2, and again.
+    // There and back: k1 .. kN, then k(N-1) down to k2, and again, over
+    // every entry: a strip reads 82 of them, and none may keep the colours
+    // of an earlier scheme.
     int count = kind.colourCount;
     int period = count > 1 ? 2 * count - 2 : 1;
-    for (int n = 1; n <= kStyleEntries; n++) {
+    for (int n = 1; n < kPaletteEntries; n++) {
         int step = (n - 1) % period;
         g_palette.entries[n] = colours[step < count ? step : period - step];
     }

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "lifx/colour.h"
 #include "palette/palette.h"
 #include "plugin/plugin.h"
 #include "settings/settings.h"
@@ -171,6 +172,36 @@ TEST_F(SchemeCommandTest, WhiteSchemeStopsTheMoveEffectAndWithoutCyclingNoTimerR
     EXPECT_FALSE(Light(9).moveOn);
     EXPECT_EQ(CycleTimerPeriod(), 0u);
     ExpectLineWritten("lifx.color.scheme:", "Cold");
+}
+
+TEST_F(SchemeCommandTest, StripsShowTheStyleAndUserColoursAlongTheirWholeLength)
+{
+    // A two-colour style: entries alternate between its colours.
+    std::string style = Folder() + "current.style";
+    WriteFileBytes(style, "hardware.appearance: Flat Gradient Vertical\n"
+                          "hardware.color: #102030\nhardware.colorTo: #405060\n");
+    Start(LightLines({9}));
+    testhost::SetStylePath(style.c_str());
+    const uint32_t user1[14] = {0x0000FF, 0x00FFFF, 0x00FF00, 0xFFFF00, 0xFF0000,
+                                0xFF00FF, 0x888888, 0x444444, 0x888888, 0xFF00FF,
+                                0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF};
+    // Fire first, so that none of its colours may linger on the strip.
+    for (const char *scheme : {"Style", "Fire", "Style", "User1"}) {
+        SCOPED_TRACE(scheme);
+        Send(std::string("@LIFX Scheme ") + scheme);
+        Drain();
+        if (std::string(scheme) == "Fire")
+            continue;
+        ASSERT_TRUE(Light(9).zonesReceived);
+        for (int z = 0; z < kStripZones; z++) {
+            uint32_t colour = scheme[0] == 'S' ? (z % 2 ? 0x605040u : 0x302010u) : user1[z % 14];
+            Hsbk want = RgbToHsbk(colour, 80, 100, 95).hsbk;
+            ASSERT_EQ(Light(9).zones[z].hue, want.hue) << "zone " << z;
+            ASSERT_EQ(Light(9).zones[z].saturation, want.saturation) << "zone " << z;
+            ASSERT_EQ(Light(9).zones[z].brightness, want.brightness) << "zone " << z;
+        }
+        EmulatorResetLights(emulator);
+    }
 }
 
 class PowerCommandTest : public SchemeCommandTest

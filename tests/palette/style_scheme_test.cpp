@@ -276,17 +276,15 @@ TEST_F(StyleSchemeTest, NoStyleFileAtAllTurnsThePaletteBlack)
     EXPECT_EQ(g_palette.offset, 1);
 }
 
-TEST_F(StyleSchemeTest, StyleAfterFireKeepsFireBeyondEntry32)
+TEST_F(StyleSchemeTest, StyleAfterFireLeavesNoFireColourInAnyEntry)
 {
     Refresh(SchemeFire);
-    Palette fire = g_palette;
     UseStyle(SolidItem("toolbar", "#0a0b0c"));
 
     Refresh(SchemeStyle);
 
-    ExpectAllOf32("#0a0b0c");
-    for (int n = 33; n <= 128; n++)
-        ASSERT_EQ(Entry(n), fire.entries[n]) << "entry " << n;
+    for (int n = 1; n <= 128; n++)
+        ASSERT_EQ(Entry(n), Word("#0a0b0c")) << "entry " << n;
     EXPECT_EQ(Entry(0), 0u);
 }
 
