@@ -3,9 +3,9 @@
 
 #include <math.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
+#include "commands/numbers.h"
 #include "commands/timers.h"
 #include "host/identity.h"
 #include "host/log.h"
@@ -57,7 +57,7 @@ static void DeviceCommand(const char *arg1, const char *arg2, const char *)
             HostLog(LogError, "...invalid IP address specified!");
             return;
         }
-        int n = atoi(arg1 + 1);
+        int n = ReadNumber(arg1 + 1);
         if (n < 1 || n > kDeviceSlots)
             return;
         SetDeviceSlot(n, arg2);
@@ -67,7 +67,7 @@ static void DeviceCommand(const char *arg1, const char *arg2, const char *)
         LogDeviceLine("...IP address for device #%d saved.", n);
         return;
     }
-    int n = atoi(arg1 + 1);
+    int n = ReadNumber(arg1 + 1);
     if (n < 1 || n > kDeviceSlots || g_devices[n][0] == 0)
         return;
     g_devices[n][0] = 0;
@@ -113,16 +113,15 @@ static void RgbCommand(const char *arg1, const char *arg2, const char *)
 {
     if (arg2[0] != '#' || !SingleLightsAllowed())
         return;
-    long value = strtol(arg2 + 1, nullptr, 16);
-    // Where long is 64 bits, saturate as a 32-bit long would.
-    if (value > 0x7FFFFFFFL)
-        value = 0x7FFFFFFFL;
-    if (value < -0x7FFFFFFFL - 1)
-        value = -0x7FFFFFFFL - 1;
-    int n = atoi(arg1);
+    // A typo must not read as black, which would switch the light off.
+    uint32_t rgb;
+    if (!ReadHexColour(arg2 + 1, &rgb)) {
+        HostLog(LogError, "...invalid RGB colour specified!");
+        return;
+    }
+    int n = ReadNumber(arg1);
     if (n < 1 || n > kDeviceSlots)
         return;
-    uint32_t rgb = (uint32_t)value & 0xFFFFFF;
     g_palette.entries[n] = ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
     SendColours(n);
 }
@@ -131,12 +130,12 @@ static void WhiteCommand(const char *arg1, const char *arg2, const char *rest)
 {
     if (!arg2[0] || !rest[0] || !SingleLightsAllowed())
         return;
-    int n = atoi(arg1);
+    int n = ReadNumber(arg1);
     if (n < 1 || n > kLastBulb)
         return;
-    int percent = ClampInt(atoi(arg2), 0, 100);
+    int percent = ClampInt(ReadNumber(arg2), 0, 100);
     int brightness = (int)round(percent * 65535.0 / 100);
-    int kelvin = ClampInt(atoi(rest), 2500, 9000);
+    int kelvin = ClampInt(ReadNumber(rest), 2500, 9000);
     SendWhite(n, brightness, kelvin);
 }
 
@@ -144,7 +143,7 @@ static void CalibrationCommand(const char *arg1, const char *arg2, const char *)
 {
     if (!arg2[0])
         return;
-    int value = ClampInt(atoi(arg2), 0, 100);
+    int value = ClampInt(ReadNumber(arg2), 0, 100);
     switch (arg1[0]) {
     case 'R':
         g_settings.calibrationRed = value;
@@ -192,7 +191,7 @@ static void CycleCommand(const char *arg1, const char *arg2, const char *)
 {
     if (!EqualIgnoringCase(arg1, "Interval") || !arg2[0])
         return;
-    g_settings.cycleInterval = ClampInt(atoi(arg2), 1, 10);
+    g_settings.cycleInterval = ClampInt(ReadNumber(arg2), 1, 10);
     if (g_settings.cycleColours) {
         StopCycleTimer();
         StartCycleTimer();
@@ -204,7 +203,7 @@ static void MovementCommand(const char *arg1, const char *arg2, const char *)
 {
     if (!EqualIgnoringCase(arg1, "Speed") || !arg2[0])
         return;
-    g_settings.movementSpeed = ClampInt(atoi(arg2), 1, 60);
+    g_settings.movementSpeed = ClampInt(ReadNumber(arg2), 1, 60);
     SetMoveEffect(g_settings.moveEffect);
     WriteSettingInt(KEY_MOVEMENT_SPEED, g_settings.movementSpeed);
 }

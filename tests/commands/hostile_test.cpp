@@ -17,11 +17,13 @@ namespace
 {
 
 const char kInvalid[] = "3 ...invalid IP address specified!";
+const char kInvalidColour[] = "3 ...invalid RGB colour specified!";
 
 enum What {
     Nothing,        // no effect of any kind
     Writes,         // key's line becomes value; nothing logged
     InvalidAddress, // the invalid-address line, nothing else
+    InvalidColour,  // the invalid-colour line, nothing else
     SavesSlot3,     // slot 3 becomes value, written and confirmed
     RemovesSlot3,   // slot 3 emptied, written and confirmed
     LightsLight3,   // light 3 alone receives something; nothing written
@@ -78,7 +80,7 @@ std::vector<HostileCase> HostileCases(const char *address3, const char *address4
         {"@LIFX Device #3 127.0.0.1%n", InvalidAddress, nullptr, "", false},
         {"@LIFX Device #3 \"%n%s 127.0.0.1\"", InvalidAddress, nullptr, "", false},
         {"@LIFX Device #3%n%s " + a4, SavesSlot3, nullptr, a4, false},
-        {"@LIFX RGB 3 #%n%s", LightsLight3, nullptr, "", false},
+        {"@LIFX RGB 3 #%n%s", InvalidColour, nullptr, "", false},
         {"@LIFX RGB 3%n%s #00ff00", LightsLight3, nullptr, "", false},
         {"@LIFX White 3 %n%s %s%n", LightsLight3, nullptr, "", false},
         {"@LIFX White 3%s 50%n 4000%n%s", LightsLight3, nullptr, "", false},
@@ -130,7 +132,7 @@ std::vector<HostileCase> HostileCases(const char *address3, const char *address4
          false},
         {"@LIFX Calibration R " + std::string(5000, '0') + "7", Writes,
          "lifx.calibration.red:", "0", false},
-        {"@LIFX RGB 3 #" + std::string(5000, 'f'), LightsLight3, nullptr, "", false},
+        {"@LIFX RGB 3 #" + std::string(5000, 'f'), InvalidColour, nullptr, "", false},
         {"@LIFX Show Menu " + std::string(5000, 'x'), ShowsMenu, nullptr, "", false},
         {"@LIFX About " + std::string(5000, '%'), ShowsAbout, nullptr, "", false},
         {std::string(5000, '@'), Nothing, nullptr, "", false},
@@ -177,6 +179,8 @@ TEST_F(HostileInputTest, EachHostileTextDoesOnlyWhatItsWordsSay)
         }
         if (c.what == InvalidAddress) {
             EXPECT_EQ(LogLines(), std::vector<std::string>{kInvalid});
+        } else if (c.what == InvalidColour) {
+            EXPECT_EQ(LogLines(), std::vector<std::string>{kInvalidColour});
         } else if (c.what != SavesSlot3 && c.what != RemovesSlot3) {
             EXPECT_TRUE(LogLines().empty());
         }
@@ -197,7 +201,7 @@ TEST_F(HostileInputTest, EachHostileTextDoesOnlyWhatItsWordsSay)
         if (c.what != LightsLight3) {
             EXPECT_EQ(memcmp(g_palette.entries, palette.entries, sizeof palette.entries), 0);
         }
-        if (c.what == Nothing || c.what == InvalidAddress) {
+        if (c.what == Nothing || c.what == InvalidAddress || c.what == InvalidColour) {
             EXPECT_EQ(g_settings.scheme, settings.scheme);
             EXPECT_EQ(g_settings.calibrationRed, settings.calibrationRed);
             EXPECT_EQ(g_settings.calibrationGreen, settings.calibrationGreen);
@@ -301,9 +305,10 @@ TEST_F(HostileInputTest, AfterEveryHostileTextEachSettingsKeyIsStillThereAndRead
     for (const std::string &text : texts)
         HandleCommand(text.c_str());
 
-    // Every line was logged by the Device command, and says so exactly.
+    // Every line was logged by the Device or the RGB command, and says so
+    // exactly.
     for (const std::string &line : LogLines()) {
-        bool known = line == kInvalid;
+        bool known = line == kInvalid || line == kInvalidColour;
         for (int n = 1; n <= 10; n++) {
             known = known ||
                     line == "1 ...IP address for device #" + std::to_string(n) + " saved." ||

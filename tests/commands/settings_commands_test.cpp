@@ -65,6 +65,39 @@ TEST_F(SettingsCommandTest, CalibrationTakesAnUpperCaseChannelLetterAndClampsThe
     }
 }
 
+// Numbers beyond the 32-bit range saturate, as the Windows runtime's atoi
+// does, and are then clamped: they never wrap around to small values.
+TEST_F(SettingsCommandTest, NumbersBeyondThe32BitRangeSaturateBeforeTheyAreClamped)
+{
+    const std::pair<const char *, SettingLine> writes[] = {
+        {"@LIFX Calibration R 4294967296", {"lifx.calibration.red:", "100"}},
+        {"@LIFX Calibration G -4294967296", {"lifx.calibration.green:", "0"}},
+        {"@LIFX Calibration B 99999999999999999999", {"lifx.calibration.blue:", "100"}},
+        {"@LIFX Cycle Interval 4294967297", {"lifx.cycle.interval:", "10"}},
+        {"@LIFX Cycle Interval -4294967295", {"lifx.cycle.interval:", "1"}},
+        {"@LIFX Movement Speed 4294967297", {"lifx.movement.speed:", "60"}},
+    };
+    for (const auto &w : writes) {
+        SCOPED_TRACE(w.first);
+        StartWith({});
+        Send(w.first);
+        ExpectLineWritten(w.second.first, w.second.second);
+    }
+
+    StartWith({{"lifx.color.scheme:", "Manual"}});
+    Send("@LIFX White 1 4294967346 4294971296");
+    EXPECT_EQ(Light(1).colour.brightness, 65535);
+    EXPECT_EQ(Light(1).colour.kelvin, 9000);
+
+    // A slot number that wraps to 3 must not store anything.
+    Forget();
+    Send(std::string("@LIFX Device #4294967299 ") + Address(2));
+    Send("@LIFX RGB 4294967297 #ffffff");
+    ExpectFileUnchanged();
+    EXPECT_TRUE(LogLines().empty());
+    EXPECT_EQ(DatagramsReceived(), 0);
+}
+
 TEST_F(SettingsCommandTest, NewCalibrationAppliesFromTheNextSend)
 {
     StartWith({{"lifx.color.scheme:", "Manual"}});

@@ -43,7 +43,8 @@ struct RgbCase {
     bool cycling;
     const char *text;
     int slot;
-    long word; // the palette word stored, or kNone when nothing happens
+    long word;                  // the palette word stored, or kNone when nothing happens
+    bool invalidColour = false; // the one line that says so, nothing else
 };
 
 TEST_F(SingleLightTest, RgbStoresThePaletteEntryAndSendsItToThatLightOnly)
@@ -64,13 +65,19 @@ TEST_F(SingleLightTest, RgbStoresThePaletteEntryAndSendsItToThatLightOnly)
         {"Manual", false, "@LIFX RGB 10 #00ff00", 10, 0x00FF00},
         {"Manual", false, "@LIFX RGB 9 #0000ff", 9, 0xFF0000},
         {"Manual", false, "@LIFX RGB 3 #fff", 3, 0xFF0F00},
-        {"Manual", false, "@LIFX RGB 3 #1ff8000", 3, 0x0080FF},
-        {"Manual", false, "@LIFX RGB 3 #123456789", 3, 0xFFFFFF},
-        {"Manual", false, "@LIFX RGB 3 #-123456789", 3, 0},
-        {"Manual", false, "@LIFX RGB 3 #-ff8000", 3, 0x008000},
-        {"Manual", false, "@LIFX RGB 3 \"# ff8000\"", 3, 0x0080FF},
-        {"Manual", false, "@LIFX RGB 3 #ff8000zz", 3, 0x0080FF},
-        {"Manual", false, "@LIFX RGB 3 #zz", 3, 0},
+        {"Manual", false, "@LIFX RGB 3 #f", 3, 0x0F0000},
+        // Anything but 1 to 6 hexadecimal digits is a typo, not black.
+        {"Manual", false, "@LIFX RGB 3 #zz", 3, kNone, true},
+        {"Manual", false, "@LIFX RGB 3 #", 3, kNone, true},
+        {"Manual", false, "@LIFX RGB 3 #1ff8000", 3, kNone, true},
+        {"Manual", false, "@LIFX RGB 3 #123456789", 3, kNone, true},
+        {"Manual", false, "@LIFX RGB 3 #-ff8000", 3, kNone, true},
+        {"Manual", false, "@LIFX RGB 3 #+ff8000", 3, kNone, true},
+        {"Manual", false, "@LIFX RGB 3 #0xff80", 3, kNone, true},
+        {"Manual", false, "@LIFX RGB 3 \"# ff8000\"", 3, kNone, true},
+        {"Manual", false, "@LIFX RGB 3 #ff8000zz", 3, kNone, true},
+        {"Manual", false, "@LIFX RGB 11 #zz", 11, kNone, true},
+        {"Fire", true, "@LIFX RGB 3 #zz", 3, kNone},
         {"Manual", false, "@LIFX RGB 3abc #abcdef", 3, 0xEFCDAB},
         {"Manual", false, "@LIFX RGB 8 #000000", 8, 0},
     };
@@ -88,7 +95,10 @@ TEST_F(SingleLightTest, RgbStoresThePaletteEntryAndSendsItToThatLightOnly)
             EXPECT_EQ(g_palette.entries[i], palette.entries[i]) << "entry " << i;
         EXPECT_EQ(g_palette.offset, palette.offset);
         ExpectFileUnchanged();
-        EXPECT_TRUE(LogLines().empty());
+        if (c.invalidColour)
+            EXPECT_EQ(LogLines(), std::vector<std::string>{"3 ...invalid RGB colour specified!"});
+        else
+            EXPECT_TRUE(LogLines().empty());
         if (c.word == kNone) {
             EXPECT_EQ(DatagramsReceived(), 0);
         } else if (c.word == 0) {

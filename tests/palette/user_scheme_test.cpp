@@ -115,7 +115,8 @@ TEST_F(UserSchemeTest, TheUserSchemesLogWhichColoursTheyRead)
 
 } // namespace
 
-namespace {
+namespace
+{
 
 class UserSchemeWithoutSettingsFileTest : public PluginTest
 {
