@@ -17,7 +17,7 @@ add_library(Chromalet-LIFX SHARED ${PLUGIN_SOURCES} ${CMAKE_SOURCE_DIR}/plugin/d
                                   ${CMAKE_SOURCE_DIR}/plugin/resources.rc)
 set_target_properties(Chromalet-LIFX PROPERTIES PREFIX "" OUTPUT_NAME "Chromalet-LIFX")
 add_dependencies(Chromalet-LIFX vesk_import)
-target_link_libraries(Chromalet-LIFX PRIVATE ${VESK_IMPORT_LIB} ws2_32 wtsapi32)
+target_link_libraries(Chromalet-LIFX PRIVATE ${VESK_IMPORT_LIB} ws2_32 wtsapi32 iphlpapi)
 target_link_options(Chromalet-LIFX PRIVATE -static -static-libgcc -static-libstdc++)
 
 # The stand-in host shell as "Vesk.exe": the same host functions as the Linux

@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "commands/discover.h"
 #include "commands/numbers.h"
 #include "commands/timers.h"
 #include "host/identity.h"
@@ -33,11 +34,6 @@ static void ShowMenuCommand(const char *arg1, const char *, const char *)
         ShowPluginMenu();
 }
 
-static void FormatDeviceKey(char (&key)[32], int n)
-{
-    snprintf(key, sizeof key, KEY_DEVICE_FORMAT, n);
-}
-
 static void LogDeviceLine(const char *format, int n)
 {
     char line[64];
@@ -45,11 +41,18 @@ static void LogDeviceLine(const char *format, int n)
     HostLog(LogConfirm, line);
 }
 
+// A serial saved by a discovery belongs to the light at the slot's address:
+// another address, typed by hand, is another light.
+static void ForgetSerialUnless(int n, const char *address)
+{
+    if (g_deviceSerials[n][0] && strcmp(g_devices[n], address) != 0)
+        SaveDeviceSerial(n, "");
+}
+
 static void DeviceCommand(const char *arg1, const char *arg2, const char *)
 {
     if (arg1[0] != '#' || arg1[1] == 0)
         return;
-    char key[32];
     if (arg2[0]) {
         unsigned long address = inet_addr(arg2);
         // An address longer than a slot is refused like any other bad one.
@@ -60,20 +63,16 @@ static void DeviceCommand(const char *arg1, const char *arg2, const char *)
         int n = ReadNumber(arg1 + 1);
         if (n < 1 || n > kDeviceSlots)
             return;
-        SetDeviceSlot(n, arg2);
-        UpdateAnyDeviceConfigured();
-        FormatDeviceKey(key, n);
-        WriteSettingString(key, arg2);
+        ForgetSerialUnless(n, arg2);
+        SaveDevice(n, arg2);
         LogDeviceLine("...IP address for device #%d saved.", n);
         return;
     }
     int n = ReadNumber(arg1 + 1);
     if (n < 1 || n > kDeviceSlots || g_devices[n][0] == 0)
         return;
-    g_devices[n][0] = 0;
-    UpdateAnyDeviceConfigured();
-    FormatDeviceKey(key, n);
-    WriteSettingString(key, "");
+    ForgetSerialUnless(n, "");
+    SaveDevice(n, "");
     LogDeviceLine("...IP address for device #%d removed.", n);
 }
 
@@ -264,6 +263,7 @@ static const Command kCommands[] = {
     {"Documentation", DocumentationCommand},
     {"Protocol", ProtocolCommand},
     {"About", AboutCommand},
+    {"Discover", DiscoverCommand},
 };
 
 const char *CommandVerb(int index)

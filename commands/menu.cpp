@@ -50,6 +50,7 @@ static void AddDevices(Menu *menu)
         MakeMenuItemString(devices, label, command, g_devices[n]);
     }
     MakeMenuNOP(devices, kSeparator);
+    MakeMenuItem(devices, "Find lights...", COMMAND("Discover"), false);
     MakeMenuItem(devices, "Edit manually...", COMMAND("Edit Devices"), false);
     MakeSubmenu(menu, devices, "Devices");
 }

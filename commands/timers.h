@@ -7,6 +7,10 @@
 enum {
     CycleTimer = 1,
     PowerOnTimer = 2,
+    // Runs only while a discovery does: each tick reads its answers and
+    // sends what is due.
+    DiscoveryTimer = 3,
+    kDiscoveryTickMs = 25,
     kPowerOnAfterResumeMs = 5000,
     kPowerOnAfterUnlockMs = 1000,
 };

@@ -7,10 +7,10 @@
 
 struct Conversion {
     Hsbk hsbk;
-    double hue;         // 0 to 65535, not rounded
-    double saturation;  // 0 to 65535
-    double brightness;  // 0 to 65535
-    int h;              // display values: degrees, percent, percent
+    double hue;        // 0 to 65535, not rounded
+    double saturation; // 0 to 65535
+    double brightness; // 0 to 65535
+    int h;             // display values: degrees, percent, percent
     int s;
     int l;
 };

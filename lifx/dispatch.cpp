@@ -97,16 +97,21 @@ template <size_t N> static bool Send(SOCKET s, const uint8_t (&message)[N])
     return send(s, (const char *)message, (int)N, 0) == (int)N;
 }
 
-// Sends one prepared message to every non-empty slot from first to last.
-template <size_t N> static void SendToSlots(const uint8_t (&message)[N], int first, int last)
+static bool InMask(unsigned slots, int slot)
+{
+    return (slots >> slot) & 1u;
+}
+
+// Sends one prepared message to every non-empty slot of the mask.
+template <size_t N> static void SendToSlots(const uint8_t (&message)[N], unsigned slots)
 {
     if (!g_anyDeviceConfigured)
         return;
     SOCKET s = OpenSocket(false);
     if (s == INVALID_SOCKET)
         return;
-    for (int slot = first; slot <= last; slot++) {
-        if (g_devices[slot][0] && ConnectTo(s, inet_addr(g_devices[slot])))
+    for (int slot = 1; slot <= kDeviceSlots; slot++) {
+        if (InMask(slots, slot) && g_devices[slot][0] && ConnectTo(s, inet_addr(g_devices[slot])))
             Send(s, message);
     }
     CloseSocket(s, true);
@@ -118,16 +123,22 @@ void SetPowerAll(bool on)
         return;
     uint8_t message[kSetLightPowerSize];
     EncodeSetLightPower(message, on);
-    SendToSlots(message, 1, kDeviceSlots);
+    SendToSlots(message, kAllSlots);
 }
 
 void SetMoveEffect(bool on)
+{
+    SetMoveEffectOn(kAllSlots, on);
+}
+
+void SetMoveEffectOn(unsigned slots, bool on)
 {
     if (!g_anyDeviceConfigured)
         return;
     uint8_t message[kSetMultiZoneEffectSize];
     EncodeSetMultiZoneEffect(message, on, g_settings.movementSpeed, g_settings.reverseDirection);
-    SendToSlots(message, kLastBulb + 1, kDeviceSlots);
+    // Bulbs never receive it.
+    SendToSlots(message, slots & kStripSlots);
 }
 
 static uint32_t PaletteColour(int entry)
@@ -284,13 +295,13 @@ void SendStripZones(int device, SOCKET s)
 // Every light from the palette: all conversions and encodings first (the
 // strips' zones once for both), then the sends, light after light in slot
 // order with each light's log lines beside its own sends.
-static void SendPaletteColours(SOCKET s)
+static void SendPaletteColours(SOCKET s, unsigned slots)
 {
     static BulbTransfer bulbs[kLastBulb];
     static uint8_t setZones[kSetExtendedColorZonesSize];
     int bulbCount = 0;
     for (int slot = 1; slot <= kLastBulb; slot++) {
-        if (!g_devices[slot][0])
+        if (!InMask(slots, slot) || !g_devices[slot][0])
             continue;
         int entry = slot + g_palette.offset - 1;
         if (entry > kRotationSteps)
@@ -302,7 +313,7 @@ static void SendPaletteColours(SOCKET s)
     unsigned long stripAddresses[kDeviceSlots + 1] = {};
     bool zonesPrepared = false;
     for (int slot = kLastBulb + 1; slot <= kDeviceSlots; slot++) {
-        if (!g_devices[slot][0])
+        if (!InMask(slots, slot) || !g_devices[slot][0])
             continue;
         stripAddresses[slot] = LightAddress(slot);
         if (stripAddresses[slot] && !zonesPrepared) {
@@ -354,7 +365,7 @@ void SendWhite(int device, int brightness, int kelvin)
     CloseSocket(s, true);
 }
 
-void SendColours(int which)
+static void SendColoursTo(int which, unsigned slots)
 {
     if (!g_anyDeviceConfigured)
         return;
@@ -368,11 +379,21 @@ void SendColours(int which)
     } else if (g_settings.scheme == SchemeWarm || g_settings.scheme == SchemeCold) {
         int kelvin = g_settings.scheme == SchemeWarm ? kWarmKelvin : kColdKelvin;
         for (int slot = 1; slot <= kDeviceSlots; slot++) {
-            if (g_devices[slot][0])
+            if (InMask(slots, slot) && g_devices[slot][0])
                 SendWhite(slot, kWhiteBrightness, kelvin);
         }
     } else if (g_settings.scheme != SchemeManual) {
-        SendPaletteColours(s);
+        SendPaletteColours(s, slots);
     }
     CloseSocket(s, false);
+}
+
+void SendColours(int which)
+{
+    SendColoursTo(which, kAllSlots);
+}
+
+void SendSchemeTo(unsigned slots)
+{
+    SendColoursTo(0, slots);
 }

@@ -1,4 +1,4 @@
-// Byte images of the four LIFX messages. Every field is written byte by byte,
+// Byte images of the LIFX messages the plug-in sends. Every field is written byte by byte,
 // little-endian, at its fixed offset, so the host's byte order and the
 // compiler's struct layout never matter.
 #include "lifx/messages.h"
@@ -6,8 +6,11 @@
 namespace
 {
 
-// 0x3400: protocol 1024, addressable and tagged set, origin 0.
+// 0x3400: protocol 1024, addressable and tagged set, origin 0. Without the
+// tagged bit (0x1400) a message is for the light its target names.
 const uint16_t kProtocolWord = 0x3400;
+const uint16_t kProtocolWordAddressed = 0x1400;
+const uint8_t kResponseRequired = 0x01;
 
 void PutU8(uint8_t *buf, int offset, uint32_t value)
 {
@@ -47,7 +50,38 @@ void StartMessage(uint8_t *buf, int size, int type)
     PutU16(buf, 32, static_cast<uint32_t>(type));
 }
 
+void StartRequest(uint8_t (&message)[kRequestSize], int type, uint32_t source,
+                  const uint8_t *serial, uint8_t sequence)
+{
+    StartMessage(message, kRequestSize, type);
+    if (serial) {
+        PutU16(message, 2, kProtocolWordAddressed);
+        for (int i = 0; i < kSerialSize; ++i)
+            PutU8(message, 8 + i, serial[i]);
+    }
+    PutU32(message, 4, source);
+    PutU8(message, 22, kResponseRequired);
+    PutU8(message, 23, sequence);
+}
+
 } // namespace
+
+void EncodeGetService(uint8_t (&message)[kRequestSize], uint32_t source, uint8_t sequence)
+{
+    StartRequest(message, kTypeGetService, source, nullptr, sequence);
+}
+
+void EncodeGetLabel(uint8_t (&message)[kRequestSize], uint32_t source,
+                    const uint8_t (&serial)[kSerialSize], uint8_t sequence)
+{
+    StartRequest(message, kTypeGetLabel, source, serial, sequence);
+}
+
+void EncodeGetExtendedColorZones(uint8_t (&message)[kRequestSize], uint32_t source,
+                                 const uint8_t (&serial)[kSerialSize], uint8_t sequence)
+{
+    StartRequest(message, kTypeGetExtendedColorZones, source, serial, sequence);
+}
 
 void EncodeSetLightPower(uint8_t (&message)[kSetLightPowerSize], bool on)
 {

@@ -4,8 +4,8 @@
 #include <stdint.h>
 
 struct Hsbk {
-    uint16_t hue;         // 0-65535 over 0-360 degrees
-    uint16_t saturation;  // 0 white to 65535 full colour
+    uint16_t hue;        // 0-65535 over 0-360 degrees
+    uint16_t saturation; // 0 white to 65535 full colour
     uint16_t brightness;
     uint16_t kelvin;
 };
@@ -26,11 +26,32 @@ enum {
     kSetExtendedColorZonesSize = 700,
 
     kMoveEffectInstance = 0x1A2B3C4D,
+
+    // Finding lights: requests that a light answers, and its answers.
+    kTypeGetService = 2,
+    kTypeStateService = 3,
+    kTypeGetLabel = 23,
+    kTypeStateLabel = 25,
+    kTypeStateUnhandled = 223,
+    kTypeGetExtendedColorZones = 511,
+    kTypeStateExtendedColorZones = 512,
+
+    kRequestSize = kHeaderSize, // a request carries no payload
+    kSerialSize = 6,
+    kLabelSize = 32,
 };
 
 void EncodeSetLightPower(uint8_t (&message)[kSetLightPowerSize], bool on);
 void EncodeSetColor(uint8_t (&message)[kSetColorSize], const Hsbk &colour, uint32_t durationMs);
 void EncodeSetExtendedColorZones(uint8_t (&message)[kSetExtendedColorZonesSize],
                                  const Hsbk (&zones)[kStripZones], uint32_t durationMs);
+// Requests carry our source, which a light copies into its answers, and ask
+// for an answer. GetService goes to every light (tagged, no target); the
+// others to the light with that serial.
+void EncodeGetService(uint8_t (&message)[kRequestSize], uint32_t source, uint8_t sequence);
+void EncodeGetLabel(uint8_t (&message)[kRequestSize], uint32_t source,
+                    const uint8_t (&serial)[kSerialSize], uint8_t sequence);
+void EncodeGetExtendedColorZones(uint8_t (&message)[kRequestSize], uint32_t source,
+                                 const uint8_t (&serial)[kSerialSize], uint8_t sequence);
 void EncodeSetMultiZoneEffect(uint8_t (&message)[kSetMultiZoneEffectSize], bool on,
                               int speedSeconds, bool reverse);

@@ -94,6 +94,30 @@ NetStats GetNetStats();
 // while one runs is not the plug-in's doing. SendMessageA is not counted, as
 // it runs the receiving window's procedure.
 int PlatformCallDepth();
+// Marks a platform call for as long as it runs.
+struct PlatformCall {
+    PlatformCall();
+    ~PlatformCall();
+};
+
+// The network interfaces GetAdaptersAddresses lists: these instead of the
+// machine's own, until Reset or UseMachineInterfaces.
+struct Interface {
+    std::string address; // dotted IPv4
+    int prefixLength;
+    bool up;
+    bool loopback;
+};
+void SetInterfaces(const std::vector<Interface> &interfaces);
+void UseMachineInterfaces();
+
+// The network guard aborts the program on a destination outside 127.0.0.0/8.
+// Recording instead refuses the call (ENETUNREACH), nothing leaves, and the
+// destination is kept and, when report is set, named on standard error: for
+// the host program, whose user may ask the plug-in to broadcast, and for
+// tests of that.
+void RecordRefusedDestinations(bool record, bool report = true);
+const std::vector<std::string> &RefusedDestinations();
 
 // Back to a clean state: no windows, classes, timers, records or faults.
 void Reset();

@@ -10,6 +10,9 @@
 #include <string.h>
 #include <sys/socket.h>
 
+#include <string>
+#include <vector>
+
 #include "platform/control_linux.h"
 #include "platform/win32.h"
 
@@ -30,6 +33,20 @@ struct NetFaultRule {
 };
 static NetFaultRule netFaults[NetFaultCount];
 static NetStats netStats;
+static bool recordRefused;
+static bool reportRefused;
+static std::vector<std::string> refused;
+
+void RecordRefusedDestinations(bool record, bool report)
+{
+    recordRefused = record;
+    reportRefused = report;
+}
+
+const std::vector<std::string> &RefusedDestinations()
+{
+    return refused;
+}
 
 void InjectNetFault(NetFault fault, const char *address, int times)
 {
@@ -47,6 +64,8 @@ void ResetNet()
 {
     memset(netFaults, 0, sizeof netFaults);
     memset(&netStats, 0, sizeof netStats);
+    recordRefused = false;
+    refused.clear();
 }
 
 void CountSocketClosed()
@@ -67,8 +86,9 @@ static bool NetFails(NetFault fault, in_addr_t address)
     return true;
 }
 
-// Aborts unless the destination is on loopback. Returns false, with errno
-// set, for a destination the system itself would refuse.
+// Aborts unless the destination is on loopback; while refusals are recorded,
+// refuses instead. Returns false, with errno set, for a destination refused
+// here or one the system itself would refuse.
 static bool GuardDestination(int fd, const char *call, const sockaddr *address)
 {
     if (!address)
@@ -89,11 +109,16 @@ static bool GuardDestination(int fd, const char *call, const sockaddr *address)
         }
         char text[INET_ADDRSTRLEN] = "?";
         inet_ntop(AF_INET, &ipv4->sin_addr, text, sizeof text);
-        fprintf(stderr,
-                "\n*** network guard: %s to %s refused: only 127.0.0.0/8 may be reached from "
-                "this build ***\n",
-                call, text);
-        abort();
+        if (!recordRefused || reportRefused)
+            fprintf(stderr,
+                    "\n*** network guard: %s to %s refused: only 127.0.0.0/8 may be reached from "
+                    "this build ***\n",
+                    call, text);
+        if (!recordRefused)
+            abort();
+        refused.push_back(text);
+        errno = ENETUNREACH;
+        return false;
     }
     if (address->sa_family == AF_INET6) {
         const sockaddr_in6 *ipv6 = (const sockaddr_in6 *)address;

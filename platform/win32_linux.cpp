@@ -5,6 +5,7 @@
 #include <link.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <sys/ioctl.h>
 #include <time.h>
 
 #include <string>
@@ -53,11 +54,15 @@ static uint64_t manualNow;
 
 static int platformCallDepth;
 
-// Marks a call into the platform for as long as it runs.
-struct PlatformCall {
-    PlatformCall() { platformCallDepth++; }
-    ~PlatformCall() { platformCallDepth--; }
-};
+PlatformCall::PlatformCall()
+{
+    platformCallDepth++;
+}
+
+PlatformCall::~PlatformCall()
+{
+    platformCallDepth--;
+}
 
 int PlatformCallDepth()
 {
@@ -263,6 +268,7 @@ void ResetNet();
 void Reset()
 {
     ResetNet();
+    UseMachineInterfaces();
     windows.clear();
     classes.clear();
     timers.clear();
@@ -295,6 +301,22 @@ int WSACleanup()
 {
     wsaStartups--;
     return 0;
+}
+
+int ioctlsocket(SOCKET s, long command, u_long *argument)
+{
+    int value = argument ? (int)*argument : 0;
+    return ioctl(s, (unsigned long)command, &value);
+}
+
+int WSAGetLastError()
+{
+    return errno;
+}
+
+DWORD GetTickCount()
+{
+    return (DWORD)NowMs();
 }
 
 ATOM RegisterClassA(const WNDCLASSA *cls)

@@ -6,8 +6,10 @@
 #pragma once
 
 #include <arpa/inet.h>
+#include <errno.h>
 #include <netinet/in.h>
 #include <stdint.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -150,6 +152,45 @@ int WSAStartup(WORD version, WSADATA *data);
 int WSACleanup();
 int closesocket(SOCKET s);
 
+// Non-blocking sockets and their errors.
+typedef unsigned long u_long;
+#define WSAEINTR EINTR
+#define WSAEWOULDBLOCK EWOULDBLOCK
+#define WSAEMSGSIZE EMSGSIZE
+#define WSAECONNRESET ECONNRESET
+int ioctlsocket(SOCKET s, long command, u_long *argument);
+int WSAGetLastError();
+
+// The machine's network interfaces, as the IP Helper library lists them:
+// only the fields the plug-in reads.
+typedef unsigned long ULONG;
+#define ERROR_SUCCESS 0
+#define ERROR_BUFFER_OVERFLOW 111
+#define ERROR_NO_DATA 232
+#define GAA_FLAG_SKIP_ANYCAST 0x0002
+#define GAA_FLAG_SKIP_MULTICAST 0x0004
+#define GAA_FLAG_SKIP_DNS_SERVER 0x0008
+#define GAA_FLAG_SKIP_FRIENDLY_NAME 0x0020
+#define IF_TYPE_SOFTWARE_LOOPBACK 24
+typedef enum { IfOperStatusUp = 1, IfOperStatusDown = 2 } IF_OPER_STATUS;
+typedef struct {
+    struct sockaddr *lpSockaddr;
+    int iSockaddrLength;
+} SOCKET_ADDRESS;
+typedef struct _IP_ADAPTER_UNICAST_ADDRESS {
+    struct _IP_ADAPTER_UNICAST_ADDRESS *Next;
+    SOCKET_ADDRESS Address;
+    BYTE OnLinkPrefixLength;
+} IP_ADAPTER_UNICAST_ADDRESS;
+typedef struct _IP_ADAPTER_ADDRESSES {
+    struct _IP_ADAPTER_ADDRESSES *Next;
+    IP_ADAPTER_UNICAST_ADDRESS *FirstUnicastAddress;
+    DWORD IfType;
+    IF_OPER_STATUS OperStatus;
+} IP_ADAPTER_ADDRESSES;
+ULONG GetAdaptersAddresses(ULONG family, ULONG flags, void *reserved,
+                           IP_ADAPTER_ADDRESSES *addresses, ULONG *size);
+
 // Window and messages.
 ATOM RegisterClassA(const WNDCLASSA *cls);
 BOOL UnregisterClassA(LPCSTR className, HINSTANCE instance);
@@ -176,6 +217,9 @@ BOOL Shell_NotifyIconA(DWORD message, NOTIFYICONDATAA *data);
 // Session notifications.
 BOOL WTSRegisterSessionNotification(HWND window, DWORD flags);
 BOOL WTSUnRegisterSessionNotification(HWND window);
+
+// Milliseconds since some fixed moment, wrapping after 49.7 days.
+DWORD GetTickCount();
 
 // Module and files.
 BOOL DisableThreadLibraryCalls(HMODULE module);

@@ -3,6 +3,7 @@
 
 #include <string.h>
 
+#include "commands/discover.h"
 #include "host/identity.h"
 #include "host/vesk.h"
 #include "lifx/dispatch.h"
@@ -109,6 +110,7 @@ PLUGIN_EXPORT int beginPluginEx(HINSTANCE instance, HWND)
 
 PLUGIN_EXPORT int endPlugin(HINSTANCE instance)
 {
+    CancelDiscovery();
     Shell_NotifyIconA(NIM_DELETE, &g_trayIcon);
     DestroyIcon(g_trayIcon.hIcon);
     // The lights keep what they show; only the strips' effect stops.

@@ -3,6 +3,7 @@
 #include "plugin/plugin.h"
 
 #include "commands/commands.h"
+#include "commands/discover.h"
 #include "host/identity.h"
 #include "lifx/dispatch.h"
 #include "palette/palette.h"
@@ -25,6 +26,9 @@ static void OnTrayEvent(LPARAM lParam)
 
 static void OnPower(WPARAM event)
 {
+    // The network goes with the suspend: a discovery would find nothing.
+    if (event == PBT_APMSUSPEND)
+        CancelDiscovery();
     if (!g_settings.autoPower)
         return;
     if (event == PBT_APMSUSPEND) {
@@ -104,6 +108,8 @@ LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
             CycleStep();
         else if (wParam == PowerOnTimer)
             PowerOnStep();
+        else if (wParam == DiscoveryTimer)
+            DiscoveryTick();
         return 0;
     case HostMsgReconfigure:
     case HostMsgStyleChange:

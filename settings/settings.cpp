@@ -9,6 +9,7 @@
 
 Settings g_settings = {80, 100, 95, SchemeManual, false, 10, false, 10, false, false, false};
 char g_devices[kDeviceSlots + 1][kDeviceTextSize];
+char g_deviceSerials[kDeviceSlots + 1][kSerialTextSize];
 bool g_anyDeviceConfigured;
 char g_pluginFolder[kModuleNameSize];
 char g_settingsPath[kPathSize];
@@ -53,6 +54,7 @@ int ClampInt(int value, int low, int high)
 void ClearDeviceTable()
 {
     memset(g_devices, 0, sizeof g_devices);
+    memset(g_deviceSerials, 0, sizeof g_deviceSerials);
 }
 
 void UpdateAnyDeviceConfigured()
@@ -77,6 +79,37 @@ bool SetDeviceSlot(int n, const char *text)
     }
     memcpy(g_devices[n], text, length + 1);
     return true;
+}
+
+static bool IsSerialText(const char *text)
+{
+    for (int i = 0; i < kSerialTextSize - 1; i++) {
+        char c = text[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')))
+            return false;
+    }
+    return text[kSerialTextSize - 1] == 0;
+}
+
+bool SaveDevice(int n, const char *address)
+{
+    if (!SetDeviceSlot(n, address))
+        return false;
+    UpdateAnyDeviceConfigured();
+    char key[32];
+    snprintf(key, sizeof key, KEY_DEVICE_FORMAT, n);
+    WriteSettingString(key, address);
+    return true;
+}
+
+void SaveDeviceSerial(int n, const char *serial)
+{
+    if (n < 1 || n > kDeviceSlots || (serial[0] && !IsSerialText(serial)))
+        return;
+    memcpy(g_deviceSerials[n], serial, strlen(serial) + 1);
+    char key[32];
+    snprintf(key, sizeof key, KEY_DEVICE_SERIAL_FORMAT, n);
+    WriteSettingString(key, serial);
 }
 
 // Joins folder and name into out; false, leaving out empty, when they do
@@ -159,6 +192,10 @@ void LoadSettings()
         char key[32];
         snprintf(key, sizeof key, KEY_DEVICE_FORMAT, n);
         SetDeviceSlot(n, ReadSettingString(key));
+        snprintf(key, sizeof key, KEY_DEVICE_SERIAL_FORMAT, n);
+        const char *serial = ReadSettingString(key);
+        if (IsSerialText(serial))
+            memcpy(g_deviceSerials[n], serial, kSerialTextSize);
     }
     UpdateAnyDeviceConfigured();
 

@@ -27,6 +27,11 @@ extern Settings g_settings;
 
 // Device slot N is g_devices[N]; g_devices[0] is never used.
 extern char g_devices[kDeviceSlots + 1][kDeviceTextSize];
+// The serial of the light found in slot N, 12 hexadecimal digits, or empty.
+// Only a discovery saves one; it finds the light again when its address
+// changes.
+enum { kSerialTextSize = 13 };
+extern char g_deviceSerials[kDeviceSlots + 1][kSerialTextSize];
 extern bool g_anyDeviceConfigured;
 
 // The plug-in folder keeps its trailing separator. The settings path is empty
@@ -73,6 +78,12 @@ void UpdateAnyDeviceConfigured();
 // Stores text in slot n (1 to 10); a text that does not fit leaves the slot
 // empty and returns false.
 bool SetDeviceSlot(int n, const char *text);
+
+// Slot n's address, stored and written to the settings file as the "Device"
+// command writes it; false, changing nothing, for a text that does not fit.
+bool SaveDevice(int n, const char *address);
+// Slot n's serial, stored and written; "" forgets it.
+void SaveDeviceSerial(int n, const char *serial);
 
 int ClampInt(int value, int low, int high);
 

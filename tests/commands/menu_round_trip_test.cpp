@@ -187,6 +187,22 @@ void MenuRoundTripTest::FlagCheck(const Placed &p)
 void MenuRoundTripTest::CommandEntry(const Placed &p)
 {
     const MenuEntry &e = p.entry;
+    if (e.label == "Find lights...") {
+        // A broadcast, which must not leave the test: the network guard
+        // refuses it and keeps its address.
+        platform::SetInterfaces({});
+        platform::RecordRefusedDestinations(true, false);
+        Reply(e.command);
+        platform::AdvanceClock(3000);
+        EXPECT_EQ(platform::RefusedDestinations(), std::vector<std::string>(3, "255.255.255.255"))
+            << "three rounds";
+        ASSERT_EQ(LogLines().size(), 2u);
+        EXPECT_EQ(LogLines()[0], "1 Chromalet-LIFX -> Looking for lights on the local network...");
+        EXPECT_EQ(LogLines()[1].substr(0, 22), "3 ...no light answered");
+        ExpectFileUnchanged();
+        platform::RecordRefusedDestinations(false);
+        return;
+    }
     Reply(e.command);
     ExpectFileUnchanged();
     if (e.label == "Edit manually...") {
@@ -242,7 +258,7 @@ TEST_F(MenuRoundTripTest, EveryEntryDoesWhatItSaysAndTheNextMenuShowsIt)
         }
         handled++;
     }
-    EXPECT_EQ(handled, 34) << "10 devices, edit, 3 calibrations, 11 schemes, 4 switches, "
+    EXPECT_EQ(handled, 35) << "10 devices, find, edit, 3 calibrations, 11 schemes, 4 switches, "
                               "2 numbers, power off, documentation, about";
     EXPECT_EQ(testhost::LiveMenus(), 1);
 }

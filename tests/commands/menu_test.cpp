@@ -88,6 +88,7 @@ MenuSnapshot ExpectedMenu(const MenuState &s)
                                p + "Device #" + std::to_string(n), s.devices[n - 1]));
     }
     devices.push_back(Separator());
+    devices.push_back(Command("Find lights...", p + "Discover"));
     devices.push_back(Command("Edit manually...", p + "Edit Devices"));
 
     std::vector<MenuEntry> calibration = {

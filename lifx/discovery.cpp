@@ -1,0 +1,404 @@
+// One discovery at a time: its socket, what it has sent, and who answered.
+#include "lifx/discovery.h"
+
+#include <string.h>
+
+#include "lifx/replies.h"
+#include "platform/win32.h"
+
+namespace
+{
+
+// Ours, so our answers can be told from anyone else's. Never 0: with source
+// 0 a light broadcasts its answers.
+const uint32_t kSource = 0x4C46584Cu;
+// The whole request goes out three times, these apart: UDP gets lost on
+// Wi-Fi, and a light that missed one round hears the next.
+const uint32_t kRoundSpacingMs = 700;
+// The window closes this long after the start, and not before every round
+// is out and this long has passed since the last request.
+const uint32_t kWindowMs = 2000;
+const uint32_t kQuietMs = 500;
+// Whatever happens, a discovery ends after this long.
+const uint32_t kLongestMs = 10000;
+// Per step: so that one step never holds the user-interface thread for long,
+// a range goes out in batches and at most this many datagrams are read.
+const int kSendsPerStep = 64;
+const int kReadsPerStep = 64;
+// A light is asked its label and kind at most this many times.
+const int kMaxQueries = 3;
+// Larger than any answer, so an over-long datagram shows as one.
+const int kReceiveSize = 1024;
+const int kMaxDestinations = 1024;
+
+enum Kind { KindUnknown, KindBulb, KindStrip };
+
+struct Responder {
+    uint32_t address;
+    uint8_t serial[kSerialSize];
+    char label[kLabelSize + 1];
+    bool labelKnown;
+    Kind kind;
+    int queries;
+};
+
+struct Session {
+    bool running;
+    SOCKET socket;
+    DiscoveryTarget target;
+    uint32_t destinations[kMaxDestinations];
+    int destinationCount;
+    int round; // rounds fully sent
+    int sentInRound;
+    uint32_t startMs;
+    uint32_t roundDueMs;
+    uint32_t lastSendMs;
+    Responder responders[kMaxResponders];
+    int responderCount;
+    int ignored;
+    int failedSends;
+    uint8_t sequence;
+};
+
+Session g_session;
+DiscoveredLight g_found[kMaxResponders];
+int g_foundCount;
+bool g_finished;
+
+bool Elapsed(uint32_t nowMs, uint32_t sinceMs, uint32_t spanMs)
+{
+    // Unsigned: correct across the tick count's wrap.
+    return nowMs - sinceMs >= spanMs;
+}
+
+void SendTo(uint32_t address, const uint8_t (&message)[kRequestSize], uint32_t nowMs)
+{
+    sockaddr_in light = {};
+    light.sin_family = AF_INET;
+    light.sin_port = htons(kLifxPort);
+    light.sin_addr.s_addr = htonl(address);
+    int sent = sendto(g_session.socket, (const char *)message, kRequestSize, 0,
+                      (const sockaddr *)&light, sizeof light);
+    if (sent != kRequestSize)
+        g_session.failedSends++;
+    g_session.lastSendMs = nowMs;
+}
+
+void AskLabelAndKind(Responder &responder, uint32_t nowMs)
+{
+    if (responder.queries >= kMaxQueries)
+        return;
+    responder.queries++;
+    uint8_t message[kRequestSize];
+    EncodeGetLabel(message, kSource, responder.serial, ++g_session.sequence);
+    SendTo(responder.address, message, nowMs);
+    EncodeGetExtendedColorZones(message, kSource, responder.serial, ++g_session.sequence);
+    SendTo(responder.address, message, nowMs);
+}
+
+// Whether a GetService of ours may have reached that address.
+bool Asked(uint32_t address)
+{
+    const DiscoveryTarget &target = g_session.target;
+    switch (target.form) {
+    case DiscoverAddress:
+        return address == target.address;
+    case DiscoverRange: {
+        uint32_t first, count;
+        RangeHosts(target.address, target.prefixLength, &first, &count);
+        return address - first < count;
+    }
+    case DiscoverBroadcast:
+        break;
+    }
+    // Whoever heard a broadcast, but never these two.
+    return address != 0 && address != 0xFFFFFFFFu;
+}
+
+Responder *FindResponder(uint32_t address)
+{
+    for (int i = 0; i < g_session.responderCount; i++) {
+        if (g_session.responders[i].address == address)
+            return &g_session.responders[i];
+    }
+    return nullptr;
+}
+
+bool SerialSeen(const uint8_t (&serial)[kSerialSize])
+{
+    for (int i = 0; i < g_session.responderCount; i++) {
+        if (memcmp(g_session.responders[i].serial, serial, kSerialSize) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool SerialIsZero(const uint8_t (&serial)[kSerialSize])
+{
+    for (uint8_t byte : serial) {
+        if (byte)
+            return false;
+    }
+    return true;
+}
+
+// A StateService: a light, new or heard again.
+bool TakeService(uint32_t from, const Reply &reply, uint32_t nowMs)
+{
+    if (reply.service != kServiceUdp || SerialIsZero(reply.serial) || !Asked(from))
+        return false;
+    // Each round brings every light's answer again.
+    if (FindResponder(from) || SerialSeen(reply.serial))
+        return true;
+    if (g_session.responderCount >= kMaxResponders)
+        return false;
+    Responder &responder = g_session.responders[g_session.responderCount++];
+    memset(&responder, 0, sizeof responder);
+    responder.address = from;
+    memcpy(responder.serial, reply.serial, kSerialSize);
+    AskLabelAndKind(responder, nowMs);
+    return true;
+}
+
+// An answer about a light already heard: its label, or what it is.
+bool TakeDetail(uint32_t from, const Reply &reply)
+{
+    Responder *responder = FindResponder(from);
+    if (!responder || memcmp(responder->serial, reply.serial, kSerialSize) != 0)
+        return false;
+    switch (reply.type) {
+    case kTypeStateLabel:
+        memcpy(responder->label, reply.label, sizeof responder->label);
+        responder->labelKnown = true;
+        return true;
+    case kTypeStateExtendedColorZones:
+        responder->kind = KindStrip;
+        return true;
+    case kTypeStateUnhandled:
+        if (reply.unhandledType != kTypeGetExtendedColorZones)
+            return false;
+        if (responder->kind == KindUnknown)
+            responder->kind = KindBulb;
+        return true;
+    }
+    return false;
+}
+
+void Receive(uint32_t nowMs)
+{
+    static uint8_t buffer[kReceiveSize];
+    for (int reads = 0; reads < kReadsPerStep; reads++) {
+        sockaddr_in from = {};
+        socklen_t fromLength = sizeof from;
+        int length = recvfrom(g_session.socket, (char *)buffer, kReceiveSize, 0, (sockaddr *)&from,
+                              &fromLength);
+        if (length < 0) {
+            int error = WSAGetLastError();
+            if (error == WSAEWOULDBLOCK)
+                return;
+            // Windows reports here a refusal of an earlier request (an ICMP
+            // "port unreachable", as WSAECONNRESET) and an over-long
+            // datagram (WSAEMSGSIZE): neither ends the reading.
+            if (error != WSAEINTR)
+                g_session.ignored++;
+            continue;
+        }
+        if (from.sin_family != AF_INET || length >= kReceiveSize) {
+            g_session.ignored++;
+            continue;
+        }
+        DiscoveryHandleDatagram(ntohl(from.sin_addr.s_addr), buffer, (size_t)length, nowMs);
+    }
+}
+
+void SendDue(uint32_t nowMs)
+{
+    Session &s = g_session;
+    if (s.round >= kDiscoveryRounds || !Elapsed(nowMs, s.startMs, s.roundDueMs - s.startMs))
+        return;
+    uint8_t message[kRequestSize];
+    if (s.sentInRound == 0 && s.round > 0) {
+        // Lights that have not yet said what they are are asked again.
+        for (int i = 0; i < s.responderCount; i++) {
+            Responder &responder = s.responders[i];
+            if (!responder.labelKnown || responder.kind == KindUnknown)
+                AskLabelAndKind(responder, nowMs);
+        }
+    }
+    EncodeGetService(message, kSource, (uint8_t)(s.round + 1));
+    for (int n = 0; n < kSendsPerStep && s.sentInRound < s.destinationCount; n++)
+        SendTo(s.destinations[s.sentInRound++], message, nowMs);
+    if (s.sentInRound == s.destinationCount) {
+        s.round++;
+        s.sentInRound = 0;
+        s.roundDueMs = s.startMs + (uint32_t)s.round * kRoundSpacingMs;
+    }
+}
+
+bool WindowClosed(uint32_t nowMs)
+{
+    const Session &s = g_session;
+    if (Elapsed(nowMs, s.startMs, kLongestMs))
+        return true;
+    return s.round >= kDiscoveryRounds && Elapsed(nowMs, s.startMs, kWindowMs) &&
+           Elapsed(nowMs, s.lastSendMs, kQuietMs);
+}
+
+void CloseSocket()
+{
+    if (!g_session.running)
+        return;
+    closesocket(g_session.socket);
+    WSACleanup();
+    g_session.running = false;
+}
+
+// The lights found, in the order of their addresses.
+void Collect()
+{
+    g_finished = true;
+    g_foundCount = 0;
+    for (int i = 0; i < g_session.responderCount; i++) {
+        const Responder &responder = g_session.responders[i];
+        DiscoveredLight light;
+        memset(&light, 0, sizeof light);
+        light.address = responder.address;
+        memcpy(light.serial, responder.serial, kSerialSize);
+        memcpy(light.label, responder.label, sizeof light.label);
+        light.labelKnown = responder.labelKnown;
+        light.strip = responder.kind == KindStrip;
+        int at = g_foundCount++;
+        for (; at > 0 && g_found[at - 1].address > light.address; at--)
+            g_found[at] = g_found[at - 1];
+        g_found[at] = light;
+    }
+}
+
+int FillDestinations(const DiscoveryTarget &target)
+{
+    uint32_t *out = g_session.destinations;
+    switch (target.form) {
+    case DiscoverAddress:
+        out[0] = target.address;
+        return 1;
+    case DiscoverRange: {
+        uint32_t first, count;
+        RangeHosts(target.address, target.prefixLength, &first, &count);
+        for (uint32_t i = 0; i < count && i < (uint32_t)kMaxDestinations; i++)
+            out[i] = first + i;
+        return count < (uint32_t)kMaxDestinations ? (int)count : kMaxDestinations;
+    }
+    case DiscoverBroadcast:
+        break;
+    }
+    InterfaceAddress interfaces[kMaxInterfaces];
+    int count = ListInterfaces(interfaces, kMaxInterfaces);
+    return BroadcastDestinations(interfaces, count, out, kMaxDestinations);
+}
+
+SOCKET OpenSocket(bool broadcast)
+{
+    WSADATA data;
+    if (WSAStartup(MAKEWORD(1, 1), &data) != 0)
+        return INVALID_SOCKET;
+    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (s == INVALID_SOCKET) {
+        WSACleanup();
+        return INVALID_SOCKET;
+    }
+    int on = 1;
+    u_long nonBlocking = 1;
+    sockaddr_in any = {};
+    any.sin_family = AF_INET;
+    any.sin_addr.s_addr = htonl(INADDR_ANY);
+    if ((broadcast && setsockopt(s, SOL_SOCKET, SO_BROADCAST, (const char *)&on, sizeof on) != 0) ||
+        bind(s, (const sockaddr *)&any, sizeof any) != 0 ||
+        ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
+        closesocket(s);
+        WSACleanup();
+        return INVALID_SOCKET;
+    }
+    return s;
+}
+
+} // namespace
+
+DiscoveryStart StartDiscovery(const DiscoveryTarget &target, uint32_t nowMs)
+{
+    if (g_session.running)
+        return DiscoveryBusy;
+    g_foundCount = 0;
+    g_finished = false;
+    SOCKET s = OpenSocket(target.form == DiscoverBroadcast);
+    if (s == INVALID_SOCKET)
+        return DiscoveryNoSocket;
+    memset(&g_session, 0, sizeof g_session);
+    g_session.socket = s;
+    g_session.target = target;
+    g_session.destinationCount = FillDestinations(target);
+    g_session.startMs = nowMs;
+    g_session.roundDueMs = nowMs;
+    g_session.lastSendMs = nowMs;
+    g_session.running = true;
+    SendDue(nowMs);
+    return DiscoveryStarted;
+}
+
+bool DiscoveryRunning()
+{
+    return g_session.running;
+}
+
+bool DiscoveryStep(uint32_t nowMs)
+{
+    if (!g_session.running)
+        return false;
+    Receive(nowMs);
+    SendDue(nowMs);
+    if (!WindowClosed(nowMs))
+        return true;
+    CloseSocket();
+    Collect();
+    return false;
+}
+
+void DiscoveryHandleDatagram(uint32_t from, const uint8_t *data, size_t length, uint32_t nowMs)
+{
+    if (!g_session.running)
+        return;
+    Reply reply;
+    bool taken = false;
+    if (ReadReply(data, length, kSource, &reply))
+        taken = reply.type == kTypeStateService ? TakeService(from, reply, nowMs)
+                                                : TakeDetail(from, reply);
+    if (!taken)
+        g_session.ignored++;
+}
+
+bool DiscoveryFinished()
+{
+    return g_finished;
+}
+
+int DiscoveredLights(const DiscoveredLight **lights)
+{
+    *lights = g_found;
+    return g_foundCount;
+}
+
+int DiscoveryIgnored()
+{
+    return g_session.ignored;
+}
+
+int DiscoveryFailedSends()
+{
+    return g_session.failedSends;
+}
+
+void StopDiscovery()
+{
+    CloseSocket();
+    g_foundCount = 0;
+    g_finished = false;
+}

@@ -1,0 +1,154 @@
+// What a discovery searches: the user's argument, and the addresses it means.
+#include <string.h>
+
+#include "lifx/discovery.h"
+#include "platform/win32.h"
+
+namespace
+{
+
+const uint32_t kBroadcastAll = 0xFFFFFFFFu;
+
+uint32_t Mask(int prefixLength)
+{
+    return prefixLength <= 0 ? 0 : 0xFFFFFFFFu << (32 - prefixLength);
+}
+
+// A dotted address, strictly four decimal numbers of 0 to 255.
+bool ParseDotted(const char *text, size_t length, uint32_t *address)
+{
+    uint32_t value = 0;
+    int parts = 0;
+    size_t i = 0;
+    while (parts < 4) {
+        int digits = 0, part = 0;
+        while (i < length && text[i] >= '0' && text[i] <= '9' && digits < 3) {
+            part = part * 10 + (text[i] - '0');
+            i++;
+            digits++;
+        }
+        if (digits == 0 || part > 255)
+            return false;
+        value = (value << 8) | (uint32_t)part;
+        if (++parts < 4) {
+            if (i >= length || text[i] != '.')
+                return false;
+            i++;
+        }
+    }
+    if (i != length)
+        return false;
+    *address = value;
+    return true;
+}
+
+bool ParsePrefix(const char *text, int *prefixLength)
+{
+    size_t length = strlen(text);
+    if (length < 1 || length > 2)
+        return false;
+    int value = 0;
+    for (size_t i = 0; i < length; i++) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+        value = value * 10 + (text[i] - '0');
+    }
+    *prefixLength = value;
+    return value >= kMinRangePrefix && value <= 32;
+}
+
+} // namespace
+
+bool ParseDiscoveryTarget(const char *text, DiscoveryTarget *target)
+{
+    if (!text[0]) {
+        *target = {DiscoverBroadcast, 0, 0};
+        return true;
+    }
+    const char *slash = strchr(text, '/');
+    size_t addressLength = slash ? (size_t)(slash - text) : strlen(text);
+    uint32_t address;
+    if (!ParseDotted(text, addressLength, &address) || address == 0 || address == kBroadcastAll)
+        return false;
+    if (!slash) {
+        *target = {DiscoverAddress, address, 32};
+        return true;
+    }
+    int prefixLength;
+    if (!ParsePrefix(slash + 1, &prefixLength))
+        return false;
+    // The host part the user typed does not matter: 192.168.1.77/24 is
+    // 192.168.1.0/24.
+    *target = {DiscoverRange, address & Mask(prefixLength), prefixLength};
+    return true;
+}
+
+void RangeHosts(uint32_t network, int prefixLength, uint32_t *first, uint32_t *count)
+{
+    uint32_t size = prefixLength >= 32 ? 1 : 1u << (32 - prefixLength);
+    network &= Mask(prefixLength);
+    if (prefixLength >= 31) {
+        *first = network;
+        *count = size;
+    } else {
+        *first = network + 1;
+        *count = size - 2;
+    }
+}
+
+uint32_t DirectedBroadcast(uint32_t address, int prefixLength)
+{
+    return (address & Mask(prefixLength)) | ~Mask(prefixLength);
+}
+
+int BroadcastDestinations(const InterfaceAddress *interfaces, int count, uint32_t *out, int max)
+{
+    int n = 0;
+    if (max < 1)
+        return 0;
+    out[n++] = kBroadcastAll;
+    for (int i = 0; i < count && n < max; i++) {
+        // A /31 or /32 has no broadcast address of its own; /0 is no network.
+        if (interfaces[i].prefixLength < 1 || interfaces[i].prefixLength > 30)
+            continue;
+        uint32_t broadcast = DirectedBroadcast(interfaces[i].address, interfaces[i].prefixLength);
+        bool seen = false;
+        for (int j = 0; j < n; j++)
+            seen = seen || out[j] == broadcast;
+        if (!seen)
+            out[n++] = broadcast;
+    }
+    return n;
+}
+
+int ListInterfaces(InterfaceAddress *out, int max)
+{
+    // Enough for the adapters of an ordinary machine; more are left out.
+    static union {
+        IP_ADAPTER_ADDRESSES first;
+        uint8_t bytes[32768];
+    } buffer;
+    ULONG size = sizeof buffer;
+    ULONG flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER |
+                  GAA_FLAG_SKIP_FRIENDLY_NAME;
+    if (GetAdaptersAddresses(AF_INET, flags, nullptr, &buffer.first, &size) != ERROR_SUCCESS)
+        return 0;
+    int n = 0;
+    for (IP_ADAPTER_ADDRESSES *adapter = &buffer.first; adapter && n < max;
+         adapter = adapter->Next) {
+        if (adapter->OperStatus != IfOperStatusUp || adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK)
+            continue;
+        for (IP_ADAPTER_UNICAST_ADDRESS *unicast = adapter->FirstUnicastAddress; unicast && n < max;
+             unicast = unicast->Next) {
+            const sockaddr *address = unicast->Address.lpSockaddr;
+            if (!address || address->sa_family != AF_INET)
+                continue;
+            uint32_t ipv4 = ntohl(((const sockaddr_in *)address)->sin_addr.s_addr);
+            // A loopback address on an adapter not marked as such.
+            if ((ipv4 >> 24) == 127)
+                continue;
+            out[n++] = {ipv4, unicast->OnLinkPrefixLength};
+        }
+    }
+    return n;
+}

@@ -1,0 +1,71 @@
+#include "lifx/replies.h"
+
+#include <string.h>
+
+namespace
+{
+
+const uint16_t kProtocolNumber = 1024;
+
+uint16_t GetU16(const uint8_t *data, size_t offset)
+{
+    return (uint16_t)(data[offset] | (data[offset + 1] << 8));
+}
+
+uint32_t GetU32(const uint8_t *data, size_t offset)
+{
+    return (uint32_t)data[offset] | ((uint32_t)data[offset + 1] << 8) |
+           ((uint32_t)data[offset + 2] << 16) | ((uint32_t)data[offset + 3] << 24);
+}
+
+struct ReplyShape {
+    int type;
+    size_t payload;
+};
+
+const ReplyShape kReplyShapes[] = {
+    {kTypeStateService, kStateServicePayload},
+    {kTypeStateLabel, kStateLabelPayload},
+    {kTypeStateUnhandled, kStateUnhandledPayload},
+    {kTypeStateExtendedColorZones, kStateExtendedColorZonesPayload},
+};
+
+} // namespace
+
+bool ReadReply(const uint8_t *data, size_t length, uint32_t source, Reply *reply)
+{
+    if (!data || length < kHeaderSize || GetU16(data, 0) != length)
+        return false;
+    if ((GetU16(data, 2) & 0x0FFF) != kProtocolNumber || GetU32(data, 4) != source)
+        return false;
+    int type = GetU16(data, 32);
+    bool known = false;
+    for (const ReplyShape &shape : kReplyShapes)
+        known = known || (shape.type == type && shape.payload == length - kHeaderSize);
+    if (!known)
+        return false;
+
+    const uint8_t *payload = data + kHeaderSize;
+    memset(reply, 0, sizeof *reply);
+    reply->type = type;
+    memcpy(reply->serial, data + 8, kSerialSize);
+    reply->sequence = data[23];
+    switch (type) {
+    case kTypeStateService:
+        reply->service = payload[0];
+        reply->port = GetU32(payload, 1);
+        break;
+    case kTypeStateLabel:
+        // Not terminated when all 32 bytes are used.
+        memcpy(reply->label, payload, kLabelSize);
+        reply->label[kLabelSize] = 0;
+        break;
+    case kTypeStateUnhandled:
+        reply->unhandledType = GetU16(payload, 0);
+        break;
+    case kTypeStateExtendedColorZones:
+        reply->zoneCount = GetU16(payload, 0);
+        break;
+    }
+    return true;
+}
