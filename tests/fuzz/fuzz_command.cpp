@@ -206,6 +206,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     size_t at = size < 2 ? size : 2;
 
     FuzzResetAll();
+    // "Discover" broadcasts, and searches ranges anywhere: the network guard
+    // refuses all that, and nothing leaves.
+    platform::SetInterfaces({{"192.168.77.5", 24, true, false}});
+    platform::RecordRefusedDestinations(true, false);
     if (flags & 0x80)
         testhost::SetVersion("Other shell 2.0");
     testhost::SetStylePath((FuzzFolder() + "style.rc").c_str());

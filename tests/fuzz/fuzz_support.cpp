@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "commands/commands.h"
+#include "lifx/discovery.h"
 #include "palette/palette.h"
 #include "platform/control_linux.h"
 #include "plugin/plugin.h"
@@ -72,6 +73,8 @@ std::string FuzzReadFile(const std::string &path)
 
 void FuzzResetAll()
 {
+    // A discovery left running by the last input closes its socket first.
+    StopDiscovery();
     platform::Reset();
     platform::UseManualClock(true);
     testhost::Reset();
