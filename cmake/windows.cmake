@@ -35,5 +35,6 @@ add_dependencies(vesk_host_win Chromalet-LIFX)
 # The encoder's images as the Windows build makes them, compared with the
 # Linux build's by ./run test.
 add_executable(lifx_images ${CMAKE_SOURCE_DIR}/tests/peer/lifx_images.cpp
-                           ${CMAKE_SOURCE_DIR}/lifx/messages.cpp ${CMAKE_SOURCE_DIR}/lifx/colour.cpp)
+                           ${CMAKE_SOURCE_DIR}/lifx/messages.cpp ${CMAKE_SOURCE_DIR}/lifx/colour.cpp
+               ${CMAKE_SOURCE_DIR}/lifx/replies.cpp)
 target_link_options(lifx_images PRIVATE -static)

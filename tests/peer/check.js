@@ -52,25 +52,40 @@ const kinds = {
   SetMultiZoneEffect: {type: 508, size: 95, packageName: 'setMultiZoneEffect'},
   // The library has no decoder for this type: only its header is checked here.
   SetExtendedColorZones: {type: 510, size: 700, packageName: null},
+  // Requests that find lights: they carry a source, ask for an answer, and
+  // all but GetService name their light.
+  GetService: {type: 2, size: 36, packageName: 'getService', request: true},
+  GetLabel: {type: 23, size: 36, packageName: 'getLabel', request: true},
+  GetExtendedColorZones: {type: 511, size: 36, packageName: null, request: true},
 };
 
 const kInstanceId = 0x1A2B3C4D;
 
-// The header is the same in every message but for size and type.
-function checkHeader(name, kind, buf, decoded) {
+// A source as the library writes it: its four bytes in order, in hex.
+function sourceHex(source) {
+  const b = Buffer.alloc(4);
+  b.writeUInt32LE(source, 0);
+  return b.toString('hex');
+}
+
+// The header of the four messages that set lights is the same but for size
+// and type; a request carries its source, target and sequence.
+function checkHeader(name, kind, buf, decoded, input) {
+  const request = kind.request === true;
+  const tagged = !request || kind.type === 2;
   check(name, 'datagram length', buf.length, kind.size);
   check(name, 'size', decoded.size, kind.size);
   check(name, 'protocol', decoded.protocolVersion, 1024);
   check(name, 'addressable', decoded.addressable, true);
-  check(name, 'tagged', decoded.tagged, true);
+  check(name, 'tagged', decoded.tagged, tagged);
   check(name, 'origin', decoded.origin, false);
-  check(name, 'source', decoded.source, '00000000');
-  check(name, 'target', decoded.target, '000000000000');
+  check(name, 'source', decoded.source, request ? sourceHex(input.source) : '00000000');
+  check(name, 'target', decoded.target, request ? input.target : '000000000000');
   check(name, 'reserved after target', decoded.reserved1, Buffer.alloc(2));
   check(name, 'site', decoded.site, '');
   check(name, 'ack required', decoded.ackRequired, false);
-  check(name, 'response required', decoded.resRequired, false);
-  check(name, 'sequence', decoded.sequence, 0);
+  check(name, 'response required', decoded.resRequired, request);
+  check(name, 'sequence', decoded.sequence, request ? input.sequence : 0);
   check(name, 'time', decoded.time, Buffer.alloc(8));
   check(name, 'type', decoded.type, kind.type);
   check(name, 'reserved after type', decoded.reserved2, Buffer.alloc(2));
@@ -111,7 +126,7 @@ for (const line of lines) {
     console.log('FAIL ' + name + ': the library could not decode it: ' + decoded.message);
     continue;
   }
-  checkHeader(name, kind, buf, decoded);
+  checkHeader(name, kind, buf, decoded, input);
 
   if (image.kind === 'SetLightPower') {
     check(name, 'level', decoded.level, input.on ? 65535 : 0);
@@ -145,8 +160,60 @@ for (const line of lines) {
     reference.writeUInt32LE(kInstanceId, 36);
     reference.writeUInt8(input.on ? 1 : 0, 40);
     check(name, 'bytes from the library encoder', buf, reference);
+  } else if (kind.packageName) {
+    const reference = lifx.packet.toBuffer({
+      size: 36, type: kind.packageName, tagged: kind.type === 2, addressable: true,
+      source: sourceHex(input.source), target: input.target, resRequired: true,
+      sequence: input.sequence,
+    });
+    check(name, 'bytes from the library encoder', buf, reference);
   }
 }
+
+// Answers as the library's encoder makes them, read by the plug-in's reply
+// reader: what it read must be what was encoded, and an answer to another
+// source must be refused.
+const ours = '4c58464c';
+const serial = 'd073d5a1b2c3';
+const answers = [
+  {name: 'state service', type: 'stateService', size: 41, fields: {service: 1, port: 56700},
+   want: {type: 3, service: 1, port: 56700, label: ''}},
+  {name: 'state label', type: 'stateLabel', size: 68, fields: {label: 'Kitchen bulb'},
+   want: {type: 25, service: 0, port: 0, label: Buffer.from('Kitchen bulb').toString('hex')}},
+  {name: 'state label of 32 bytes', type: 'stateLabel', size: 68,
+   fields: {label: 'abcdefghijklmnopqrstuvwxyz012345'},
+   want: {type: 25, service: 0, port: 0,
+          label: Buffer.from('abcdefghijklmnopqrstuvwxyz012345').toString('hex')}},
+];
+const encoded = [];
+for (const answer of answers) {
+  for (const source of [ours, '01020304']) {
+    encoded.push(lifx.packet.toBuffer(Object.assign({
+      size: answer.size, type: answer.type, addressable: true, source: source, target: serial,
+      sequence: 5,
+    }, answer.fields)).toString('hex'));
+  }
+}
+let readLines;
+try {
+  readLines = execFileSync(imagesProgram, ['--read', ours].concat(encoded),
+                           {encoding: 'utf8', timeout: 30000}).trim().split('\n');
+} catch (err) {
+  console.error('check.js: could not run ' + imagesProgram + ' --read: ' + err.message);
+  process.exit(2);
+}
+answers.forEach((answer, i) => {
+  const read = JSON.parse(readLines[2 * i] || '{}');
+  check(answer.name, 'read', read.read, true);
+  check(answer.name, 'type', read.type, answer.want.type);
+  check(answer.name, 'serial', read.serial, serial);
+  check(answer.name, 'sequence', read.sequence, 5);
+  check(answer.name, 'service', read.service, answer.want.service);
+  check(answer.name, 'port', read.port, answer.want.port);
+  check(answer.name, 'label', read.label, answer.want.label);
+  const foreign = JSON.parse(readLines[2 * i + 1] || '{}');
+  check(answer.name + ' to another source', 'read', foreign.read, false);
+});
 
 console.log(passed + ' passed, ' + failed + ' failed');
 process.exit(failed === 0 ? 0 : 1);

@@ -1,11 +1,19 @@
 // Prints the byte images of a fixed set of LIFX messages, one JSON object a
 // line: the message kind, the values the encoder was given and the bytes in
 // hex. A separate checker decodes them with an independent LIFX library.
+//
+// With "--read SOURCE HEX...", reads each datagram as an answer to requests
+// of that source (8 hex digits, as the library writes a source) and prints
+// what was read, one JSON object a line, for the checker to compare with
+// what the library encoded.
 #include <stdint.h>
 #include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 
 #include "lifx/colour.h"
 #include "lifx/messages.h"
+#include "lifx/replies.h"
 
 namespace
 {
@@ -65,10 +73,80 @@ void Zones(const char *name, uint32_t durationMs)
     printf("}\n");
 }
 
+// GetService names no light: its target is printed as zeros.
+void Request(const char *name, const char *kind, uint32_t source,
+             const uint8_t (&serial)[kSerialSize], uint8_t sequence)
+{
+    static const uint8_t kNoTarget[kSerialSize] = {};
+    bool service = !strcmp(kind, "GetService");
+    uint8_t message[kRequestSize];
+    if (service)
+        EncodeGetService(message, source, sequence);
+    else if (!strcmp(kind, "GetLabel"))
+        EncodeGetLabel(message, source, serial, sequence);
+    else
+        EncodeGetExtendedColorZones(message, source, serial, sequence);
+    printf("{\"name\":\"%s\",\"kind\":\"%s\",\"input\":{\"source\":%lu,\"sequence\":%u,"
+           "\"target\":",
+           name, kind, static_cast<unsigned long>(source), sequence);
+    PrintHex(service ? kNoTarget : serial, kSerialSize);
+    printf("},\"hex\":");
+    PrintHex(message, kRequestSize);
+    printf("}\n");
+}
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Prints what the reply reader made of each datagram.
+int ReadReplies(int count, char **hex, uint32_t source)
+{
+    static uint8_t bytes[4096];
+    for (int i = 0; i < count; ++i) {
+        size_t length = strlen(hex[i]) / 2;
+        if (length > sizeof bytes)
+            return 2;
+        for (size_t j = 0; j < length; ++j) {
+            int high = HexValue(hex[i][2 * j]), low = HexValue(hex[i][2 * j + 1]);
+            if (high < 0 || low < 0)
+                return 2;
+            bytes[j] = (uint8_t)(high * 16 + low);
+        }
+        Reply reply;
+        if (!ReadReply(bytes, length, source, &reply)) {
+            printf("{\"read\":false}\n");
+            continue;
+        }
+        printf("{\"read\":true,\"type\":%d,\"serial\":", reply.type);
+        PrintHex(reply.serial, kSerialSize);
+        printf(",\"sequence\":%u,\"service\":%u,\"port\":%lu,\"label\":", reply.sequence,
+               reply.service, static_cast<unsigned long>(reply.port));
+        PrintHex((const uint8_t *)reply.label, (int)strlen(reply.label));
+        printf("}\n");
+    }
+    return 0;
+}
+
 } // namespace
 
-int main()
+int main(int argc, char **argv)
 {
+    if (argc >= 3 && !strcmp(argv[1], "--read")) {
+        // The library writes a source as bytes in order: as read, little-endian.
+        uint32_t bytes = (uint32_t)strtoul(argv[2], nullptr, 16);
+        uint32_t source =
+            (bytes >> 24) | ((bytes >> 8) & 0xFF00) | ((bytes << 8) & 0xFF0000) | (bytes << 24);
+        return ReadReplies(argc - 3, argv + 3, source);
+    }
+
     Power("power on", true);
     Power("power off", false);
 
@@ -85,5 +163,11 @@ int main()
     Move("move off 60 s reversed", false, 60, true);
 
     Zones("strip zones", 4800);
+
+    const uint8_t serial[kSerialSize] = {0xD0, 0x73, 0xD5, 0x12, 0x34, 0x56};
+    Request("get service", "GetService", 0x4C46584Cu, serial, 1);
+    Request("get service round 3", "GetService", 0x89ABCDEFu, serial, 3);
+    Request("get label", "GetLabel", 0x4C46584Cu, serial, 7);
+    Request("get extended color zones", "GetExtendedColorZones", 0x4C46584Cu, serial, 8);
     return 0;
 }
