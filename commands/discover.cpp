@@ -261,16 +261,14 @@ void DiscoverCommand(const char *arg1, const char *arg2, const char *)
         HostLog(LogError, kInvalidLine);
         return;
     }
+    LogStart(target);
     if (StartDiscovery(target, GetTickCount()) != DiscoveryStarted) {
         HostLog(LogError, PLUGIN_LOG_PREFIX "Could not create socket!");
         return;
     }
     // Without its timer a discovery would never end.
-    if (!SetTimer(g_pluginWindow, DiscoveryTimer, kDiscoveryTickMs, nullptr)) {
+    if (!SetTimer(g_pluginWindow, DiscoveryTimer, kDiscoveryTickMs, nullptr))
         StopDiscovery();
-        return;
-    }
-    LogStart(target);
 }
 
 void DiscoveryTick()

@@ -23,6 +23,10 @@ static void ShowMessageBox(const platform::MessageBoxCall &call)
 
 void SetUp()
 {
+    // A user may ask the plug-in to broadcast, or to search a range beyond
+    // loopback: the network guard refuses it and says so on standard error,
+    // and the host goes on.
+    platform::RecordRefusedDestinations(true);
     platform::UseManualClock(false);
     platform::SetMessageBoxObserver(ShowMessageBox);
 }
