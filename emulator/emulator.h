@@ -52,7 +52,7 @@ enum {
     kEmulatorStateLabelSize = 68,               // 32 bytes of label
     kEmulatorStateUnhandledSize = 38,           // the unhandled type, u16
     kEmulatorStateExtendedColorZonesSize = 697, // counts, index, 82 colours
-    kEmulatorMaxReplySize = 698,                // the longest, one byte long
+    kEmulatorMaxReplySize = 698,                // the longest, with one byte too many
 
     kEmulatorTypeSetColor = 102,
     kEmulatorTypeSetLightPower = 117,
@@ -90,6 +90,7 @@ enum EmulatorFault {
     EmulatorFaultCount,
 };
 
+// One reply per fault at most.
 enum { kEmulatorMaxReplies = EmulatorFaultCount - 1 };
 
 struct EmulatorReply {
