@@ -3,28 +3,18 @@
 #include <utility>
 
 #include "emulator/emulator.h"
+#include "emulator/wire.h"
 
 namespace
 {
 
-uint16_t ReadU16(const uint8_t *data, size_t offset)
-{
-    return (uint16_t)(data[offset] | (data[offset + 1] << 8));
-}
-
-uint32_t ReadU32(const uint8_t *data, size_t offset)
-{
-    return (uint32_t)data[offset] | ((uint32_t)data[offset + 1] << 8) |
-           ((uint32_t)data[offset + 2] << 16) | ((uint32_t)data[offset + 3] << 24);
-}
-
 Hsbk ReadHsbk(const uint8_t *data, size_t offset)
 {
     Hsbk colour;
-    colour.hue = ReadU16(data, offset);
-    colour.saturation = ReadU16(data, offset + 2);
-    colour.brightness = ReadU16(data, offset + 4);
-    colour.kelvin = ReadU16(data, offset + 6);
+    colour.hue = WireReadU16(data, offset);
+    colour.saturation = WireReadU16(data, offset + 2);
+    colour.brightness = WireReadU16(data, offset + 4);
+    colour.kelvin = WireReadU16(data, offset + 6);
     return colour;
 }
 
@@ -43,8 +33,8 @@ const MessageSize kMessageSizes[] = {
 void ApplySetLightPower(EmulatedLight &light, const uint8_t *data, int64_t nowMs)
 {
     light.powerReceived = true;
-    light.powerLevel = ReadU16(data, 36);
-    light.powerDuration = ReadU32(data, 38);
+    light.powerLevel = WireReadU16(data, 36);
+    light.powerDuration = WireReadU32(data, 38);
     light.powerAtMs = nowMs;
     light.powerMessages++;
 }
@@ -54,7 +44,7 @@ void ApplySetColor(EmulatedLight &light, const uint8_t *data, int64_t nowMs)
     // Byte 36 is reserved: the colour starts at 37.
     light.colourReceived = true;
     light.colour = ReadHsbk(data, 37);
-    light.colourDuration = ReadU32(data, 45);
+    light.colourDuration = WireReadU32(data, 45);
     light.colourAtMs = nowMs;
     light.colourMessages++;
 }
@@ -62,9 +52,9 @@ void ApplySetColor(EmulatedLight &light, const uint8_t *data, int64_t nowMs)
 void ApplySetExtendedColorZones(EmulatedLight &light, const uint8_t *data, int64_t nowMs)
 {
     light.zonesReceived = true;
-    light.zonesDuration = ReadU32(data, 36);
+    light.zonesDuration = WireReadU32(data, 36);
     light.zonesApply = data[40];
-    light.zoneIndex = ReadU16(data, 41);
+    light.zoneIndex = WireReadU16(data, 41);
     light.zoneCount = data[43];
     light.zonesAtMs = nowMs;
     // The message holds 82 records; the count and index choose which zones
@@ -82,11 +72,11 @@ void ApplySetExtendedColorZones(EmulatedLight &light, const uint8_t *data, int64
 void ApplySetMultiZoneEffect(EmulatedLight &light, const uint8_t *data)
 {
     light.effectReceived = true;
-    light.effectInstance = ReadU32(data, 36);
+    light.effectInstance = WireReadU32(data, 36);
     light.effectType = data[40];
     light.moveOn = light.effectType == 1;
-    light.moveSpeedMs = ReadU32(data, 43);
-    light.moveDirection = ReadU32(data, 67);
+    light.moveSpeedMs = WireReadU32(data, 43);
+    light.moveDirection = WireReadU32(data, 67);
     light.effectMessages++;
 }
 
@@ -111,10 +101,10 @@ int EmulatorDatagramType(const uint8_t *data, size_t length)
     if (data == nullptr || length < kEmulatorHeaderSize) {
         return 0;
     }
-    if (ReadU16(data, 0) != length || ReadU16(data, 2) != kEmulatorProtocolWord) {
+    if (WireReadU16(data, 0) != length || WireReadU16(data, 2) != kEmulatorProtocolWord) {
         return 0;
     }
-    int type = ReadU16(data, 32);
+    int type = WireReadU16(data, 32);
     for (const MessageSize &known : kMessageSizes) {
         if (known.type == type) {
             return known.size == length ? type : 0;
@@ -169,5 +159,13 @@ void EmulatorResetLight(EmulatedLight &light)
     for (int i = 0; i < kEmulatorAddressSize; i++) {
         fresh.address[i] = light.address[i];
     }
+    for (int i = 0; i <= kEmulatorLabelSize; i++) {
+        fresh.label[i] = light.label[i];
+    }
+    for (int i = 0; i < kEmulatorSerialSize; i++) {
+        fresh.serial[i] = light.serial[i];
+    }
+    fresh.strip = light.strip;
+    fresh.replyMode = light.replyMode;
     light = std::move(fresh);
 }

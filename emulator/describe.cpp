@@ -65,5 +65,14 @@ std::string EmulatorDescribeLight(const EmulatedLight &light)
     Append(text, "; messages power=%d colour=%d zones=%d effect=%d malformed=%d peak=%d/s",
            light.powerMessages, light.colourMessages, light.zonesMessages, light.effectMessages,
            light.malformed, light.peakPerSecond);
+
+    // Only lights that were asked say so, so the lines of the others stay
+    // as they always were.
+    if (light.serviceRequests + light.labelRequests + light.zonesRequests + light.ignoredRequests >
+        0) {
+        Append(text, "; requests service=%d label=%d zones=%d ignored=%d replies=%d (%s)",
+               light.serviceRequests, light.labelRequests, light.zonesRequests,
+               light.ignoredRequests, light.repliesSent, EmulatorReplyModeName(light.replyMode));
+    }
     return text;
 }

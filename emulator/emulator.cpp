@@ -1,5 +1,5 @@
 // The emulator's sockets: one per light address, bound to that address alone,
-// read without blocking and never written to.
+// read without blocking; a light's replies leave from its own socket.
 #include "emulator/emulator.h"
 
 #include <arpa/inet.h>
@@ -18,7 +18,7 @@
 // which also counts the plug-in's sockets and injects faults into them. The
 // emulator's listening sockets are not the plug-in's: they bypass the
 // wrapper so they neither skew those counts nor suffer those faults. Binding
-// has no destination to guard, and the emulator never sends.
+// has no destination to guard; replies go through the guarded sendto.
 extern "C" int __real_socket(int domain, int type, int protocol);
 
 namespace
@@ -104,12 +104,58 @@ void CloseAll(Emulator &emulator)
     emulator.running = false;
 }
 
+bool IsLoopback(const sockaddr_in &address)
+{
+    return address.sin_family == AF_INET && (ntohl(address.sin_addr.s_addr) >> 24) == 127;
+}
+
+void RecordReply(EmulatedLight &light, const EmulatorReply &reply, const char *to, uint16_t port,
+                 int64_t nowMs)
+{
+    EmulatorExchange exchange = {};
+    exchange.kind = EmulatorExchangeReply;
+    exchange.type = reply.type;
+    exchange.fault = reply.fault;
+    snprintf(exchange.peer, sizeof(exchange.peer), "%s", to);
+    exchange.peerPort = port;
+    exchange.atMs = nowMs;
+    exchange.afterReceived = light.received.size();
+    light.exchanges.push_back(exchange);
+}
+
+// Replies go back to where the request came from, and only on loopback.
+void SendReplies(Emulator &emulator, int index, const EmulatorReplies &replies,
+                 const sockaddr_in &to, const char *toText)
+{
+    if (!IsLoopback(to)) {
+        return;
+    }
+    EmulatedLight &light = emulator.lights[index];
+    for (int i = 0; i < replies.count; i++) {
+        const EmulatorReply &reply = replies.replies[i];
+        ssize_t sent = sendto(emulator.sockets[index], reply.bytes, reply.length, 0,
+                              (const sockaddr *)&to, sizeof(to));
+        // A full send buffer loses the reply, as a busy network would.
+        if (sent != (ssize_t)reply.length) {
+            continue;
+        }
+        light.repliesSent++;
+        emulator.sentDatagrams++;
+        RecordReply(light, reply, toText, ntohs(to.sin_port), EmulatorNowMs());
+    }
+}
+
 int DrainSocket(Emulator &emulator, int index)
 {
     uint8_t buffer[kReceiveBufferSize];
+    EmulatorReplies replies;
     int handled = 0;
     for (int reads = 0; reads < kMaxReadsPerSocket; reads++) {
-        ssize_t length = recv(emulator.sockets[index], buffer, sizeof(buffer), MSG_TRUNC);
+        sockaddr_in from;
+        socklen_t fromLength = sizeof(from);
+        memset(&from, 0, sizeof(from));
+        ssize_t length = recvfrom(emulator.sockets[index], buffer, sizeof(buffer), MSG_TRUNC,
+                                  (sockaddr *)&from, &fromLength);
         if (length < 0) {
             if (errno == EINTR) {
                 continue;
@@ -118,14 +164,22 @@ int DrainSocket(Emulator &emulator, int index)
         }
         handled++;
         EmulatedLight &light = emulator.lights[index];
-        bool valid = false;
-        if ((size_t)length <= sizeof(buffer)) {
-            valid = EmulatorApplyDatagram(light, buffer, (size_t)length, EmulatorNowMs());
-        } else {
+        if ((size_t)length > sizeof(buffer)) {
             light.malformed++;
-        }
-        if (!valid) {
             emulator.malformed++;
+            continue;
+        }
+        char fromText[INET_ADDRSTRLEN] = "";
+        if (from.sin_family == AF_INET) {
+            inet_ntop(AF_INET, &from.sin_addr, fromText, sizeof(fromText));
+        }
+        EmulatorOutcome outcome =
+            EmulatorHandleDatagram(light, buffer, (size_t)length, fromText, ntohs(from.sin_port),
+                                   EmulatorNowMs(), replies);
+        if (outcome == EmulatorRefused) {
+            emulator.malformed++;
+        } else if (outcome == EmulatorRequested) {
+            SendReplies(emulator, index, replies, from, fromText);
         }
     }
     return handled;
@@ -161,6 +215,7 @@ bool EmulatorStart(Emulator &emulator, const char *const addresses[], int count,
         EmulatedLight &light = emulator.lights[i];
         light = EmulatedLight();
         snprintf(light.address, sizeof(light.address), "%s", addresses[i]);
+        EmulatorSetDefaultIdentity(light);
     }
     emulator.running = true;
     return true;

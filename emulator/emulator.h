@@ -1,6 +1,8 @@
 // A LIFX light emulator on loopback: one UDP socket per light address,
-// decoding the four messages the plug-in sends into the state a real light
-// would show. It never answers, as the plug-in never listens.
+// decoding the four Set messages the plug-in sends into the state a real
+// light would show, and answering the three requests that find lights
+// (GetService, GetLabel, GetExtendedColorZones) as a real light does, or as a
+// silent, broken or older one does. Set messages are never answered.
 //
 // Single-threaded and poll-driven: the owner calls EmulatorPoll from its own
 // loop (a preview) or right after the plug-in has sent (a test).
@@ -27,6 +29,30 @@ enum {
     // The plug-in always sends protocol 1024 with the addressable and tagged
     // bits set and origin 0; any other word is not from this plug-in.
     kEmulatorProtocolWord = 0x3400,
+    // The same without the tagged bit: a request to one light's serial, and
+    // every reply.
+    kEmulatorUntaggedWord = 0x1400,
+    kEmulatorTaggedBit = 0x2000,
+
+    kEmulatorLabelSize = 32,
+    kEmulatorSerialSize = 6,
+    kEmulatorServiceUdp = 1,
+
+    // The requests that find lights carry no payload.
+    kEmulatorRequestSize = 36,
+    kEmulatorTypeGetService = 2,
+    kEmulatorTypeStateService = 3,
+    kEmulatorTypeGetLabel = 23,
+    kEmulatorTypeStateLabel = 25,
+    kEmulatorTypeStateUnhandled = 223,
+    kEmulatorTypeGetExtendedColorZones = 511,
+    kEmulatorTypeStateExtendedColorZones = 512,
+
+    kEmulatorStateServiceSize = 41,             // service u8, port u32
+    kEmulatorStateLabelSize = 68,               // 32 bytes of label
+    kEmulatorStateUnhandledSize = 38,           // the unhandled type, u16
+    kEmulatorStateExtendedColorZonesSize = 697, // counts, index, 82 colours
+    kEmulatorMaxReplySize = 698,                // the longest, with one byte too many
 
     kEmulatorTypeSetColor = 102,
     kEmulatorTypeSetLightPower = 117,
@@ -43,6 +69,64 @@ enum {
     kEmulatorRecommendedRate = 20,
 };
 
+// How a light answers requests.
+enum EmulatorReplyMode {
+    EmulatorRepliesNormal,        // as a real light does
+    EmulatorRepliesSilent,        // never
+    EmulatorRepliesMalformed,     // only with broken replies, several per request
+    EmulatorRepliesOlderFirmware, // as a real light, but a bulb sends nothing for 511
+};
+
+// The one way each broken reply is broken; a light in malformed mode sends
+// one reply per fault for every request, and never a valid one.
+enum EmulatorFault {
+    EmulatorFaultNone,
+    EmulatorFaultSizeField,    // the size field one more than the length
+    EmulatorFaultProtocol,     // protocol 1025
+    EmulatorFaultSource,       // the request's source plus one
+    EmulatorFaultShortPayload, // one byte short, the size field matching
+    EmulatorFaultLongPayload,  // one byte long, the size field matching
+    EmulatorFaultWrongType,    // a whole reply of a type that does not answer the request
+    EmulatorFaultCount,
+};
+
+// One reply per fault at most.
+enum { kEmulatorMaxReplies = EmulatorFaultCount - 1 };
+
+struct EmulatorReply {
+    uint16_t type; // as written in the header
+    EmulatorFault fault;
+    size_t length;
+    uint8_t bytes[kEmulatorMaxReplySize];
+};
+
+// The replies one request calls for, built but not yet sent.
+struct EmulatorReplies {
+    int count = 0;
+    EmulatorReply replies[kEmulatorMaxReplies];
+};
+
+enum EmulatorExchangeKind {
+    EmulatorExchangeRequest, // a request for this light
+    EmulatorExchangeIgnored, // a request for another serial
+    EmulatorExchangeReply,   // a reply sent
+};
+
+struct EmulatorExchange {
+    EmulatorExchangeKind kind;
+    uint16_t type;
+    EmulatorFault fault; // replies only
+    bool tagged;         // requests only
+    uint8_t target[kEmulatorSerialSize];
+    // The requester, or where a reply went.
+    char peer[kEmulatorAddressSize];
+    uint16_t peerPort;
+    int64_t atMs;
+    // Set datagrams the light had received before this one, so that both
+    // histories can be told in the order they happened.
+    size_t afterReceived;
+};
+
 struct ReceivedDatagram {
     uint16_t type;
     int64_t atMs;
@@ -51,6 +135,14 @@ struct ReceivedDatagram {
 
 struct EmulatedLight {
     char address[kEmulatorAddressSize] = {};
+
+    // Who the light is. EmulatorStart gives the defaults of
+    // EmulatorSetDefaultIdentity; the owner may change them before polling.
+    // EmulatorResetLight keeps them.
+    char label[kEmulatorLabelSize + 1] = {}; // 32 bytes need no terminator
+    bool strip = false;
+    uint8_t serial[kEmulatorSerialSize] = {};
+    EmulatorReplyMode replyMode = EmulatorRepliesNormal;
 
     // SetLightPower
     bool powerReceived = false;
@@ -89,8 +181,20 @@ struct EmulatedLight {
     int effectMessages = 0;
     int malformed = 0;
 
-    // Every valid datagram, in order of arrival.
+    // Requests for this light, counted in every reply mode; requests for
+    // another serial; replies sent; who sent the latest request.
+    int serviceRequests = 0;
+    int labelRequests = 0;
+    int zonesRequests = 0;
+    int ignoredRequests = 0;
+    int repliesSent = 0;
+    char requesterAddress[kEmulatorAddressSize] = {};
+    uint16_t requesterPort = 0;
+
+    // Every valid Set datagram, in order of arrival.
     std::vector<ReceivedDatagram> received;
+    // Every request and every reply sent, in order.
+    std::vector<EmulatorExchange> exchanges;
 
     // Arrival times of valid datagrams within the last rate window, and the
     // most that ever arrived within one window.
@@ -105,8 +209,8 @@ struct Emulator {
     bool running = false;
 
     long malformed = 0;
-    // Nothing ever increments this: the emulator never answers, and tests
-    // check that it stays so.
+    // Replies sent. Set messages are never answered, and tests check that
+    // it stays so.
     long sentDatagrams = 0;
 };
 
@@ -118,27 +222,63 @@ bool EmulatorStart(Emulator &emulator, const char *const addresses[], int count,
                    size_t errorSize);
 
 // Waits up to timeoutMs for the first datagram, then reads every datagram
-// available now on every socket, decoding each into its light. Returns how
-// many datagrams were read, malformed ones included. A negative timeout is
-// taken as 0: the emulator never waits without end.
+// available now on every socket, decoding each into its light and answering
+// requests from the light's own socket, to requesters on 127.0.0.0/8 only.
+// Returns how many datagrams were read, malformed ones included. A negative
+// timeout is taken as 0: the emulator never waits without end.
 int EmulatorPoll(Emulator &emulator, int timeoutMs);
 
 void EmulatorStop(Emulator &emulator);
 
-// Forgets what every light received, keeping the sockets and addresses.
+// Forgets what every light received and sent, keeping the sockets, the
+// addresses and who each light is.
 void EmulatorResetLights(Emulator &emulator);
 void EmulatorResetLight(EmulatedLight &light);
 
 EmulatedLight *EmulatorFindLight(Emulator &emulator, const char *address);
 
-// The message type of a datagram the plug-in could have sent, or 0 when the
-// datagram is malformed.
+// Label "Light ADDRESS", a bulb, serial d0 73 d5 and the last three octets
+// of the address, answering as a real light does.
+void EmulatorSetDefaultIdentity(EmulatedLight &light);
+// Cut at 32 bytes; the rest of the label is zeroed.
+void EmulatorSetLabel(EmulatedLight &light, const char *label);
+
+// The type of a Set message the plug-in could have sent, or 0.
 int EmulatorDatagramType(const uint8_t *data, size_t length);
 
-// Decodes one datagram into the light, as if it arrived at nowMs (which must
-// not go backwards between calls). A malformed datagram changes nothing but
-// the light's malformed count.
+// Decodes one Set datagram into the light, as if it arrived at nowMs (which
+// must not go backwards between calls). Any other datagram changes nothing
+// but the light's malformed count.
 bool EmulatorApplyDatagram(EmulatedLight &light, const uint8_t *data, size_t length, int64_t nowMs);
+
+// The type of a well-formed request (GetService, GetLabel or
+// GetExtendedColorZones), or 0: 36 bytes, size field 36, protocol 1024 with
+// the addressable bit and origin 0, a source other than 0 (a light would
+// broadcast its replies to source 0), and either tagged with target 0 or
+// untagged with two zero bytes after the serial.
+int EmulatorRequestType(const uint8_t *data, size_t length);
+
+enum EmulatorOutcome {
+    EmulatorRefused,   // malformed: counted, nothing else changes
+    EmulatorApplied,   // a Set message
+    EmulatorRequested, // a request for this light: counted, recorded, answered
+    EmulatorIgnored,   // an untagged request for another serial
+};
+
+// What the light makes of one datagram from fromAddress:fromPort. The
+// replies a request calls for in the light's reply mode are built into
+// replies (emptied first); sending and recording them is the caller's.
+EmulatorOutcome EmulatorHandleDatagram(EmulatedLight &light, const uint8_t *data, size_t length,
+                                       const char *fromAddress, uint16_t fromPort, int64_t nowMs,
+                                       EmulatorReplies &replies);
+
+// Names for lines and usage texts: "GetService", "StateLabel", ... (nullptr
+// for a type the emulator does not know), "size-field", ..., "normal",
+// "silent", "malformed", "older-firmware".
+const char *EmulatorMessageName(int type);
+const char *EmulatorFaultName(EmulatorFault fault);
+const char *EmulatorReplyModeName(EmulatorReplyMode mode);
+bool EmulatorParseReplyMode(const char *text, EmulatorReplyMode &mode);
 
 // Valid datagrams that arrived in the second up to nowMs, (nowMs - 1000,
 // nowMs]. Only the latest second is kept, so nowMs is the present or later.

@@ -2,11 +2,24 @@
 // runs of the host programs. It listens until its standard input closes or
 // its time runs out, then prints each light's final state.
 //
-//   lifx-emulator [--seconds N] [--datagrams] ADDRESS...
+//   lifx-emulator [--seconds N] [--datagrams] [LIGHT-OPTION...] ADDRESS...
+//
+// Light options describe the address that follows them, and that one only:
+//   --strip           a multi-zone strip (without it, a bulb)
+//   --label TEXT      its label, at most 32 bytes (default "Light ADDRESS")
+//   --serial HEX      its serial, 12 hexadecimal digits (default d073d5 and
+//                     the address's last three octets, in hexadecimal)
+//   --replies MODE    normal (as a real light), silent, malformed (only
+//                     broken replies, one per fault) or older-firmware (a
+//                     bulb sends nothing for GetExtendedColorZones)
 //
 // "ready" is printed once every address is bound; with --datagrams one line
 // per datagram follows as it arrives ("ADDRESS power 65535", "ADDRESS color
-// H,S,B,K dur=MS", "ADDRESS zones ...", "ADDRESS effect move ...").
+// H,S,B,K dur=MS", "ADDRESS zones ...", "ADDRESS effect move ..."), one per
+// request ("ADDRESS request GetService target=all from=127.0.0.1:PORT", or
+// "ADDRESS ignored GetLabel target=SERIAL ..." for another light's serial)
+// and one per reply sent ("ADDRESS reply StateService to=127.0.0.1:PORT",
+// "ADDRESS reply StateService broken=size-field to=...").
 #include <inttypes.h>
 #include <poll.h>
 #include <stdio.h>
@@ -65,14 +78,114 @@ void PrintDatagram(const EmulatedLight &light, const ReceivedDatagram &datagram,
     printf(" at=+%" PRId64 "ms\n", datagram.atMs - startMs);
 }
 
-void PrintNewDatagrams(Emulator &emulator, size_t printed[], int64_t startMs)
+void PrintMessageName(int type)
+{
+    const char *name = EmulatorMessageName(type);
+    if (name != nullptr)
+        printf("%s", name);
+    else
+        printf("type-%d", type);
+}
+
+void PrintExchange(const EmulatedLight &light, const EmulatorExchange &exchange, int64_t startMs)
+{
+    static const char *const kKinds[] = {"request", "ignored", "reply"};
+    printf("%s %s ", light.address, kKinds[exchange.kind]);
+    PrintMessageName(exchange.type);
+    if (exchange.kind == EmulatorExchangeReply) {
+        if (exchange.fault != EmulatorFaultNone)
+            printf(" broken=%s", EmulatorFaultName(exchange.fault));
+        printf(" to=%s:%u", exchange.peer, exchange.peerPort);
+    } else {
+        if (exchange.tagged) {
+            printf(" target=all");
+        } else {
+            printf(" target=");
+            for (uint8_t byte : exchange.target)
+                printf("%02x", byte);
+        }
+        printf(" from=%s:%u", exchange.peer, exchange.peerPort);
+    }
+    printf(" at=+%" PRId64 "ms\n", exchange.atMs - startMs);
+}
+
+struct Printed {
+    size_t received;
+    size_t exchanges;
+};
+
+// Set datagrams and exchanges, in the order they happened.
+void PrintNewDatagrams(Emulator &emulator, Printed printed[], int64_t startMs)
 {
     for (int i = 0; i < emulator.lightCount; i++) {
         const EmulatedLight &light = emulator.lights[i];
-        for (; printed[i] < light.received.size(); printed[i]++)
-            PrintDatagram(light, light.received[printed[i]], startMs);
+        Printed &done = printed[i];
+        while (done.received < light.received.size() || done.exchanges < light.exchanges.size()) {
+            if (done.exchanges < light.exchanges.size() &&
+                (light.exchanges[done.exchanges].afterReceived <= done.received ||
+                 done.received == light.received.size()))
+                PrintExchange(light, light.exchanges[done.exchanges++], startMs);
+            else
+                PrintDatagram(light, light.received[done.received++], startMs);
+        }
     }
     fflush(stdout);
+}
+
+// Twelve hexadecimal digits into six bytes.
+bool ParseSerial(const char *text, uint8_t serial[kEmulatorSerialSize])
+{
+    if (strlen(text) != 2 * kEmulatorSerialSize)
+        return false;
+    for (int i = 0; i < kEmulatorSerialSize; i++) {
+        unsigned value = 0;
+        for (int d = 0; d < 2; d++) {
+            char c = text[2 * i + d];
+            int digit = c >= '0' && c <= '9'   ? c - '0'
+                        : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                        : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                               : -1;
+            if (digit < 0)
+                return false;
+            value = value * 16 + (unsigned)digit;
+        }
+        serial[i] = (uint8_t)value;
+    }
+    return true;
+}
+
+// What the light options said about one address.
+struct LightOptions {
+    bool strip;
+    const char *label; // nullptr: the default
+    bool serialGiven;
+    uint8_t serial[kEmulatorSerialSize];
+    EmulatorReplyMode replyMode;
+};
+
+void ApplyLightOptions(EmulatedLight &light, const LightOptions &options)
+{
+    light.strip = options.strip;
+    if (options.label != nullptr)
+        EmulatorSetLabel(light, options.label);
+    if (options.serialGiven)
+        memcpy(light.serial, options.serial, sizeof light.serial);
+    light.replyMode = options.replyMode;
+}
+
+int Usage()
+{
+    fprintf(stderr,
+            "usage: lifx-emulator [--seconds N] [--datagrams] [LIGHT-OPTION...] ADDRESS...\n"
+            "(at most %d loopback addresses)\n"
+            "light options, for the address that follows them:\n"
+            "  --strip          a multi-zone strip (without it, a bulb)\n"
+            "  --label TEXT     its label, at most %d bytes (default \"Light ADDRESS\")\n"
+            "  --serial HEX     its serial, 12 hexadecimal digits (default d073d5 and the\n"
+            "                   address's last three octets)\n"
+            "  --replies MODE   normal, silent, malformed or older-firmware\n",
+            kEmulatorMaxLights, kEmulatorLabelSize);
+    return 2;
 }
 
 // True once standard input has closed.
@@ -92,21 +205,50 @@ int main(int argc, char **argv)
     int seconds = kDefaultSeconds;
     bool datagrams = false;
     const char *addresses[kEmulatorMaxLights];
+    static LightOptions lightOptions[kEmulatorMaxLights];
+    LightOptions next = {};
+    bool pending = false;
     int count = 0;
     for (int i = 1; i < argc; i++) {
         if (!strcmp(argv[i], "--seconds") && i + 1 < argc) {
             seconds = atoi(argv[++i]);
         } else if (!strcmp(argv[i], "--datagrams")) {
             datagrams = true;
+        } else if (!strcmp(argv[i], "--strip")) {
+            next.strip = pending = true;
+        } else if (!strcmp(argv[i], "--label") && i + 1 < argc) {
+            next.label = argv[++i];
+            pending = true;
+            if (strlen(next.label) > kEmulatorLabelSize) {
+                fprintf(stderr, "lifx-emulator: a label holds at most %d bytes: \"%s\"\n",
+                        kEmulatorLabelSize, next.label);
+                return 2;
+            }
+        } else if (!strcmp(argv[i], "--serial") && i + 1 < argc) {
+            next.serialGiven = pending = true;
+            if (!ParseSerial(argv[++i], next.serial)) {
+                fprintf(stderr, "lifx-emulator: a serial is 12 hexadecimal digits: \"%s\"\n",
+                        argv[i]);
+                return 2;
+            }
+        } else if (!strcmp(argv[i], "--replies") && i + 1 < argc) {
+            pending = true;
+            if (!EmulatorParseReplyMode(argv[++i], next.replyMode)) {
+                fprintf(stderr, "lifx-emulator: unknown reply mode \"%s\"\n", argv[i]);
+                return Usage();
+            }
         } else if (argv[i][0] != '-' && count < kEmulatorMaxLights) {
+            lightOptions[count] = next;
             addresses[count++] = argv[i];
+            next = LightOptions();
+            pending = false;
         } else {
-            fprintf(stderr,
-                    "usage: lifx-emulator [--seconds N] [--datagrams] ADDRESS...\n"
-                    "(at most %d loopback addresses)\n",
-                    kEmulatorMaxLights);
-            return 2;
+            return Usage();
         }
+    }
+    if (pending) {
+        fprintf(stderr, "lifx-emulator: light options must come before an address\n");
+        return 2;
     }
     if (count == 0 || seconds <= 0) {
         fprintf(stderr, "lifx-emulator: give at least one address and a positive time\n");
@@ -119,12 +261,14 @@ int main(int argc, char **argv)
         fprintf(stderr, "lifx-emulator: %s\n", error);
         return 1;
     }
+    for (int i = 0; i < count; i++)
+        ApplyLightOptions(emulator.lights[i], lightOptions[i]);
     printf("ready\n");
     fflush(stdout);
 
     int64_t startMs = EmulatorNowMs();
     int64_t endMs = startMs + (int64_t)seconds * 1000;
-    size_t printed[kEmulatorMaxLights] = {};
+    Printed printed[kEmulatorMaxLights] = {};
     bool inputOpen = true;
     // Bounded by the time limit: each pass waits at most a second.
     while (inputOpen && EmulatorNowMs() < endMs) {

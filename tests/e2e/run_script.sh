@@ -13,22 +13,28 @@
 #
 # Directives in the script (comment lines, which the host skips):
 #   #lights N...          emulated lights in device slots N, at 127.57.OCTET.N
+#   #emulate N...         emulated lights at 127.57.OCTET.N that the settings
+#                         file does not list, for the plug-in to find
 #   #set TEXT             a line of the settings file written before the run
 #   #nosettings           no settings file: the plug-in creates its own
 #   #style TEXT           a line of a style file passed with --style
 #   #version TEXT         the host's version text
 #   #status N             the host's expected exit status (default 0)
+# Each emulated light answers requests as a real light: at N of 9 and above
+# a strip labelled "Strip N", below a bulb labelled "Bulb N".
 # Checks; SOURCE is host (its output), lights (the emulator's lines: one per
-# datagram, "ADDRESS power 65535 ...", then "final ..."), file (the settings
-# file after the run) or errors (the host's standard error); {L1} to {L10}
-# stand for the lights' addresses, REs are extended regular expressions:
+# datagram, "ADDRESS power 65535 ...", one per request and reply, "ADDRESS
+# request GetService ...", "ADDRESS reply StateService ...", then "final
+# ..."), file (the settings file after the run) or errors (the host's
+# standard error); {LN} stands for 127.57.OCTET.N, the address of light N,
+# REs are extended regular expressions:
 #   #expect SOURCE RE     some line matches
 #   #reject SOURCE RE     no line matches
 #   #count SOURCE OP N RE the number of matching lines compares (== >= <=) to N
 #   #order SOURCE RE ;; RE ;; ...    lines matching each, in this order
 #   #quiet SOURCE FROM ;; TO ;; RE   no line matching RE after the first line
 #                         matching FROM and before the next one matching TO
-#   #types N WORD...      the kinds of datagram light N received, in order
+#   #types N WORD...      the kinds of Set datagram light N received, in order
 #                         (power, color, zones, effect); none for no datagram
 set -uo pipefail
 
@@ -62,7 +68,8 @@ address() { printf '127.57.%s.%s' "$octet" "$1"; }
 # {Ln} becomes light n's address; escaped for a regular expression when $2 is 1.
 substitute() { # text escape
   local text=$1 n value
-  for n in 10 9 8 7 6 5 4 3 2 1; do
+  while [[ $text =~ \{L([0-9]+)\} ]]; do
+    n=${BASH_REMATCH[1]}
     value=$(address "$n")
     [ "$2" = 1 ] && value=${value//./\\.}
     text=${text//\{L$n\}/$value}
@@ -74,11 +81,12 @@ host_path() { # a path as the host program sees it
   if [ "$windows" = 1 ]; then printf 'Z:%s' "$1"; else printf '%s' "$1"; fi
 }
 
-lights=() settings_lines=() style_lines=() checks=() version='' expected_status=0 write_settings=1
+lights=() unlisted=() settings_lines=() style_lines=() checks=() version='' expected_status=0 write_settings=1
 while IFS= read -r line || [ -n "$line" ]; do
   line=${line%$'\r'}
   case $line in
     '#lights '*) read -r -a lights <<<"${line#\#lights }" ;;
+    '#emulate '*) read -r -a unlisted <<<"${line#\#emulate }" ;;
     '#set '*) settings_lines+=("$(substitute "${line#\#set }" 0)") ;;
     '#nosettings') write_settings=0 ;;
     '#style '*) style_lines+=("${line#\#style }") ;;
@@ -109,11 +117,21 @@ done <"$script" >"$work/script.txt"
 # The emulator runs until its input, a pipe held open here, closes.
 emulator_pid=
 : >"$work/lights.txt"
-if [ ${#lights[@]} -gt 0 ]; then
-  addresses=()
-  for n in "${lights[@]}"; do addresses+=("$(address "$n")"); done
+emulated=()
+for n in "${lights[@]}" "${unlisted[@]}"; do
+  case " ${emulated[*]} " in *" $n "*) ;; *) emulated+=("$n") ;; esac
+done
+if [ ${#emulated[@]} -gt 0 ]; then
+  light_arguments=()
+  for n in "${emulated[@]}"; do
+    if [ "$n" -ge 9 ]; then
+      light_arguments+=(--strip --label "Strip $n" "$(address "$n")")
+    else
+      light_arguments+=(--label "Bulb $n" "$(address "$n")")
+    fi
+  done
   mkfifo "$work/emulator-input"
-  "$emulator" --seconds $((limit + 60)) --datagrams "${addresses[@]}" <"$work/emulator-input" >"$work/lights.txt" 2>"$work/emulator-errors.txt" &
+  "$emulator" --seconds $((limit + 60)) --datagrams "${light_arguments[@]}" <"$work/emulator-input" >"$work/lights.txt" 2>"$work/emulator-errors.txt" &
   emulator_pid=$!
   exec 3>"$work/emulator-input"
   for _ in $(seq 1 200); do
@@ -184,7 +202,7 @@ for check in "${checks[@]}"; do
     read -r -a words <<<"$rest"
     expected="${words[*]}"
     at=$(address "$source")
-    actual=$(awk -v a="$at" '$1 == a { printf "%s%s", sep, $2; sep = " " }' "$work/lights.txt")
+    actual=$(awk -v a="$at" '$1 == a && $2 ~ /^(power|color|zones|effect)$/ { printf "%s%s", sep, $2; sep = " " }' "$work/lights.txt")
     [ "$actual" = "$expected" ] || fail "$check" "light $source received: ${actual:-nothing}"
     continue
   fi

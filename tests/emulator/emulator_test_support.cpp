@@ -132,5 +132,13 @@ std::string StateText(const EmulatedLight &light)
     Add(text, "received", (long long)light.received.size());
     Add(text, "recentArrivals", (long long)light.recentArrivals.size());
     Add(text, "peakPerSecond", light.peakPerSecond);
+    Add(text, "serviceRequests", light.serviceRequests);
+    Add(text, "labelRequests", light.labelRequests);
+    Add(text, "zonesRequests", light.zonesRequests);
+    Add(text, "ignoredRequests", light.ignoredRequests);
+    Add(text, "repliesSent", light.repliesSent);
+    text += std::string("requesterAddress=") + light.requesterAddress + "\n";
+    Add(text, "requesterPort", light.requesterPort);
+    Add(text, "exchanges", (long long)light.exchanges.size());
     return text;
 }

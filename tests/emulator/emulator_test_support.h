@@ -35,5 +35,6 @@ bool SendDatagram(const char *address, const Bytes &datagram);
 // of bounded waits. Returns how many were handled.
 int PollFor(Emulator &emulator, int expected);
 
-// Every field of a light except its malformed count, as text.
+// Every field of a light that datagrams change, except its malformed count,
+// as text: who the light is (label, serial, kind, reply mode) is left out.
 std::string StateText(const EmulatedLight &light);
