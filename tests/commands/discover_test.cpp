@@ -1,0 +1,370 @@
+// "Discover" against emulated lights on loopback: what is saved in the device
+// slots and the settings file, what the log says, what the lights receive,
+// and that a discovery leaves no socket or timer behind.
+#include <arpa/inet.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "commands/timers.h"
+#include "plugin/plugin.h"
+#include "lifx/colour.h"
+#include "lifx/discovery.h"
+#include "settings/settings.h"
+#include "tests/commands/commands_fixture.h"
+
+namespace
+{
+
+class DiscoverTest : public CommandTest
+{
+  protected:
+    void SetUp() override
+    {
+        CommandTest::SetUp();
+        for (int n = 1; n <= 10; n++)
+            EmulatorSetLabel(Light(n), ("Lamp " + std::to_string(n)).c_str());
+    }
+
+    // The range of the ten emulated lights: x.y.z.0/28.
+    std::string Range() const
+    {
+        std::string range = Address(1);
+        return range.substr(0, range.rfind('.')) + ".0/28";
+    }
+
+    // A command, then the plug-in's timer and the lights answering in turn,
+    // until the discovery is over (bounded).
+    void Discover(const std::string &command)
+    {
+        Send(command);
+        RunToTheEnd();
+    }
+    void RunToTheEnd()
+    {
+        for (int i = 0; i < 1000 && DiscoveryRunning(); i++) {
+            EmulatorPoll(emulator, 0);
+            platform::AdvanceClock(kDiscoveryTickMs);
+        }
+        EXPECT_FALSE(DiscoveryRunning());
+        Drain();
+    }
+
+    std::string Serial(int n)
+    {
+        char text[16];
+        const uint8_t *s = Light(n).serial;
+        snprintf(text, sizeof text, "%02x%02x%02x%02x%02x%02x", s[0], s[1], s[2], s[3], s[4], s[5]);
+        return text;
+    }
+
+    void ExpectNothingLeftOpen()
+    {
+        platform::NetStats net = platform::GetNetStats();
+        EXPECT_EQ(net.socketsCreated, net.socketsClosed);
+        EXPECT_EQ(platform::WsaStartupsOutstanding(), 0);
+        EXPECT_FALSE(platform::TimerRunning(g_pluginWindow, DiscoveryTimer));
+    }
+
+    std::string Line(const char *format, const std::string &a = "", int n = 0,
+                     const std::string &b = "")
+    {
+        char text[512];
+        snprintf(text, sizeof text, format, a.c_str(), n, b.c_str());
+        return text;
+    }
+};
+
+TEST_F(DiscoverTest, ARangeFillsBulbsFromOneAndStripsFromNineInTheOrderOfTheirAddresses)
+{
+    Light(1).strip = Light(2).strip = true;
+    Light(3).replyMode = EmulatorRepliesOlderFirmware; // says nothing to a strip's question
+    Start();
+    Discover("@LIFX Discover " + Range());
+
+    // Strips at .1 and .2 take slots 9 and 10; bulbs .3 to .10 slots 1 to 8.
+    std::vector<std::string> logs = {"1 Chromalet-LIFX -> Looking for lights at " + Range() +
+                                     " (14 addresses)..."};
+    std::string file = before;
+    for (int n = 1; n <= 10; n++) {
+        int slot = n <= 2 ? 8 + n : n - 2;
+        EXPECT_STREQ(g_devices[slot], Address(n)) << "slot " << slot;
+        file = WithLines(file, {{DeviceKey(slot), Address(n)},
+                                {"lifx.device" + std::to_string(slot) + ".serial:", Serial(n)}});
+        logs.push_back(Line("1 ...found %s \"Lamp ", n <= 2 ? "strip" : "bulb") +
+                       std::to_string(n) + "\" at " + Address(n) + ": saved as device #" +
+                       std::to_string(slot) + ".");
+    }
+    logs.push_back("1 ...found 10 lights, 10 new.");
+    EXPECT_EQ(LogLines(), logs);
+    EXPECT_EQ(FileNow(), file);
+    EXPECT_TRUE(g_anyDeviceConfigured);
+    EXPECT_EQ(DatagramsReceived(), 0) << "without automatic power nothing is sent";
+    for (int n = 1; n <= 10; n++)
+        EXPECT_EQ(Light(n).serviceRequests, 3) << "three rounds, light " << n;
+    ExpectNothingLeftOpen();
+
+    // The next start finds them where they were put.
+    StartWithContent(FileNow());
+    for (int n = 1; n <= 10; n++)
+        EXPECT_STREQ(g_devices[n <= 2 ? 8 + n : n - 2], Address(n));
+}
+
+TEST_F(DiscoverTest, KnownLightsKeepTheirSlotAMovedOneIsFollowedAndAFullTableSavesNothingNew)
+{
+    for (int n : {2, 3, 5, 6, 8})
+        Light(n).replyMode = EmulatorRepliesSilent;
+    Light(9).strip = Light(10).strip = true;
+    // Light 4 was in slot 2 at an address the router has since given away.
+    Start({{DeviceKey(1), "192.168.1.11"},
+           {DeviceKey(2), "192.168.1.12"},
+           {"lifx.device2.serial:", Serial(4)},
+           {DeviceKey(3), "192.168.1.13"},
+           {DeviceKey(4), "192.168.1.14"},
+           {DeviceKey(5), Address(7)},
+           {DeviceKey(6), "192.168.1.16"},
+           {DeviceKey(7), "192.168.1.17"},
+           {DeviceKey(8), "192.168.1.18"},
+           {DeviceKey(10), "192.168.1.30"}});
+    Discover("@LIFX Discover " + Range());
+
+    EXPECT_EQ(
+        LogLines(),
+        (std::vector<std::string>{
+            "1 Chromalet-LIFX -> Looking for lights at " + Range() + " (14 addresses)...",
+            "1 ...found bulb \"Lamp 1\" at " + std::string(Address(1)) +
+                ": no free slot for a bulb, not saved.",
+            "1 ...found bulb \"Lamp 4\": device #2 moved from 192.168.1.12 to " +
+                std::string(Address(4)) + ".",
+            "1 ...found bulb \"Lamp 7\" at " + std::string(Address(7)) + ": already device #5.",
+            "1 ...found strip \"Lamp 9\" at " + std::string(Address(9)) + ": saved as device #9.",
+            "1 ...found strip \"Lamp 10\" at " + std::string(Address(10)) +
+                ": no free slot for a strip, not saved.",
+            "1 ...found 5 lights, 1 new.",
+        }));
+    EXPECT_EQ(FileNow(), WithLines(before, {{DeviceKey(2), Address(4)},
+                                            {"lifx.device5.serial:", Serial(7)},
+                                            {DeviceKey(9), Address(9)},
+                                            {"lifx.device9.serial:", Serial(9)}}));
+    EXPECT_STREQ(g_devices[2], Address(4));
+    EXPECT_STREQ(g_devices[10], "192.168.1.30");
+    ExpectNothingLeftOpen();
+}
+
+// A socket of the test's own at address, port 56700, that never blocks.
+int BoundSocket(const std::string &address)
+{
+    int s = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK, 0);
+    sockaddr_in at = {};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(56700);
+    at.sin_addr.s_addr = inet_addr(address.c_str());
+    EXPECT_EQ(bind(s, (sockaddr *)&at, sizeof at), 0) << address;
+    return s;
+}
+
+// A StateService as a light would send it, to requests of `source`.
+std::vector<uint8_t> StateService(uint32_t source, uint8_t lastSerialByte, uint8_t service = 1)
+{
+    std::vector<uint8_t> d(41, 0);
+    d[0] = 41;
+    d[3] = 0x14;
+    memcpy(&d[4], &source, 4);
+    const uint8_t serial[6] = {0xD0, 0x73, 0xD5, 0x99, 0x99, lastSerialByte};
+    memcpy(&d[8], serial, 6);
+    d[32] = 3;
+    d[36] = service;
+    d[37] = 0x7C;
+    d[38] = 0xDD;
+    return d;
+}
+
+TEST_F(DiscoverTest, SilentMalformedForeignDuplicateAndLateAnswersChangeNothing)
+{
+    Light(1).replyMode = EmulatorRepliesSilent;
+    Light(2).replyMode = EmulatorRepliesMalformed;
+    for (int n = 4; n <= 10; n++)
+        Light(n).replyMode = EmulatorRepliesSilent;
+    std::string range = Range();
+    std::string prefix = range.substr(0, range.rfind('.') + 1);
+    // One stranger inside the range, which hears the request; one beyond it.
+    char beyond[1][kLoopbackAddressSize];
+    TestLoopbackAddresses(beyond, 1, 1);
+    int inside = BoundSocket(prefix + "12");
+    int outside = BoundSocket(beyond[0]);
+    Start({{"lifx.debug:", "true"}});
+
+    Send("@LIFX Discover " + range);
+    uint8_t request[64];
+    sockaddr_in plugin = {};
+    socklen_t length = sizeof plugin;
+    ASSERT_EQ(recvfrom(inside, request, sizeof request, 0, (sockaddr *)&plugin, &length), 36);
+    uint32_t source;
+    memcpy(&source, request + 4, 4);
+    auto answer = [&](int from, const std::vector<uint8_t> &d) {
+        sendto(from, d.data(), d.size(), 0, (sockaddr *)&plugin, sizeof plugin);
+    };
+    answer(outside, StateService(source, 1));    // from an address not asked
+    answer(inside, StateService(source + 1, 2)); // to someone else's request
+    answer(inside, StateService(source, 3, 2));  // not the UDP service
+    answer(inside, std::vector<uint8_t>(40, 0)); // no answer at all
+    RunToTheEnd();
+    // Late: the window has closed, and its socket with it.
+    answer(inside, StateService(source, 4));
+    close(inside);
+    close(outside);
+    Drain();
+
+    std::vector<std::string> logs = LogLines();
+    ASSERT_EQ(logs.size(), 4u);
+    EXPECT_EQ(logs[1],
+              "1 ...found bulb \"Lamp 3\" at " + std::string(Address(3)) + ": saved as device #1.");
+    EXPECT_EQ(logs[2], "1 ...found 1 light, 1 new.");
+    // Light 2's broken answers, and the strangers' four.
+    EXPECT_EQ(logs[3].substr(0, 7), "254 ...");
+    int ignored = atoi(logs[3].c_str() + 7);
+    EXPECT_GE(ignored, 4 + 3 * 6) << logs[3];
+    EXPECT_EQ(FileNow(),
+              WithLines(before, {{DeviceKey(1), Address(3)}, {"lifx.device1.serial:", Serial(3)}}));
+    EXPECT_EQ(Light(3).serviceRequests, 3) << "three rounds, each answered: duplicates";
+    ExpectNothingLeftOpen();
+}
+
+TEST_F(DiscoverTest, StoppingTheHostOrSuspendingMidwayClosesEverythingAndSavesNothing)
+{
+    const char *ways[] = {"endPlugin", "suspend", "restart"};
+    for (const char *way : ways) {
+        SCOPED_TRACE(way);
+        Start();
+        Send("@LIFX Discover " + Range());
+        for (int i = 0; i < 8; i++) {
+            EmulatorPoll(emulator, 0);
+            platform::AdvanceClock(kDiscoveryTickMs);
+        }
+        ASSERT_TRUE(DiscoveryRunning());
+        ASSERT_GT(Light(1).labelRequests, 0) << "answers were coming in";
+        if (!strcmp(way, "suspend")) {
+            SendMessageA(g_pluginWindow, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
+        } else {
+            endPlugin(nullptr);
+            if (!strcmp(way, "restart")) {
+                ASSERT_EQ(beginPlugin(nullptr), 0);
+            }
+        }
+        EXPECT_FALSE(DiscoveryRunning());
+        platform::AdvanceClock(5000);
+        Drain();
+        EXPECT_EQ(LogLines().size(), 1u) << "only the start was logged";
+        ExpectFileUnchanged();
+        for (int n = 1; n <= 10; n++)
+            EXPECT_STREQ(g_devices[n], "");
+        ExpectNothingLeftOpen();
+        EXPECT_EQ(platform::RunningTimers(), 0);
+    }
+}
+
+TEST_F(DiscoverTest, WithoutAnArgumentItBroadcastsToTheGlobalAddressAndEachInterfacesNetwork)
+{
+    // Nothing may leave the test: the guard refuses every address beyond
+    // loopback and keeps it.
+    platform::SetInterfaces({{"192.168.7.12", 24, true, false},
+                             {"10.3.0.9", 22, true, false},
+                             {"127.0.0.1", 8, true, true},
+                             {"172.16.0.5", 16, false, false}});
+    platform::RecordRefusedDestinations(true, false);
+    Start();
+    platform::SetInterfaces({{"192.168.7.12", 24, true, false},
+                             {"10.3.0.9", 22, true, false},
+                             {"127.0.0.1", 8, true, true},
+                             {"172.16.0.5", 16, false, false}});
+    platform::RecordRefusedDestinations(true, false);
+
+    Discover("@Chromalet-LIFX Discover");
+
+    std::vector<std::string> round = {"255.255.255.255", "192.168.7.255", "10.3.3.255"};
+    std::vector<std::string> three;
+    for (int i = 0; i < 3; i++)
+        three.insert(three.end(), round.begin(), round.end());
+    EXPECT_EQ(platform::RefusedDestinations(), three);
+    ASSERT_EQ(LogLines().size(), 2u);
+    EXPECT_EQ(LogLines()[0], "1 Chromalet-LIFX -> Looking for lights on the local network...");
+    EXPECT_EQ(LogLines()[1],
+              "3 ...no light answered. Check that this computer and the lights share a network "
+              "and that the firewall lets UDP port 56700 through, or search a range of addresses, "
+              "for example \"Discover 192.168.1.0/24\".");
+    ExpectFileUnchanged();
+    ExpectNothingLeftOpen();
+}
+
+TEST_F(DiscoverTest, ABadArgumentOrASecondDiscoverIsRefusedWithALineAndSendsNothing)
+{
+    const char kInvalid[] = "3 ...invalid IP address or range specified! Give A.B.C.D, or "
+                            "A.B.C.D/P with P from 22 to 32.";
+    Start();
+    std::string range = Range();
+    for (const std::string &argument :
+         {range.substr(0, range.size() - 3) + "/21", std::string("lamp"), std::string("1.2.3"),
+          std::string("255.255.255.255"), std::string("0.0.0.0"), range + " " + range}) {
+        SCOPED_TRACE(argument);
+        Forget();
+        Send("@LIFX Discover " + argument);
+        EXPECT_EQ(LogLines(), std::vector<std::string>{kInvalid});
+        EXPECT_FALSE(DiscoveryRunning());
+    }
+    EXPECT_EQ(platform::GetNetStats().socketsCreated, 0);
+
+    // Ten bulbs for eight bulb slots.
+    Forget();
+    Send("@LIFX Discover " + range);
+    Send("@LIFX Discover " + std::string(Address(1)));
+    EXPECT_EQ(LogLines().back(), "3 ...already looking for lights.");
+    EXPECT_EQ(platform::GetNetStats().socketsCreated, 1);
+    RunToTheEnd();
+    EXPECT_EQ(LogLines().back(), "1 ...found 10 lights, 8 new.");
+}
+
+TEST_F(DiscoverTest, WithAutomaticPowerOnlyTheNewLightsGetTheSchemeAndTheMoveEffect)
+{
+    Light(9).strip = true;
+    for (int n : {3, 4, 5, 6, 7, 8, 10})
+        Light(n).replyMode = EmulatorRepliesSilent;
+    Start({{DeviceKey(1), Address(1)},
+           {"lifx.color.scheme:", "Fire"},
+           {"lifx.auto.power:", "true"},
+           {"lifx.move.effect:", "true"}});
+
+    Discover("@LIFX Discover " + Range());
+
+    EXPECT_TRUE(Light(1).received.empty()) << "already in its slot";
+    // Light 2 became bulb 2, which shows Fire's entry 2; light 9 strip 9.
+    ASSERT_EQ(Types(2), (std::vector<int>{kTypeSetLightPower, kTypeSetColor}));
+    EXPECT_EQ(Light(2).colour.hue, RgbToHsbk(0x000088, 80, 100, 95).hsbk.hue);
+    ASSERT_EQ(Types(9), (std::vector<int>{kTypeSetLightPower, kTypeSetExtendedColorZones,
+                                          kTypeSetMultiZoneEffect}));
+    EXPECT_TRUE(Light(9).moveOn);
+    EXPECT_STREQ(g_devices[2], Address(2));
+    EXPECT_STREQ(g_devices[9], Address(9));
+}
+
+TEST_F(DiscoverTest, ADeviceCommandThatChangesASlotForgetsItsSerial)
+{
+    for (int n = 2; n <= 10; n++)
+        Light(n).replyMode = EmulatorRepliesSilent;
+    Start();
+    Discover("@LIFX Discover " + Range());
+    ASSERT_STREQ(g_deviceSerials[1], Serial(1).c_str());
+
+    // The same address again keeps it; another light's address does not.
+    Forget();
+    Send("@LIFX Device #1 " + std::string(Address(1)));
+    ExpectLineWritten(DeviceKey(1), Address(1));
+    Forget();
+    Send("@LIFX Device #1 192.168.1.50");
+    EXPECT_EQ(FileNow(),
+              WithLines(before, {{"lifx.device1.serial:", ""}, {DeviceKey(1), "192.168.1.50"}}));
+    EXPECT_STREQ(g_deviceSerials[1], "");
+}
+
+} // namespace
