@@ -2,11 +2,12 @@
 // runs of the host programs. It listens until its standard input closes or
 // its time runs out, then prints each light's final state.
 //
-//   lifx-emulator [--seconds N] [--datagrams] ADDRESS...
+//   lifx-emulator [--seconds N] [--datagrams [--hex]] ADDRESS...
 //
 // "ready" is printed once every address is bound; with --datagrams one line
 // per datagram follows as it arrives ("ADDRESS power 65535", "ADDRESS color
-// H,S,B,K dur=MS", "ADDRESS zones ...", "ADDRESS effect move ...").
+// H,S,B,K dur=MS", "ADDRESS zones ...", "ADDRESS effect move ..."), with
+// --hex ending in the datagram's bytes ("hex=2400...").
 #include <inttypes.h>
 #include <poll.h>
 #include <stdio.h>
@@ -29,7 +30,8 @@ void PrintHsbk(const Hsbk &colour)
 }
 
 // One line for one datagram, decoded afresh into a light of its own.
-void PrintDatagram(const EmulatedLight &light, const ReceivedDatagram &datagram, int64_t startMs)
+void PrintDatagram(const EmulatedLight &light, const ReceivedDatagram &datagram, int64_t startMs,
+                   bool hex)
 {
     EmulatedLight decoded;
     EmulatorApplyDatagram(decoded, datagram.bytes.data(), datagram.bytes.size(), datagram.atMs);
@@ -62,15 +64,21 @@ void PrintDatagram(const EmulatedLight &light, const ReceivedDatagram &datagram,
         printf("type %u", datagram.type);
         break;
     }
-    printf(" at=+%" PRId64 "ms\n", datagram.atMs - startMs);
+    printf(" at=+%" PRId64 "ms", datagram.atMs - startMs);
+    if (hex) {
+        printf(" hex=");
+        for (uint8_t byte : datagram.bytes)
+            printf("%02x", byte);
+    }
+    printf("\n");
 }
 
-void PrintNewDatagrams(Emulator &emulator, size_t printed[], int64_t startMs)
+void PrintNewDatagrams(Emulator &emulator, size_t printed[], int64_t startMs, bool hex)
 {
     for (int i = 0; i < emulator.lightCount; i++) {
         const EmulatedLight &light = emulator.lights[i];
         for (; printed[i] < light.received.size(); printed[i]++)
-            PrintDatagram(light, light.received[printed[i]], startMs);
+            PrintDatagram(light, light.received[printed[i]], startMs, hex);
     }
     fflush(stdout);
 }
@@ -90,7 +98,7 @@ bool InputClosed(short revents)
 int main(int argc, char **argv)
 {
     int seconds = kDefaultSeconds;
-    bool datagrams = false;
+    bool datagrams = false, hex = false;
     const char *addresses[kEmulatorMaxLights];
     int count = 0;
     for (int i = 1; i < argc; i++) {
@@ -98,11 +106,13 @@ int main(int argc, char **argv)
             seconds = atoi(argv[++i]);
         } else if (!strcmp(argv[i], "--datagrams")) {
             datagrams = true;
+        } else if (!strcmp(argv[i], "--hex")) {
+            hex = true;
         } else if (argv[i][0] != '-' && count < kEmulatorMaxLights) {
             addresses[count++] = argv[i];
         } else {
             fprintf(stderr,
-                    "usage: lifx-emulator [--seconds N] [--datagrams] ADDRESS...\n"
+                    "usage: lifx-emulator [--seconds N] [--datagrams [--hex]] ADDRESS...\n"
                     "(at most %d loopback addresses)\n",
                     kEmulatorMaxLights);
             return 2;
@@ -136,7 +146,7 @@ int main(int argc, char **argv)
         poll(fds, (nfds_t)count + 1, wait > 1000 ? 1000 : (int)(wait < 0 ? 0 : wait));
         EmulatorPoll(emulator, 0);
         if (datagrams)
-            PrintNewDatagrams(emulator, printed, startMs);
+            PrintNewDatagrams(emulator, printed, startMs, hex);
         if (InputClosed(fds[count].revents))
             inputOpen = false;
     }
@@ -144,7 +154,7 @@ int main(int argc, char **argv)
     for (int i = 0; i < 1000 && EmulatorPoll(emulator, 0) > 0; i++) {
     }
     if (datagrams)
-        PrintNewDatagrams(emulator, printed, startMs);
+        PrintNewDatagrams(emulator, printed, startMs, hex);
 
     for (int i = 0; i < emulator.lightCount; i++)
         printf("final %s\n", EmulatorDescribeLight(emulator.lights[i]).c_str());

@@ -18,6 +18,8 @@
 #   #style TEXT           a line of a style file passed with --style
 #   #version TEXT         the host's version text
 #   #status N             the host's expected exit status (default 0)
+#   #hex                  the lights' lines end in each datagram's bytes
+#                         ("hex=..."), for comparing runs byte for byte
 # Checks; SOURCE is host (its output), lights (the emulator's lines: one per
 # datagram, "ADDRESS power 65535 ...", then "final ..."), file (the settings
 # file after the run) or errors (the host's standard error); {L1} to {L10}
@@ -75,6 +77,7 @@ host_path() { # a path as the host program sees it
 }
 
 lights=() settings_lines=() style_lines=() checks=() version='' expected_status=0 write_settings=1
+emulator_options=(--datagrams)
 while IFS= read -r line || [ -n "$line" ]; do
   line=${line%$'\r'}
   case $line in
@@ -84,6 +87,7 @@ while IFS= read -r line || [ -n "$line" ]; do
     '#style '*) style_lines+=("${line#\#style }") ;;
     '#version '*) version=${line#\#version } ;;
     '#status '*) expected_status=${line#\#status } ;;
+    '#hex') emulator_options+=(--hex) ;;
     '#expect '* | '#reject '* | '#count '* | '#order '* | '#quiet '* | '#types '* | '#types')
       checks+=("${line#\#}") ;;
   esac
@@ -113,7 +117,7 @@ if [ ${#lights[@]} -gt 0 ]; then
   addresses=()
   for n in "${lights[@]}"; do addresses+=("$(address "$n")"); done
   mkfifo "$work/emulator-input"
-  "$emulator" --seconds $((limit + 60)) --datagrams "${addresses[@]}" <"$work/emulator-input" >"$work/lights.txt" 2>"$work/emulator-errors.txt" &
+  "$emulator" --seconds $((limit + 60)) "${emulator_options[@]}" "${addresses[@]}" <"$work/emulator-input" >"$work/lights.txt" 2>"$work/emulator-errors.txt" &
   emulator_pid=$!
   exec 3>"$work/emulator-input"
   for _ in $(seq 1 200); do
