@@ -2,7 +2,7 @@
 // runs of the host programs. It listens until its standard input closes or
 // its time runs out, then prints each light's final state.
 //
-//   lifx-emulator [--seconds N] [--datagrams] [LIGHT-OPTION...] ADDRESS...
+//   lifx-emulator [--seconds N] [--datagrams [--hex]] [LIGHT-OPTION...] ADDRESS...
 //
 // Light options describe the address that follows them, and that one only:
 //   --strip           a multi-zone strip (without it, a bulb)
@@ -19,7 +19,8 @@
 // request ("ADDRESS request GetService target=all from=127.0.0.1:PORT", or
 // "ADDRESS ignored GetLabel target=SERIAL ..." for another light's serial)
 // and one per reply sent ("ADDRESS reply StateService to=127.0.0.1:PORT",
-// "ADDRESS reply StateService broken=size-field to=...").
+// "ADDRESS reply StateService broken=size-field to=..."). With --hex the
+// lines of Set datagrams end in the datagram's bytes ("hex=2400...").
 #include <inttypes.h>
 #include <poll.h>
 #include <stdio.h>
@@ -42,7 +43,8 @@ void PrintHsbk(const Hsbk &colour)
 }
 
 // One line for one datagram, decoded afresh into a light of its own.
-void PrintDatagram(const EmulatedLight &light, const ReceivedDatagram &datagram, int64_t startMs)
+void PrintDatagram(const EmulatedLight &light, const ReceivedDatagram &datagram, int64_t startMs,
+                   bool hex)
 {
     EmulatedLight decoded;
     EmulatorApplyDatagram(decoded, datagram.bytes.data(), datagram.bytes.size(), datagram.atMs);
@@ -75,7 +77,13 @@ void PrintDatagram(const EmulatedLight &light, const ReceivedDatagram &datagram,
         printf("type %u", datagram.type);
         break;
     }
-    printf(" at=+%" PRId64 "ms\n", datagram.atMs - startMs);
+    printf(" at=+%" PRId64 "ms", datagram.atMs - startMs);
+    if (hex) {
+        printf(" hex=");
+        for (uint8_t byte : datagram.bytes)
+            printf("%02x", byte);
+    }
+    printf("\n");
 }
 
 void PrintMessageName(int type)
@@ -115,7 +123,7 @@ struct Printed {
 };
 
 // Set datagrams and exchanges, in the order they happened.
-void PrintNewDatagrams(Emulator &emulator, Printed printed[], int64_t startMs)
+void PrintNewDatagrams(Emulator &emulator, Printed printed[], int64_t startMs, bool hex)
 {
     for (int i = 0; i < emulator.lightCount; i++) {
         const EmulatedLight &light = emulator.lights[i];
@@ -126,7 +134,7 @@ void PrintNewDatagrams(Emulator &emulator, Printed printed[], int64_t startMs)
                  done.received == light.received.size()))
                 PrintExchange(light, light.exchanges[done.exchanges++], startMs);
             else
-                PrintDatagram(light, light.received[done.received++], startMs);
+                PrintDatagram(light, light.received[done.received++], startMs, hex);
         }
     }
     fflush(stdout);
@@ -175,16 +183,17 @@ void ApplyLightOptions(EmulatedLight &light, const LightOptions &options)
 
 int Usage()
 {
-    fprintf(stderr,
-            "usage: lifx-emulator [--seconds N] [--datagrams] [LIGHT-OPTION...] ADDRESS...\n"
-            "(at most %d loopback addresses)\n"
-            "light options, for the address that follows them:\n"
-            "  --strip          a multi-zone strip (without it, a bulb)\n"
-            "  --label TEXT     its label, at most %d bytes (default \"Light ADDRESS\")\n"
-            "  --serial HEX     its serial, 12 hexadecimal digits (default d073d5 and the\n"
-            "                   address's last three octets)\n"
-            "  --replies MODE   normal, silent, malformed or older-firmware\n",
-            kEmulatorMaxLights, kEmulatorLabelSize);
+    fprintf(
+        stderr,
+        "usage: lifx-emulator [--seconds N] [--datagrams [--hex]] [LIGHT-OPTION...] ADDRESS...\n"
+        "(at most %d loopback addresses)\n"
+        "light options, for the address that follows them:\n"
+        "  --strip          a multi-zone strip (without it, a bulb)\n"
+        "  --label TEXT     its label, at most %d bytes (default \"Light ADDRESS\")\n"
+        "  --serial HEX     its serial, 12 hexadecimal digits (default d073d5 and the\n"
+        "                   address's last three octets)\n"
+        "  --replies MODE   normal, silent, malformed or older-firmware\n",
+        kEmulatorMaxLights, kEmulatorLabelSize);
     return 2;
 }
 
@@ -203,7 +212,7 @@ bool InputClosed(short revents)
 int main(int argc, char **argv)
 {
     int seconds = kDefaultSeconds;
-    bool datagrams = false;
+    bool datagrams = false, hex = false;
     const char *addresses[kEmulatorMaxLights];
     static LightOptions lightOptions[kEmulatorMaxLights];
     LightOptions next = {};
@@ -237,6 +246,8 @@ int main(int argc, char **argv)
                 fprintf(stderr, "lifx-emulator: unknown reply mode \"%s\"\n", argv[i]);
                 return Usage();
             }
+        } else if (!strcmp(argv[i], "--hex")) {
+            hex = true;
         } else if (argv[i][0] != '-' && count < kEmulatorMaxLights) {
             lightOptions[count] = next;
             addresses[count++] = argv[i];
@@ -280,7 +291,7 @@ int main(int argc, char **argv)
         poll(fds, (nfds_t)count + 1, wait > 1000 ? 1000 : (int)(wait < 0 ? 0 : wait));
         EmulatorPoll(emulator, 0);
         if (datagrams)
-            PrintNewDatagrams(emulator, printed, startMs);
+            PrintNewDatagrams(emulator, printed, startMs, hex);
         if (InputClosed(fds[count].revents))
             inputOpen = false;
     }
@@ -288,7 +299,7 @@ int main(int argc, char **argv)
     for (int i = 0; i < 1000 && EmulatorPoll(emulator, 0) > 0; i++) {
     }
     if (datagrams)
-        PrintNewDatagrams(emulator, printed, startMs);
+        PrintNewDatagrams(emulator, printed, startMs, hex);
 
     for (int i = 0; i < emulator.lightCount; i++)
         printf("final %s\n", EmulatorDescribeLight(emulator.lights[i]).c_str());

@@ -11,6 +11,7 @@
 //   :tray EVENT          the tray icon's callback with that event (0x205)
 //   :wait MS             run the message loop that long, so timers fire
 //   :menu                print the last menu shown
+//   :tray-record         print the last tray icon record the host received
 //   :restart             endPlugin, then beginPlugin again
 //   :quit                endPlugin and stop (as the end of the script does)
 // Blank lines and lines beginning with "#" are skipped.
@@ -158,6 +159,43 @@ struct Host {
     }
 };
 
+bool AllZero(const void *bytes, size_t size)
+{
+    for (size_t i = 0; i < size; i++) {
+        if (((const unsigned char *)bytes)[i])
+            return false;
+    }
+    return true;
+}
+
+// The record as the shell reads it: the size it states, then the fields at
+// this program's own layout, so a record laid out for another architecture
+// shows.
+void PrintTrayRecord()
+{
+    DWORD message = 0;
+    NOTIFYICONDATAA record;
+    if (!hostprogram::LastTrayRecord(message, record)) {
+        Say("no tray record");
+        return;
+    }
+    static const char *const kMessages[] = {"add", "modify", "delete", "set focus", "set version"};
+    bool othersZero =
+        record.dwState == 0 && record.dwStateMask == 0 &&
+        AllZero(record.szInfo, sizeof record.szInfo) &&
+        AllZero(record.szInfoTitle, sizeof record.szInfoTitle) && record.dwInfoFlags == 0 &&
+        AllZero(&record.guidItem, sizeof record.guidItem) && record.hBalloonIcon == nullptr;
+    char tip[sizeof record.szTip + 1] = "";
+    memcpy(tip, record.szTip, sizeof record.szTip);
+    printf("[host] tray record: %s, %lu bytes, %s window, id %u, flags 0x%X, callback %u, %s, "
+           "tip \"%s\", version %u, other fields %s\n",
+           message < 5 ? kMessages[message] : "?", (unsigned long)record.cbSize,
+           record.hWnd == PluginWindow() ? "plug-in" : "other", record.uID, record.uFlags,
+           record.uCallbackMessage, record.hIcon ? "icon" : "no icon",
+           testhost::ToUtf8(tip).c_str(), record.uVersion, othersZero ? "zero" : "set");
+    fflush(stdout);
+}
+
 enum LineResult { LineDone, LineQuit, LineError };
 
 LineResult PlayLine(Host &host, const std::string &line)
@@ -200,6 +238,8 @@ LineResult PlayLine(Host &host, const std::string &line)
         else
             fputs(testhost::ToUtf8(testhost::DescribeMenu(menus.back())).c_str(), stdout);
         fflush(stdout);
+    } else if (verb == ":tray-record") {
+        PrintTrayRecord();
     } else if (verb == ":restart") {
         host.End();
         if (!host.Begin())

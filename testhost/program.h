@@ -46,6 +46,11 @@ HWND FindWindowOfClass(const char *className);
 // Delivers messages and timer ticks for that long.
 void RunMessageLoop(unsigned ms);
 
+// The last record the plug-in passed to Shell_NotifyIconA and that call's
+// message, as the shell took them: no more of the record than its cbSize
+// states, read with this program's own layout. False before the first call.
+bool LastTrayRecord(DWORD &message, NOTIFYICONDATAA &record);
+
 // Prints a message box the plug-in showed (main.cpp).
 void PrintMessageBox(const char *caption, const char *text, unsigned type);
 

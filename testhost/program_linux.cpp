@@ -166,4 +166,14 @@ void RunMessageLoop(unsigned ms)
     platform::RunMessageLoop(ms);
 }
 
+bool LastTrayRecord(DWORD &message, NOTIFYICONDATAA &record)
+{
+    const std::vector<platform::TrayCall> &calls = platform::TrayCalls();
+    if (calls.empty())
+        return false;
+    message = calls.back().message;
+    record = calls.back().data;
+    return true;
+}
+
 } // namespace hostprogram

@@ -16,13 +16,35 @@ static int WINAPI HostMessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type)
     return IDOK;
 }
 
-// A message box would wait for a click that never comes. The plug-in's
-// import of MessageBoxA is pointed at this program instead, so the box is
-// printed as on Linux and the script goes on.
-static void RedirectMessageBoxes(HMODULE module)
+typedef BOOL(WINAPI *ShellNotifyIconFunction)(DWORD, PNOTIFYICONDATAA);
+static ShellNotifyIconFunction g_shellNotifyIcon;
+static DWORD g_trayMessage;
+static NOTIFYICONDATAA g_trayRecord;
+static bool g_trayRecorded;
+
+// Keeps what the shell reads of the record, then hands it to the shell.
+static BOOL WINAPI HostShellNotifyIconA(DWORD message, PNOTIFYICONDATAA data)
 {
-    HMODULE user32 = GetModuleHandleA("user32.dll");
-    FARPROC real = user32 ? GetProcAddress(user32, "MessageBoxA") : nullptr;
+    memset(&g_trayRecord, 0, sizeof g_trayRecord);
+    DWORD size = data->cbSize < sizeof g_trayRecord ? data->cbSize : sizeof g_trayRecord;
+    memcpy(&g_trayRecord, data, size);
+    g_trayMessage = message;
+    g_trayRecorded = true;
+    return g_shellNotifyIcon(message, data);
+}
+
+bool LastTrayRecord(DWORD &message, NOTIFYICONDATAA &record)
+{
+    if (!g_trayRecorded)
+        return false;
+    message = g_trayMessage;
+    record = g_trayRecord;
+    return true;
+}
+
+// Points the module's imports of a system function at this program instead.
+static void RedirectImport(HMODULE module, ULONG_PTR real, ULONG_PTR replacement)
+{
     if (!real)
         return;
     BYTE *base = (BYTE *)module;
@@ -36,17 +58,34 @@ static void RedirectMessageBoxes(HMODULE module)
          library->Name; library++) {
         for (IMAGE_THUNK_DATA *slot = (IMAGE_THUNK_DATA *)(base + library->FirstThunk);
              slot->u1.Function; slot++) {
-            if ((FARPROC)slot->u1.Function != real)
+            if (slot->u1.Function != real)
                 continue;
             DWORD protection;
             if (VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE,
                                &protection)) {
-                slot->u1.Function = (ULONG_PTR)HostMessageBoxA;
+                slot->u1.Function = replacement;
                 VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection,
                                &protection);
             }
         }
     }
+}
+
+static ULONG_PTR SystemFunction(const char *library, const char *name)
+{
+    HMODULE module = GetModuleHandleA(library);
+    return module ? (ULONG_PTR)GetProcAddress(module, name) : 0;
+}
+
+// A message box would wait for a click that never comes: it is printed as
+// on Linux and the script goes on. The tray record is kept for the script's
+// ":tray-record" and still reaches the shell.
+static void RedirectImports(HMODULE module)
+{
+    RedirectImport(module, SystemFunction("user32.dll", "MessageBoxA"), (ULONG_PTR)HostMessageBoxA);
+    ULONG_PTR shellNotifyIcon = SystemFunction("shell32.dll", "Shell_NotifyIconA");
+    g_shellNotifyIcon = (ShellNotifyIconFunction)shellNotifyIcon;
+    RedirectImport(module, shellNotifyIcon, (ULONG_PTR)HostShellNotifyIconA);
 }
 
 void SetUp()
@@ -161,7 +200,7 @@ bool LoadPlugin(const std::string &path, Plugin &plugin, std::string &error)
         FreeLibrary(module);
         return false;
     }
-    RedirectMessageBoxes(module);
+    RedirectImports(module);
     plugin.instance = (HINSTANCE)module;
     return true;
 }

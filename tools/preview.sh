@@ -14,7 +14,8 @@
 # Needs: cmake, ninja-build, g++, libgtest-dev; for --windows also the MinGW-w64
 # compilers (g++-mingw-w64-x86-64-posix, g++-mingw-w64-i686-posix,
 # binutils-mingw-w64), wine, wine64, xvfb and xauth (and wine32:i386 for
-# --arch x86). ./run preview installs them.
+# --arch x86, with qemu-i386 where this machine cannot start 32-bit programs:
+# tools/i386_emulation.sh). ./run preview installs them.
 # CHROMALET_BUILD_DIR names the native build folder (default: build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -58,7 +59,8 @@ if [ "$help" = 1 ]; then
   cat <<'USAGE'
 tools/preview.sh [--windows [--arch x64|x86]] [OPTIONS...]
   --windows           the real DLL in Vesk.exe under Wine (64-bit; --arch x86 for
-                      the 32-bit DLL, where this machine runs 32-bit programs)
+                      the 32-bit DLL, through qemu-i386 where this machine cannot
+                      start 32-bit programs itself)
 
 USAGE
   exec "$build/chromalet-preview" --help
@@ -95,12 +97,12 @@ wine32=$(command -v wine)
 [ -x /usr/lib/wine/wine ] && wine32=/usr/lib/wine/wine
 if [ -x /usr/lib/wine/wineserver ]; then wineserver=/usr/lib/wine/wineserver
 else wineserver=$(command -v wineserver || echo wineserver); fi
-loader=$wine64 label="Windows x64 DLL in Wine"
+loader=$wine64 label="Windows x64 DLL in Wine" prefix_options=()
 if [ "$arch" = i686 ]; then
-  loader=$wine32 label="Windows x86 DLL in Wine"
-  if ! "$wine32" --version >/dev/null 2>&1; then
-    echo "preview.sh: this machine cannot start 32-bit x86 programs ($wine32 --version fails)," >&2
-    echo "so the 32-bit DLL cannot run under Wine here; --arch x64 can." >&2
+  loader=$wine32 label="Windows x86 DLL in Wine" prefix_options=(--32-bit)
+  # Where this machine cannot start 32-bit programs, qemu-i386 may.
+  if ! why=$(tools/i386_emulation.sh --dir "$build/qemu" "$wine32" --version); then
+    echo "preview.sh: the 32-bit DLL cannot run under Wine here: ${why:-$wine32 --version fails}; --arch x64 can." >&2
     exit 1
   fi
 fi
@@ -109,17 +111,7 @@ export WINEPREFIX=$(cd "$build" && pwd)/wine-preview
 export WINESERVER_PROGRAM=$wineserver
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  say "creating the Wine prefix $WINEPREFIX (once; this takes a minute)"
-  mkdir -p "$WINEPREFIX"
-  WINEARCH=win64 "$wine64" wineboot -i >/dev/null 2>&1
-  "$wineserver" -w
-fi
-if [ "$arch" = i686 ] && [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
-  say "adding the 32-bit half to the Wine prefix"
-  "$wine64" wineboot -u >/dev/null 2>&1
-  "$wineserver" -w
-fi
+tools/wine_prefix.sh "$WINEPREFIX" "${prefix_options[@]}"
 
 dll="Z:$(printf '%s' "$winbuild/Chromalet-LIFX.dll" | tr / '\\')"
 # Wine needs a display (xvfb-run gives one); the preview adds --plugin-dir and

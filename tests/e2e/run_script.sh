@@ -20,6 +20,8 @@
 #   #style TEXT           a line of a style file passed with --style
 #   #version TEXT         the host's version text
 #   #status N             the host's expected exit status (default 0)
+#   #hex                  the lights' lines end in each datagram's bytes
+#                         ("hex=..."), for comparing runs byte for byte
 # Each emulated light answers requests as a real light: at N of 9 and above
 # a strip labelled "Strip N", below a bulb labelled "Bulb N".
 # Checks; SOURCE is host (its output), lights (the emulator's lines: one per
@@ -82,6 +84,7 @@ host_path() { # a path as the host program sees it
 }
 
 lights=() unlisted=() settings_lines=() style_lines=() checks=() version='' expected_status=0 write_settings=1
+emulator_options=(--datagrams)
 while IFS= read -r line || [ -n "$line" ]; do
   line=${line%$'\r'}
   case $line in
@@ -92,6 +95,7 @@ while IFS= read -r line || [ -n "$line" ]; do
     '#style '*) style_lines+=("${line#\#style }") ;;
     '#version '*) version=${line#\#version } ;;
     '#status '*) expected_status=${line#\#status } ;;
+    '#hex') emulator_options+=(--hex) ;;
     '#expect '* | '#reject '* | '#count '* | '#order '* | '#quiet '* | '#types '* | '#types')
       checks+=("${line#\#}") ;;
   esac
@@ -131,7 +135,7 @@ if [ ${#emulated[@]} -gt 0 ]; then
     fi
   done
   mkfifo "$work/emulator-input"
-  "$emulator" --seconds $((limit + 60)) --datagrams "${light_arguments[@]}" <"$work/emulator-input" >"$work/lights.txt" 2>"$work/emulator-errors.txt" &
+  "$emulator" --seconds $((limit + 60)) "${emulator_options[@]}" "${light_arguments[@]}" <"$work/emulator-input" >"$work/lights.txt" 2>"$work/emulator-errors.txt" &
   emulator_pid=$!
   exec 3>"$work/emulator-input"
   for _ in $(seq 1 200); do

@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
 # The end-to-end scripts of tests/e2e under Wine: "Vesk.exe" loads the real
 # Chromalet-LIFX.dll, 64-bit and 32-bit, and drives emulated lights on
-# loopback (the emulator is the native Linux program).
+# loopback (the emulator is the native Linux program). The scripts of
+# tests/wine/i686 run with the 32-bit DLL alone: the 64-bit DLL plays each
+# too, unchecked, and every light must receive the same bytes from both.
 #
 #   run_wine_tests.sh --emulator PROGRAM --build-64 DIR --build-32 DIR
 #                     --prefix DIR --work DIR [SCRIPT...]
 #
 # Each build folder holds Vesk.exe and Chromalet-LIFX.dll. The Wine prefix is
 # made once, 64-bit, and serves both architectures (32-bit programs run in it
-# through WoW64). Prints "PASS: NAME" or "FAIL: NAME" for each script and
-# architecture, and "SKIP: ..." for an architecture this machine cannot run;
-# exits non-zero when anything failed. Runs itself under xvfb-run when there
-# is no display: Wine's windows and tray need one.
+# through WoW64). Where this machine cannot start 32-bit programs,
+# tools/i386_emulation.sh has qemu-i386 run them if it can. Prints "PASS:
+# NAME" or "FAIL: NAME" for each script and architecture, and "SKIP: ..." with
+# the reason for an architecture this machine cannot run; exits non-zero when
+# anything failed. Runs itself under xvfb-run when there is no display: Wine's
+# windows and tray need one.
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -44,9 +48,18 @@ prefix=$(cd "$prefix" && pwd)
 work=$(cd "$work" && pwd)
 [ -n "$build64" ] && build64=$(cd "$build64" && pwd)
 [ -n "$build32" ] && build32=$(cd "$build32" && pwd)
+# Scripts in a folder named i686 are for the 32-bit DLL alone.
 if [ ${#scripts[@]} -eq 0 ]; then
-  scripts=("$here"/../e2e/*.script)
+  scripts=("$here"/../e2e/*.script "$here"/i686/*.script)
 fi
+both=() only32=()
+for script in "${scripts[@]}"; do
+  [ -f "$script" ] || continue
+  case $(basename "$(dirname "$script")") in
+    i686) only32+=("$script") ;;
+    *) both+=("$script") ;;
+  esac
+done
 
 export WINEPREFIX=$prefix
 export WINEDEBUG=-all
@@ -65,21 +78,16 @@ wine32=wine
 [ -x /usr/lib/wine/wine ] && wine32=/usr/lib/wine/wine
 if [ -x /usr/lib/wine/wineserver ]; then wineserver=/usr/lib/wine/wineserver; else wineserver=wineserver; fi
 
-can_run_32bit() {
-  "$wine32" --version >/dev/null 2>&1
-}
-
-# The prefix is made once; after wine32 arrives it is updated so that its
-# 32-bit half exists.
-if [ ! -f "$prefix/system.reg" ]; then
-  echo "== creating the Wine prefix $prefix" >&2
-  WINEARCH=win64 "$wine64" wineboot -i >/dev/null 2>&1
-  "$wineserver" -w
+# 32-bit programs start here, at once or through qemu-i386; why_no_32bit
+# says why not.
+why_no_32bit=''
+if [ -n "$build32" ] && ! why_no_32bit=$(bash "$here/../../tools/i386_emulation.sh" "$wine32" --version); then
+  [ -n "$why_no_32bit" ] || why_no_32bit="this machine cannot start 32-bit x86 programs ($wine32 --version fails)"
 fi
-if can_run_32bit && [ ! -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; then
-  echo "== adding the 32-bit half to the Wine prefix" >&2
-  "$wine64" wineboot -u >/dev/null 2>&1
-  "$wineserver" -w
+if [ -n "$build32" ] && [ -z "$why_no_32bit" ]; then
+  bash "$here/../../tools/wine_prefix.sh" "$prefix" --32-bit
+else
+  bash "$here/../../tools/wine_prefix.sh" "$prefix"
 fi
 
 # One server for every run: each host would otherwise start Wine's services
@@ -87,19 +95,62 @@ fi
 "$wineserver" -p
 
 failed=0
+report() { # passed label name started
+  if [ "$1" = 1 ]; then
+    echo "PASS: $2 $3 ($((SECONDS - $4)) s)"
+  else
+    echo "FAIL: $2 $3 ($((SECONDS - $4)) s)"
+    failed=$((failed + 1))
+  fi
+}
+
+play() { # script loader build-dir octet work-dir
+  bash "$here/../e2e/run_script.sh" --windows-paths --timeout 120 \
+    --script "$1" --emulator "$emulator" --octet "$4" --work "$5" \
+    -- "$2" "$3/Vesk.exe" --plugin "Z:$3/Chromalet-LIFX.dll" >/dev/null
+}
+
 run_arch() { # label loader build-dir first-octet
   local label=$1 loader=$2 build=$3 octet=$4 script name started
-  for script in "${scripts[@]}"; do
+  for script in "${both[@]}"; do
     name=$(basename "$script" .script)
     started=$SECONDS
-    if bash "$here/../e2e/run_script.sh" --windows-paths --timeout 120 \
-      --script "$script" --emulator "$emulator" --octet "$octet" --work "$work/$label/$name" \
-      -- "$loader" "$build/Vesk.exe" --plugin "Z:$build/Chromalet-LIFX.dll" >/dev/null; then
-      echo "PASS: $label $name ($((SECONDS - started)) s)"
+    if play "$script" "$loader" "$build" "$octet" "$work/$label/$name"; then
+      report 1 "$label" "$name" "$started"
     else
-      echo "FAIL: $label $name ($((SECONDS - started)) s)"
-      failed=$((failed + 1))
+      report 0 "$label" "$name" "$started"
     fi
+    octet=$((octet + 1))
+  done
+}
+
+# Each light's datagrams in the order it received them, without the times.
+datagrams() { # lights-file
+  grep ' hex=' "$1" 2>/dev/null | sed 's/ at=+[0-9]*ms//' | sort -s -k1,1
+}
+
+# The scripts for the 32-bit DLL alone. The 64-bit DLL plays each first, on
+# the same addresses, its checks ignored: only its datagrams are wanted.
+run_i686_only() {
+  local octet=200 script name started reference expected ok
+  for script in "${only32[@]}"; do
+    name=$(basename "$script" .script)
+    started=$SECONDS
+    reference=$work/wine-x86_64-reference/$name
+    play "$script" "$wine64" "$build64" "$octet" "$reference" 2>/dev/null
+    expected=$(datagrams "$reference/lights.txt")
+    ok=1
+    play "$script" "$wine32" "$build32" "$octet" "$work/wine-i686/$name" || ok=0
+    if [ -z "$expected" ]; then
+      echo "$name: the 64-bit DLL sent no datagram to compare with (see $reference)" >&2
+      ok=0
+    elif [ "$expected" != "$(datagrams "$work/wine-i686/$name/lights.txt")" ]; then
+      echo "$name: the 32-bit DLL's datagrams differ from the 64-bit DLL's (<):" >&2
+      diff <(printf '%s\n' "$expected") <(datagrams "$work/wine-i686/$name/lights.txt") |
+        head -20 | cut -c1-200 >&2
+      ok=0
+    fi
+    report "$ok" wine-i686 "$name" "$started"
     octet=$((octet + 1))
   done
 }
@@ -108,10 +159,16 @@ if [ -n "$build64" ]; then
   run_arch wine-x86_64 "$wine64" "$build64" 100
 fi
 if [ -n "$build32" ]; then
-  if can_run_32bit; then
+  if [ -z "$why_no_32bit" ]; then
     run_arch wine-i686 "$wine32" "$build32" 150
+    if [ ${#only32[@]} -gt 0 ] && [ -z "$build64" ]; then
+      echo "FAIL: wine-i686: the scripts of tests/wine/i686 need --build-64 as well"
+      failed=$((failed + 1))
+    elif [ ${#only32[@]} -gt 0 ]; then
+      run_i686_only
+    fi
   else
-    echo "SKIP: wine-i686: this machine cannot start 32-bit x86 programs ($wine32 --version fails), so the 32-bit DLL cannot run under Wine here"
+    echo "SKIP: wine-i686: the 32-bit DLL cannot run under Wine here: $why_no_32bit"
   fi
 fi
 "$wineserver" -k
