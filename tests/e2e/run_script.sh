@@ -254,6 +254,12 @@ for check in "${checks[@]}"; do
   esac
 done
 
+# The host goes on when its network guard refuses a destination beyond
+# loopback; a script that does not expect that fails on it.
+if grep -q 'network guard' "$work/errors.txt" && ! printf '%s\n' "${checks[@]}" | grep -q 'network guard'; then
+  fail "no destination beyond loopback" "$(grep -m 3 'network guard' "$work/errors.txt")"
+fi
+
 if [ "$failures" -gt 0 ]; then
   {
     echo "---- $name: host output ($work/host.txt)"
