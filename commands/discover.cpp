@@ -116,37 +116,26 @@ int FreeSlot(bool strip, const bool (&taken)[kDeviceSlots + 1])
     return 0;
 }
 
-// Lights already in a slot keep it; a light whose serial a slot holds has
-// moved, and the slot follows it; new lights take free slots of their kind,
-// in the order of their addresses.
+// Lights already in a slot keep it, and a light whose serial a slot holds
+// has moved: the slot follows it. The others are new, and take a free slot of
+// their kind when they are saved.
 void Assign(const DiscoveredLight *lights, int count, Assignment *assignments)
 {
     bool taken[kDeviceSlots + 1] = {};
     for (int i = 0; i < count; i++) {
         int slot = SlotWithAddress(lights[i].address);
-        assignments[i] = {slot ? Already : NoSlot, slot, ""};
+        assignments[i] = {slot ? Already : Saved, slot, ""};
         taken[slot] = true;
     }
     for (int i = 0; i < count; i++) {
-        if (assignments[i].outcome != NoSlot)
+        if (assignments[i].outcome != Saved)
             continue;
         char serial[kSerialTextSize];
         FormatSerial(serial, lights[i].serial);
         int slot = SlotWithSerial(serial, taken);
         if (slot) {
-            assignments[i].outcome = Moved;
-            assignments[i].slot = slot;
+            assignments[i] = {Moved, slot, ""};
             memcpy(assignments[i].oldAddress, g_devices[slot], kDeviceTextSize);
-            taken[slot] = true;
-        }
-    }
-    for (int i = 0; i < count; i++) {
-        if (assignments[i].outcome != NoSlot)
-            continue;
-        int slot = FreeSlot(lights[i].strip, taken);
-        if (slot) {
-            assignments[i].outcome = Saved;
-            assignments[i].slot = slot;
             taken[slot] = true;
         }
     }
@@ -154,7 +143,7 @@ void Assign(const DiscoveredLight *lights, int count, Assignment *assignments)
 
 // Saves the slot and logs what became of the light; returns the slot when
 // the light is to be sent the scheme.
-unsigned SaveAndReport(const DiscoveredLight &light, const Assignment &assignment)
+unsigned SaveAndReport(const DiscoveredLight &light, Assignment &assignment)
 {
     char address[16], serial[kSerialTextSize], label[kLabelSize + 1], name[64];
     FormatAddress(address, light.address);
@@ -165,6 +154,14 @@ unsigned SaveAndReport(const DiscoveredLight &light, const Assignment &assignmen
         snprintf(name, sizeof name, "%s \"%s\"", kind, label);
     else
         snprintf(name, sizeof name, "%s", kind);
+    if (assignment.outcome == Saved) {
+        // In the order of the addresses: earlier new lights are in the
+        // table by now.
+        bool none[kDeviceSlots + 1] = {};
+        assignment.slot = FreeSlot(light.strip, none);
+        if (!assignment.slot)
+            assignment.outcome = NoSlot;
+    }
     int slot = assignment.slot;
     switch (assignment.outcome) {
     case Already:
@@ -205,27 +202,54 @@ void ShowSchemeOn(unsigned slots)
         SetMoveEffectOn(slots, true);
 }
 
-void Finish()
+// After the window has closed, the lights found are saved and reported one a
+// tick, so that no tick holds the shell's thread for long; the summary and
+// the scheme for the new lights come with the tick after the last.
+struct Saving {
+    bool active;
+    int next;
+    int count;
+    int saved;
+    unsigned changed;
+    Assignment assignments[kMaxResponders];
+};
+
+Saving g_saving;
+
+void BeginSaving()
 {
     const DiscoveredLight *lights;
-    int count = DiscoveredLights(&lights);
-    static Assignment assignments[kMaxResponders];
-    Assign(lights, count, assignments);
-    unsigned changed = 0;
-    int saved = 0;
-    for (int i = 0; i < count; i++) {
-        changed |= SaveAndReport(lights[i], assignments[i]);
-        saved += assignments[i].outcome == Saved;
+    g_saving.count = DiscoveredLights(&lights);
+    Assign(lights, g_saving.count, g_saving.assignments);
+    g_saving.next = 0;
+    g_saving.saved = 0;
+    g_saving.changed = 0;
+    g_saving.active = true;
+}
+
+// False once everything is saved and reported.
+bool SaveNext()
+{
+    const DiscoveredLight *lights;
+    DiscoveredLights(&lights);
+    if (g_saving.next < g_saving.count) {
+        int i = g_saving.next++;
+        g_saving.changed |= SaveAndReport(lights[i], g_saving.assignments[i]);
+        g_saving.saved += g_saving.assignments[i].outcome == Saved;
+        return true;
     }
-    UpdateAnyDeviceConfigured();
+    g_saving.active = false;
+    int count = g_saving.count;
     if (count == 0)
         HostLog(LogError, kNothingLine);
     else
-        Log(LogConfirm, "...found %d light%s, %d new.", count, count == 1 ? "" : "s", saved);
+        Log(LogConfirm, "...found %d light%s, %d new.", count, count == 1 ? "" : "s",
+            g_saving.saved);
     if (DiscoveryIgnored() || DiscoveryFailedSends())
         DebugLog(LogMore, "...%d datagrams ignored, %d requests not sent.", DiscoveryIgnored(),
                  DiscoveryFailedSends());
-    ShowSchemeOn(changed);
+    ShowSchemeOn(g_saving.changed);
+    return false;
 }
 
 void LogStart(const DiscoveryTarget &target)
@@ -250,9 +274,14 @@ void LogStart(const DiscoveryTarget &target)
 
 } // namespace
 
+bool DiscoveryUnderway()
+{
+    return DiscoveryRunning() || g_saving.active;
+}
+
 void DiscoverCommand(const char *arg1, const char *arg2, const char *)
 {
-    if (DiscoveryRunning()) {
+    if (DiscoveryUnderway()) {
         HostLog(LogError, kBusyLine);
         return;
     }
@@ -273,20 +302,27 @@ void DiscoverCommand(const char *arg1, const char *arg2, const char *)
 
 void DiscoveryTick()
 {
-    // A tick already on its way when the discovery was cancelled does nothing.
     if (DiscoveryRunning() && DiscoveryStep(GetTickCount()))
         return;
+    // The window has just closed: the saving starts with the next tick. Or
+    // a tick already on its way when the discovery was cancelled, which
+    // does nothing.
+    if (DiscoveryFinished() && !g_saving.active) {
+        BeginSaving();
+        return;
+    }
+    if (g_saving.active && SaveNext())
+        return;
     KillTimer(g_pluginWindow, DiscoveryTimer);
-    if (DiscoveryFinished())
-        Finish();
     StopDiscovery();
 }
 
 void CancelDiscovery()
 {
-    if (!DiscoveryRunning())
+    if (!DiscoveryUnderway())
         return;
     KillTimer(g_pluginWindow, DiscoveryTimer);
     StopDiscovery();
+    g_saving.active = false;
     DebugLog(LogFirst, PLUGIN_LOG_PREFIX "Stopped looking for lights.");
 }

@@ -6,5 +6,7 @@ void DiscoverCommand(const char *arg1, const char *arg2, const char *rest);
 // A tick of DiscoveryTimer; when the window closes, the lights found are
 // saved and reported.
 void DiscoveryTick();
-// Ends a running discovery at once, saving nothing.
+// From the command until every light found is saved and reported.
+bool DiscoveryUnderway();
+// Ends a running discovery at once; what is not saved yet stays unsaved.
 void CancelDiscovery();

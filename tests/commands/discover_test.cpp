@@ -8,10 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "commands/discover.h"
 #include "commands/timers.h"
-#include "plugin/plugin.h"
 #include "lifx/colour.h"
 #include "lifx/discovery.h"
+#include "plugin/plugin.h"
 #include "settings/settings.h"
 #include "tests/commands/commands_fixture.h"
 
@@ -44,11 +45,11 @@ class DiscoverTest : public CommandTest
     }
     void RunToTheEnd()
     {
-        for (int i = 0; i < 1000 && DiscoveryRunning(); i++) {
+        for (int i = 0; i < 1000 && DiscoveryUnderway(); i++) {
             EmulatorPoll(emulator, 0);
             platform::AdvanceClock(kDiscoveryTickMs);
         }
-        EXPECT_FALSE(DiscoveryRunning());
+        EXPECT_FALSE(DiscoveryUnderway());
         Drain();
     }
 
@@ -243,7 +244,7 @@ TEST_F(DiscoverTest, StoppingTheHostOrSuspendingMidwayClosesEverythingAndSavesNo
             EmulatorPoll(emulator, 0);
             platform::AdvanceClock(kDiscoveryTickMs);
         }
-        ASSERT_TRUE(DiscoveryRunning());
+        ASSERT_TRUE(DiscoveryUnderway());
         ASSERT_GT(Light(1).labelRequests, 0) << "answers were coming in";
         if (!strcmp(way, "suspend")) {
             SendMessageA(g_pluginWindow, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
@@ -253,7 +254,7 @@ TEST_F(DiscoverTest, StoppingTheHostOrSuspendingMidwayClosesEverythingAndSavesNo
                 ASSERT_EQ(beginPlugin(nullptr), 0);
             }
         }
-        EXPECT_FALSE(DiscoveryRunning());
+        EXPECT_FALSE(DiscoveryUnderway());
         platform::AdvanceClock(5000);
         Drain();
         EXPECT_EQ(LogLines().size(), 1u) << "only the start was logged";
@@ -311,7 +312,7 @@ TEST_F(DiscoverTest, ABadArgumentOrASecondDiscoverIsRefusedWithALineAndSendsNoth
         Forget();
         Send("@LIFX Discover " + argument);
         EXPECT_EQ(LogLines(), std::vector<std::string>{kInvalid});
-        EXPECT_FALSE(DiscoveryRunning());
+        EXPECT_FALSE(DiscoveryUnderway());
     }
     EXPECT_EQ(platform::GetNetStats().socketsCreated, 0);
 
