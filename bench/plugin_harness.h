@@ -4,7 +4,7 @@
 
 #include "bench/receivers.h"
 
-// Writes a settings file into a fresh folder under /tmp and calls
+// Writes a settings file into a fresh folder (in /dev/shm, else /tmp) and calls
 // beginPlugin. The settings: eight bulbs and two strips on the receivers'
 // addresses, the Fire scheme, cycling every 2 seconds, debug off.
 bool StartBenchPlugin(const Receivers &receivers, char *error, size_t errorSize);
