@@ -11,7 +11,9 @@
 #define PLUGIN_FILE_NAME PLUGIN_NAME ".dll"
 #define PLUGIN_AUTHOR "The Chromalet-LIFX maintainers"
 #define PLUGIN_COPYRIGHT "Copyright (c) 2021 " PLUGIN_AUTHOR "; MIT License"
-#define PLUGIN_WEB_LINK "https://chromalet.org/lifx/"
-#define PLUGIN_EMAIL "maintainers@chromalet.org"
+// Empty until the project has a public home of its own: an address the
+// project does not hold would send users to whoever does.
+#define PLUGIN_WEB_LINK ""
+#define PLUGIN_EMAIL ""
 #define PLUGIN_LOG_PREFIX PLUGIN_NAME " -> "
 #define PLUGIN_COMMAND_PREFIX "@" PLUGIN_NAME
