@@ -29,6 +29,7 @@ pre code { padding: 0; background: none; }
 table { border-collapse: collapse; margin: 1em 0; }
 th, td { border: 1px solid #ccc; padding: .3em .6em; text-align: left; vertical-align: top; }
 th { background: #f3f3f3; }
+td:first-child code { white-space: nowrap; }
 a { color: #0b5cad; }
 </style>
 </head>
