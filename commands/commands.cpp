@@ -24,7 +24,9 @@ static const char kLongPrefix[] = PLUGIN_COMMAND_PREFIX;
 static const char kAboutCredits[] =
     "LIFX lights that follow your desktop.\n"
     "\n"
-    "By " PLUGIN_AUTHOR "\n" PLUGIN_WEB_LINK "\n"
+    "By " PLUGIN_AUTHOR "\n"
+    "\n"
+    "The user guide, " DOCUMENTATION_FILE_NAME ", lies beside the plug-in.\n"
     "\n"
     "Speaks the public LIFX LAN protocol; LIFX is a trademark of its owner.";
 
@@ -218,9 +220,14 @@ static void EditCommand(const char *arg1, const char *, const char *)
         Open(g_settingsPath);
 }
 
+// The guide beside the module, when it is there; the project has no web
+// page of its own to fall back on.
 static void DocumentationCommand(const char *, const char *, const char *)
 {
-    Open(DOCUMENTATION_ADDRESS);
+    static char path[kPathSize];
+    int length = snprintf(path, sizeof path, "%s%s", g_pluginFolder, DOCUMENTATION_FILE_NAME);
+    if (length > 0 && length < (int)sizeof path && FileExists(path))
+        Open(path);
 }
 
 static void ProtocolCommand(const char *, const char *, const char *)

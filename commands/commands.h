@@ -13,7 +13,8 @@ const char *CommandVerb(int index);
 // shows it.
 void ShowPluginMenu();
 
-#define DOCUMENTATION_ADDRESS "https://chromalet.org/docs/plugins/?Chromalet-LIFX"
+// The user guide, one page shipped beside the module.
+#define DOCUMENTATION_FILE_NAME "Chromalet-LIFX.html"
 #define PROTOCOL_ADDRESS "https://lan.developer.lifx.com/docs"
 #define ABOUT_TITLE "About this plugin..."
 void ForgetPluginMenu();

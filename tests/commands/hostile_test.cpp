@@ -149,6 +149,7 @@ TEST_F(HostileInputTest, EachHostileTextDoesOnlyWhatItsWordsSay)
         SCOPED_TRACE("\"" + c.text.substr(0, 60) + (c.text.size() > 60 ? "...\"" : "\""));
         std::vector<SettingLine> lines = LightLines({3, 9});
         lines.push_back({"lifx.color.scheme:", "Manual"});
+        WriteFileBytes(Folder() + "Chromalet-LIFX.html", "<!DOCTYPE html>\n");
         Start(lines);
         Settings settings = g_settings;
         Palette palette = g_palette;

@@ -43,6 +43,7 @@ TEST_F(OpenAndAboutTest, OpensTheSettingsFileAndTheDocumentationThroughTheHost)
         {"@LIFX Protocols", None},
     };
     Start(LightLines({1}));
+    WriteFileBytes(Folder() + "Chromalet-LIFX.html", "<!DOCTYPE html>\n");
     std::string documentation, protocol;
     for (const OpenCase &c : cases) {
         SCOPED_TRACE(c.text);
@@ -67,16 +68,10 @@ TEST_F(OpenAndAboutTest, OpensTheSettingsFileAndTheDocumentationThroughTheHost)
         case SettingsFile:
             EXPECT_EQ(e.target, SettingsPath());
             break;
-        case DocumentationPage: {
-            const std::string path = "/docs/plugins/?Chromalet-LIFX";
-            EXPECT_TRUE(IsWebAddress(e.target)) << e.target;
-            ASSERT_GT(e.target.size(), path.size());
-            EXPECT_EQ(e.target.substr(e.target.size() - path.size()), path);
-            EXPECT_EQ(e.target.find('/', e.target.find("//") + 2), e.target.size() - path.size())
-                << "a host name, then the page: " << e.target;
+        case DocumentationPage:
+            EXPECT_EQ(e.target, Folder() + "Chromalet-LIFX.html");
             documentation = e.target;
             break;
-        }
         case ProtocolPage:
             EXPECT_TRUE(IsWebAddress(e.target)) << e.target;
             protocol = e.target;
@@ -95,10 +90,20 @@ TEST_F(OpenAndAboutTest, EditDevicesWithoutTheSettingsFileDoesNothing)
     Send("@LIFX Edit Devices");
     EXPECT_TRUE(testhost::Executions().empty());
     EXPECT_FALSE(PathExists(SettingsPath())) << "nor is the file made";
+}
 
-    // The documentation needs no file.
+TEST_F(OpenAndAboutTest, DocumentationWithoutTheGuideBesideTheModuleOpensNothing)
+{
+    Start();
     Send("@LIFX Documentation");
-    EXPECT_EQ(testhost::Executions().size(), 1u);
+    EXPECT_TRUE(testhost::Executions().empty()) << "no web page stands in for the guide";
+    EXPECT_TRUE(LogLines().empty());
+
+    // Put there later, it is found without a restart.
+    WriteFileBytes(Folder() + "Chromalet-LIFX.html", "<!DOCTYPE html>\n");
+    Send("@LIFX Documentation");
+    ASSERT_EQ(testhost::Executions().size(), 1u);
+    EXPECT_EQ(testhost::Executions()[0].target, Folder() + "Chromalet-LIFX.html");
 }
 
 struct AboutCase {
@@ -141,6 +146,8 @@ TEST_F(OpenAndAboutTest, AboutGoesToTheHostWhenItsVersionNamesVeskAndToAMessageB
         }
         EXPECT_EQ(text.substr(0, firstLine.size()), firstLine);
         EXPECT_GT(text.size(), firstLine.size()) << "the credit block follows";
+        EXPECT_EQ(text.find("://"), std::string::npos)
+            << "no web address the project does not hold";
         ExpectFileUnchanged();
         EXPECT_TRUE(LogLines().empty());
     }

@@ -17,6 +17,8 @@
 #                         file does not list, for the plug-in to find
 #   #set TEXT             a line of the settings file written before the run
 #   #nosettings           no settings file: the plug-in creates its own
+#   #file NAME TEXT       a file of the plug-in folder, beside the settings,
+#                         holding the line TEXT
 #   #style TEXT           a line of a style file passed with --style
 #   #version TEXT         the host's version text
 #   #status N             the host's expected exit status (default 0)
@@ -83,7 +85,7 @@ host_path() { # a path as the host program sees it
   if [ "$windows" = 1 ]; then printf 'Z:%s' "$1"; else printf '%s' "$1"; fi
 }
 
-lights=() unlisted=() settings_lines=() style_lines=() checks=() version='' expected_status=0 write_settings=1
+lights=() unlisted=() settings_lines=() style_lines=() files=() checks=() version='' expected_status=0 write_settings=1
 emulator_options=(--datagrams)
 while IFS= read -r line || [ -n "$line" ]; do
   line=${line%$'\r'}
@@ -92,6 +94,7 @@ while IFS= read -r line || [ -n "$line" ]; do
     '#emulate '*) read -r -a unlisted <<<"${line#\#emulate }" ;;
     '#set '*) settings_lines+=("$(substitute "${line#\#set }" 0)") ;;
     '#nosettings') write_settings=0 ;;
+    '#file '*) files+=("${line#\#file }") ;;
     '#style '*) style_lines+=("${line#\#style }") ;;
     '#version '*) version=${line#\#version } ;;
     '#status '*) expected_status=${line#\#status } ;;
@@ -107,6 +110,9 @@ if [ "$write_settings" = 1 ]; then
     for line in "${settings_lines[@]}"; do printf '%s\n' "$line"; done
   } >"$settings"
 fi
+for entry in "${files[@]}"; do
+  printf '%s\n' "${entry#* }" >"$plugins/$(basename "${entry%% *}")"
+done
 host_options=(--plugin-dir "$(host_path "$plugins")" --script "$(host_path "$work/script.txt")")
 if [ ${#style_lines[@]} -gt 0 ]; then
   printf '%s\n' "${style_lines[@]}" >"$work/style.txt"
