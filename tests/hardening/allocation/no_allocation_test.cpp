@@ -161,6 +161,31 @@ TEST_F(NoAllocationTest, CycleTicksAllocateNothing)
     EXPECT_GE(Drain(), 20 * 20) << "every tick reached the lights";
 }
 
+TEST_F(NoAllocationTest, FindingLightsAllocatesNothing)
+{
+    Start("lifx.color.scheme: Fire\r\nlifx.auto.power: true\r\n");
+    // Every light found is new, and is saved.
+    for (int n = 1; n <= 10; n++)
+        Send(HostMsgCommand, 0, (LPARAM)("@LIFX Device #" + std::to_string(n)).c_str());
+    Light(9).strip = true;
+    std::string range = Address(1);
+    std::string command = "@LIFX Discover " + range.substr(0, range.rfind('.')) + ".0/28";
+    Settle();
+    long count = 0;
+    allocations::Arm();
+    Send(HostMsgCommand, 0, (LPARAM)command.c_str());
+    count += allocations::Disarm();
+    // The lights answer between the ticks: their allocations are not counted.
+    for (int i = 0; i < 400 && platform::TimerRunning(g_pluginWindow, DiscoveryTimer); i++) {
+        EmulatorPoll(emulator, 0);
+        allocations::Arm();
+        platform::AdvanceClock(kDiscoveryTickMs);
+        count += allocations::Disarm();
+    }
+    EXPECT_EQ(count, 0) << allocations::Sites();
+    EXPECT_STREQ(g_devices[9], Address(9)) << "the lights were found";
+}
+
 TEST_F(NoAllocationTest, SuspendResumeLockAndUnlockAllocateNothing)
 {
     Start("lifx.color.scheme: Ocean\r\nlifx.auto.power: true\r\nlifx.cycle.colors: true\r\n"
