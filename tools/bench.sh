@@ -45,6 +45,7 @@ awk -v repetitions="$REPETITIONS" '
   /^ *}/ {
     if (aggregate != "median") next
     base = name; sub(/\/manual_time_median$/, "", base); sub(/_median$/, "", base)
+    sub(/\/iterations:[0-9]+/, "", base)
     if ("plugin_us" in counter) {
       r = counter["plugin_us"] / counter["floor_us"]
       line[base] = sprintf("%-28s %9.1f us   floor %9.1f us   ratio %.2f", base,
