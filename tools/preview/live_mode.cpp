@@ -302,7 +302,7 @@ int RunLive(Preview &preview)
                       std::string(preview.lights.addresses[0]) + " to " +
                       preview.lights.addresses[kLightCount - 1]),
                LogPreview);
-    AddLog(live, Remark("plug-in folder: " + preview.options.pluginFolder), LogPreview);
+    AddLog(live, FolderRemark(preview), LogPreview);
     int64_t startDeadline = NowMs() + preview.options.startSeconds * 1000L;
     std::string pendingKeys;
 
@@ -383,7 +383,8 @@ int RunLive(Preview &preview)
     size_t first = live.log.size() > 8 ? live.log.size() - 8 : 0;
     for (size_t i = first; i < live.log.size(); i++)
         printf("%s\n", live.log[i].text.c_str());
-    printf("%s\n", Remark("plug-in folder kept: " + preview.options.pluginFolder).c_str());
+    if (preview.busyFolder.empty())
+        printf("%s\n", Remark("plug-in folder kept: " + preview.options.pluginFolder).c_str());
     if (!preview.options.snapshot.empty()) {
         ReadPluginSettings(preview.settingsPath, live.settings);
         if (WriteSnapshot(preview.options.snapshot, preview.lights, live.settings))

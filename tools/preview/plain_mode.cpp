@@ -213,7 +213,7 @@ int RunPlain(Preview &preview, FILE *script)
         Print(Remark("emulated lights: bulbs 1-8 and strips 9-10 at " +
                      std::string(preview.lights.addresses[0]) + " to " +
                      preview.lights.addresses[kLightCount - 1]));
-    Print(Remark("plug-in folder: " + preview.options.pluginFolder));
+    Print(FolderRemark(preview));
 
     bool alive = WaitForStart(run);
     std::vector<std::string> setup;
