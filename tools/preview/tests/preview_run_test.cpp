@@ -12,6 +12,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -19,6 +20,8 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "tools/preview/notes.h"
 
 extern char **environ;
 
@@ -563,6 +566,65 @@ TEST(PreviewFolder, AHostStartingBesideARunningOneLeavesItsModuleAlone)
     EXPECT_EQ(second, 0) << ReadAll(work + "/second.txt");
     EXPECT_EQ(firstStatus, 0) << firstText;
     EXPECT_NE(firstText.find("[Chromalet-LIFX]"), std::string::npos) << firstText;
+}
+
+TEST(PreviewScript, HelpAndMenuGoOnAndEachLineSaysWhatHappened)
+{
+    std::string work = WorkFolder("notes");
+    std::string script = work + "/script.txt";
+    std::ofstream(script) << ":help\n"
+                             ":menu\n"
+                             "@Chromalet-LIFX Scheme Rainbow\n"
+                             "@Chromalet-LIFX Device #11 127.0.0.5\n"
+                             "@Chromalet-LIFX Scheme Ocean\n"
+                             ":resume\n"
+                             ":unlock\n"
+                             "@Chromalet-LIFX Device #3 127.0.0.9\n"
+                             "@Chromalet-LIFX Scheme Woods\n";
+    std::string output = work + "/output.txt";
+    int status = RunPreview(
+        {"--script", script, "--plugin-dir", work + "/plugin", "--lights-group", LightsGroup()},
+        "/dev/null", output);
+    std::string text = ReadAll(output);
+    EXPECT_EQ(status, 0) << text;
+    std::map<std::string, std::vector<std::string>> said;
+    for (const Step &step : Steps(Lines(text)))
+        said[step.line] = step.output;
+
+    EXPECT_EQ(said[":help"], preview::HelpLines());
+    // The menu numbered as the live view numbers it: 3 is the scheme
+    // submenu, 3.3 Ocean in it.
+    const std::vector<std::string> &menu = said[":menu"];
+    ASSERT_FALSE(menu.empty()) << text;
+    EXPECT_EQ(menu[0].compare(0, 22, "[menu] Chromalet-LIFX,"), 0) << menu[0];
+    for (const char *entry : {" 1 Devices >", " 3 Color scheme >", "  3.3 [ ] Ocean", "12 About"}) {
+        bool found = false;
+        for (const std::string &line : menu)
+            found = found || line.compare(0, strlen(entry), entry) == 0;
+        EXPECT_TRUE(found) << entry << "\n" << text;
+    }
+
+    // Commands that change nothing say so; one that changes the lights does not.
+    const std::vector<std::string> noChange = {"[preview] no change"};
+    EXPECT_EQ(said["@Chromalet-LIFX Scheme Rainbow"], noChange);
+    EXPECT_EQ(said["@Chromalet-LIFX Device #11 127.0.0.5"], noChange);
+    const std::vector<std::string> &ocean = said["@Chromalet-LIFX Scheme Ocean"];
+    EXPECT_FALSE(ocean.empty());
+    for (const std::string &line : ocean)
+        EXPECT_NE(line, "[preview] no change");
+    EXPECT_EQ(said[":resume"], std::vector<std::string>{"[preview] the lights come back in 5 s"});
+    EXPECT_EQ(said[":unlock"], std::vector<std::string>{"[preview] the lights come back in 1 s"});
+
+    // A slot pointed where no emulated light is: that light is not driven,
+    // and what the plug-in sends next leaves it so.
+    const std::vector<std::string> &moved = said["@Chromalet-LIFX Device #3 127.0.0.9"];
+    EXPECT_NE(std::find(moved.begin(), moved.end(), "light 3: not driven"), moved.end()) << text;
+    const std::vector<std::string> &woods = said["@Chromalet-LIFX Scheme Woods"];
+    EXPECT_NE(std::find(woods.begin(), woods.end(), "light 1: on #006600 120 100 34 9000"),
+              woods.end())
+        << text;
+    for (const std::string &line : woods)
+        EXPECT_NE(line.compare(0, 8, "light 3:"), 0) << line;
 }
 
 } // namespace
