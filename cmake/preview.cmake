@@ -15,6 +15,7 @@ file(GLOB PREVIEW_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/previ
 add_executable(preview_tests ${PREVIEW_TEST_SOURCES})
 target_compile_definitions(
   preview_tests PRIVATE PREVIEW_PROGRAM="$<TARGET_FILE:chromalet-preview>"
+                        HOST_PROGRAM="$<TARGET_FILE:vesk-host>"
                         PREVIEW_WORK_DIR="${CMAKE_CURRENT_BINARY_DIR}/preview-tests")
 target_link_libraries(preview_tests PRIVATE preview_core util GTest::gtest GTest::gtest_main)
 add_dependencies(preview_tests chromalet-preview)

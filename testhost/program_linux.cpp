@@ -106,13 +106,22 @@ std::string BaseName(const std::string &path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The copy is written to a new file beside the target and renamed over it:
+// another host that has the module loaded keeps the file it mapped, which a
+// copy written in place would change under it.
 bool CopyModule(const std::string &from, const std::string &to)
 {
     FILE *in = fopen(from.c_str(), "rb");
     if (!in)
         return false;
-    FILE *out = fopen(to.c_str(), "wb");
+    std::string temporary = to + ".new-XXXXXX";
+    int fd = mkstemp(&temporary[0]);
+    FILE *out = fd < 0 ? nullptr : fdopen(fd, "wb");
     if (!out) {
+        if (fd >= 0) {
+            close(fd);
+            unlink(temporary.c_str());
+        }
         fclose(in);
         return false;
     }
@@ -123,7 +132,11 @@ bool CopyModule(const std::string &from, const std::string &to)
         ok = fwrite(buffer, 1, n, out) == n;
     ok = !ferror(in) && ok;
     fclose(in);
+    ok = fchmod(fileno(out), 0644) == 0 && ok;
     ok = fclose(out) == 0 && ok;
+    ok = ok && rename(temporary.c_str(), to.c_str()) == 0;
+    if (!ok)
+        unlink(temporary.c_str());
     return ok;
 }
 

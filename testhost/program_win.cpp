@@ -178,9 +178,46 @@ std::string BaseName(const std::string &path)
     return separator == std::string::npos ? path : path.substr(separator + 1);
 }
 
+// Files a host moved aside because another host still had them loaded;
+// those no host holds any more go.
+static void RemoveMovedAside(const std::string &target)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((target + ".old-*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    std::string folder = target.substr(0, target.rfind('\\') + 1);
+    // Bounded by the folder's entries.
+    do {
+        DeleteFileA((folder + found.cFileName).c_str());
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+// The copy is written to a new file and renamed over the target, so a host
+// that has the module loaded never sees it rewritten. Windows refuses to
+// replace a loaded module, but lets it be renamed: such a one is moved aside
+// first, and removed by a later start once no host holds it.
 bool CopyModule(const std::string &from, const std::string &to)
 {
-    return CopyFileA(Backslashed(from).c_str(), Backslashed(to).c_str(), FALSE) != 0;
+    std::string target = Backslashed(to);
+    RemoveMovedAside(target);
+    char unique[64];
+    snprintf(unique, sizeof unique, "-%lu-%lu", (unsigned long)GetCurrentProcessId(),
+             (unsigned long)GetTickCount());
+    std::string fresh = target + ".new" + unique;
+    if (!CopyFileA(Backslashed(from).c_str(), fresh.c_str(), TRUE))
+        return false;
+    if (MoveFileExA(fresh.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return true;
+    std::string aside = target + ".old" + unique;
+    if (MoveFileExA(target.c_str(), aside.c_str(), 0) &&
+        MoveFileExA(fresh.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        DeleteFileA(aside.c_str());
+        return true;
+    }
+    DeleteFileA(fresh.c_str());
+    return false;
 }
 
 bool LoadPlugin(const std::string &path, Plugin &plugin, std::string &error)

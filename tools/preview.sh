@@ -6,7 +6,8 @@
 #   tools/preview.sh [--windows [--arch x64|x86]] [PREVIEW OPTIONS...]
 #
 # The plug-in folder is .preview/plugin under the repository root, kept
-# between runs (--plugin-dir DIR for another). With --windows the real DLL
+# between runs (--plugin-dir DIR for another; a preview started while another
+# uses the folder runs in a temporary one). With --windows the real DLL
 # runs in "Vesk.exe" under Wine (a display from xvfb-run, a Wine prefix of its
 # own under the build folder); the emulated lights stay native.
 # chromalet-preview --help (or this script's --help) lists the other options.

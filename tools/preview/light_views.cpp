@@ -1,5 +1,6 @@
 #include "tools/preview/light_views.h"
 
+#include <arpa/inet.h>
 #include <stdio.h>
 
 namespace preview
@@ -159,6 +160,7 @@ int UpdateLights(Lights &lights)
         // The views hold what matters; the preview may run for hours.
         light.received.clear();
     }
+    lights.datagrams += applied;
     return applied;
 }
 
@@ -221,6 +223,22 @@ std::string MoveLine(const LightView &light)
              light.moveOn ? "on" : "off", light.moveSpeedMs,
              light.moveDirection ? "forward" : "reverse");
     return line;
+}
+
+bool SlotDriven(const Lights &lights, const PluginSettings &settings, int slot)
+{
+    if (!lights.enabled || slot < 1 || slot > kLightCount)
+        return false;
+    in_addr named, own;
+    std::string text = settings.devices[slot];
+    return inet_aton(text.c_str(), &named) != 0 &&
+           inet_aton(lights.addresses[slot - 1], &own) != 0 && named.s_addr == own.s_addr;
+}
+
+std::string NotDrivenLine(const LightView &light)
+{
+    return std::string(light.strip ? "strip " : "light ") + std::to_string(light.device) +
+           ": not driven";
 }
 
 } // namespace preview

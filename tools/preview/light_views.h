@@ -10,6 +10,7 @@
 
 #include "emulator/emulator.h"
 #include "tools/preview/display_colour.h"
+#include "tools/preview/plugin_settings.h"
 
 namespace preview
 {
@@ -53,6 +54,7 @@ struct Lights {
     bool enabled = false;
     char addresses[kLightCount][kEmulatorAddressSize] = {};
     LightView views[kLightCount];
+    long datagrams = 0; // every datagram the lights have received so far
 };
 
 // Binds the emulator to 127.56.G.1 to 127.56.G.10, trying the groups G =
@@ -83,5 +85,11 @@ void ZonesTarget(const LightView &light, Hsbk out[kZones]);
 std::string StateLine(const LightView &light);
 // "strip N move: on|off SPEED ms forward|reverse", or "" before any.
 std::string MoveLine(const LightView &light);
+
+// True when device slot `slot` (1-10) of the settings names its emulated
+// light's address: only then does the light show what the plug-in sends.
+bool SlotDriven(const Lights &lights, const PluginSettings &settings, int slot);
+// "light N: not driven" or "strip N: not driven".
+std::string NotDrivenLine(const LightView &light);
 
 } // namespace preview

@@ -13,6 +13,7 @@
 #include "tools/preview/host_process.h"
 #include "tools/preview/line_editor.h"
 #include "tools/preview/menu_tree.h"
+#include "tools/preview/notes.h"
 #include "tools/preview/plugin_settings.h"
 #include "tools/preview/preview.h"
 #include "tools/preview/screen.h"
@@ -54,6 +55,17 @@ struct Live {
     std::vector<std::string> shownMenuLines;
     PromptKind prompt = PromptCommand;
     MenuEntry asking;
+
+    // The command sent, watched for what it changes from before it was sent
+    // until the echo after its own; the note that follows the line being
+    // played; the end of a typed wait.
+    bool settled = false; // the marker before a command has been echoed
+    bool watching = false;
+    bool watchEchoed = false;
+    StepWatch watch;
+    std::string pendingNote;
+    int64_t waitEnd = 0;
+    long waitMs = 0;
 
     bool help = false;
     std::string message;

@@ -340,8 +340,15 @@ void HandleKey(Live &live, const Key &key)
             SetEditorText(live.editor, "");
             Say(live, "");
         } else if (live.menuOpen) {
-            CloseMenu(live);
-            Say(live, "");
+            // Back one level; the top level closes.
+            int parent = live.menu.menus[(size_t)live.menuLevel].parent;
+            if (parent >= 0) {
+                live.menuLevel = parent;
+                Say(live, kMenuHint);
+            } else {
+                CloseMenu(live);
+                Say(live, "");
+            }
         } else if (live.help) {
             live.help = false;
         } else {

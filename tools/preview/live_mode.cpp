@@ -20,12 +20,13 @@
 namespace preview
 {
 
-const char kMenuHint[] = "An entry's number (3.2 reaches into a submenu); Enter: back, Esc: close";
+const char kMenuHint[] = "An entry's number (3.2 reaches into a submenu); Enter or Esc: back";
 
 namespace
 {
 
 const char kKeepAlive[] = ":wait 40";
+const char kSettle[] = ":wait 0";
 const int kFrameMs = 33;
 const size_t kLogLimit = 500;
 // Queue entries that are no lines of their own: the tour, computed when its
@@ -162,9 +163,54 @@ void FinishMenu(Live &live)
     Say(live, kMenuHint);
 }
 
+// The echo of the next line marks the end of the one before: what it
+// changed, and what follows it, are said then.
+void LineEnded(Live &live)
+{
+    Preview &preview = live.preview;
+    if (!live.pendingNote.empty())
+        AddLog(live, Remark(live.pendingNote), LogPreview);
+    live.pendingNote.clear();
+    live.waitEnd = 0;
+    if (!live.watching)
+        return;
+    // The first echo after sending is the command's own.
+    if (!live.watchEchoed) {
+        live.watchEchoed = true;
+        return;
+    }
+    if (NothingChanged(live.watch, preview.lights, preview.settingsPath))
+        AddLog(live, Remark(kNoChange), LogPreview);
+    live.watching = false;
+}
+
+void LineBegins(Live &live, const std::string &line)
+{
+    Preview &preview = live.preview;
+    PluginSettings settings;
+    ReadPluginSettings(preview.settingsPath, settings);
+    live.pendingNote = EventNote(line, settings);
+    long ms = 0;
+    if (WaitMilliseconds(line, ms) && ms > 0) {
+        live.waitEnd = NowMs() + ms;
+        live.waitMs = ms;
+    }
+}
+
 void OnHostLines(Live &live, const std::vector<HostLine> &lines)
 {
     for (const HostLine &line : lines) {
+        if (line.echo) {
+            LineEnded(live);
+            if (!line.internal)
+                LineBegins(live, line.text.substr(2));
+        } else if (live.watching && live.watchEchoed) {
+            WatchHostLine(live.watch, line.text);
+        }
+        // The host's account of a settings write: the slots and flags drawn
+        // follow at once.
+        if (line.text.compare(0, 7, "[host] ") == 0 && line.text.find(" <- ") != std::string::npos)
+            ReloadSettings(live, true);
         if (live.collecting) {
             if (IsMenuContinuation(line.text)) {
                 live.menuLines.push_back(line.text);
@@ -226,6 +272,21 @@ void SendNext(Live &live)
         }
         if (line == ":quit")
             live.quitSent = true;
+        // A command is watched from a moment when the host has finished
+        // everything before it: a marker goes first, and once its echo is
+        // back, the command.
+        if (line[0] == '@' && live.preview.lights.enabled) {
+            if (!live.settled) {
+                live.queue.push_front(line);
+                SendHostLine(host, kSettle, true);
+                live.settled = true;
+                return;
+            }
+            live.settled = false;
+            StartWatch(live.watch, live.preview.lights, live.preview.settingsPath);
+            live.watching = true;
+            live.watchEchoed = false;
+        }
         SendHostLine(host, line, false);
         return;
     }
@@ -258,6 +319,13 @@ void Render(Live &live)
     state.help = live.help;
     state.message = live.message.empty() ? DefaultHint(live) : live.message;
     state.messageIsError = !live.message.empty() && live.messageError;
+    int64_t left = live.waitEnd - NowMs();
+    if (live.waitEnd && left > 0 && !state.messageIsError) {
+        char text[96];
+        snprintf(text, sizeof text, "Waiting: %.1f s left of :wait %ld; lines typed now follow it.",
+                 left / 1000.0, live.waitMs);
+        state.message = text;
+    }
     if (live.prompt == PromptNumber)
         state.promptLabel = live.asking.label + " (" + std::to_string(live.asking.minimum) + ".." +
                             std::to_string(live.asking.maximum) + "): ";
@@ -302,7 +370,7 @@ int RunLive(Preview &preview)
                       std::string(preview.lights.addresses[0]) + " to " +
                       preview.lights.addresses[kLightCount - 1]),
                LogPreview);
-    AddLog(live, Remark("plug-in folder: " + preview.options.pluginFolder), LogPreview);
+    AddLog(live, FolderRemark(preview), LogPreview);
     int64_t startDeadline = NowMs() + preview.options.startSeconds * 1000L;
     std::string pendingKeys;
 
@@ -383,7 +451,8 @@ int RunLive(Preview &preview)
     size_t first = live.log.size() > 8 ? live.log.size() - 8 : 0;
     for (size_t i = first; i < live.log.size(); i++)
         printf("%s\n", live.log[i].text.c_str());
-    printf("%s\n", Remark("plug-in folder kept: " + preview.options.pluginFolder).c_str());
+    if (preview.busyFolder.empty())
+        printf("%s\n", Remark("plug-in folder kept: " + preview.options.pluginFolder).c_str());
     if (!preview.options.snapshot.empty()) {
         ReadPluginSettings(preview.settingsPath, live.settings);
         if (WriteSnapshot(preview.options.snapshot, preview.lights, live.settings))

@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "tools/preview/plugin_folder.h"
 #include "tools/preview/preview.h"
 #include "tools/preview/scripts.h"
 #include "tools/preview/terminal.h"
@@ -38,6 +39,10 @@ const char kUsage[] =
     "  light N: on|off #RRGGBB HUE SATURATION% BRIGHTNESS% KELVIN\n"
     "  strip N: on|off #RRGGBB x 82\n"
     "  strip N move: on|off SPEED ms forward|reverse\n"
+    "  light|strip N: not driven   (its slot names another address)\n"
+    "and what the preview says of it: \"[preview] no change\" after a command\n"
+    "that changed nothing, when the lights come back after :resume or :unlock.\n"
+    ":help prints the help, :menu the plug-in's menu numbered as in the live view.\n"
     "\n"
     "Options:\n"
     "  --script FILE       play FILE (host script lines) and exit\n"
@@ -47,7 +52,8 @@ const char kUsage[] =
     "                      preview's own), read by the Style scheme\n"
     "  --plugin-dir DIR    the plug-in folder (default: .preview/plugin in the\n"
     "                      repository), kept between runs; created when missing,\n"
-    "                      the host copies the plug-in module into it\n"
+    "                      the host copies the plug-in module into it. While\n"
+    "                      another preview uses it, a run gets a temporary one\n"
     "  --no-lights         no emulated lights and no set-up: the plug-in sends to\n"
     "                      the devices of its settings file. The preview only lets\n"
     "                      it reach 127.0.0.0/8 (and the Linux host's network guard\n"
@@ -192,28 +198,11 @@ Mode ChooseMode(const preview::Options &options)
 
 } // namespace
 
-int main(int argc, char **argv)
+// The run itself, the plug-in folder taken.
+static int Run(preview::Preview &run)
 {
-    preview::Preview run;
     preview::Options &options = run.options;
-    if (!ParseOptions(argc, argv, options)) {
-        fputs("(chromalet-preview --help lists the options)\n", stderr);
-        return 2;
-    }
-    preview::InstallSignalHandlers();
-    setvbuf(stdout, nullptr, _IOLBF, 0);
-
     std::string here = ProgramFolder();
-    if (options.pluginFolder.empty())
-        options.pluginFolder = std::string(CHROMALET_SOURCE_DIR) + "/.preview/plugin";
-    if (options.style.empty())
-        options.style = std::string(CHROMALET_SOURCE_DIR) + "/tools/preview/default-style.rc";
-    if (!MakeFolders(options.pluginFolder)) {
-        fprintf(stderr, "chromalet-preview: cannot create the plug-in folder %s: %s\n",
-                options.pluginFolder.c_str(), strerror(errno));
-        return 2;
-    }
-    options.pluginFolder = Absolute(options.pluginFolder);
     if (access(options.style.c_str(), R_OK) != 0) {
         fprintf(stderr, "chromalet-preview: cannot read the style file %s\n",
                 options.style.c_str());
@@ -272,5 +261,45 @@ int main(int argc, char **argv)
     if (script && script != stdin)
         fclose(script);
     preview::StopLights(run.lights);
+    return status;
+}
+
+int main(int argc, char **argv)
+{
+    preview::Preview run;
+    preview::Options &options = run.options;
+    if (!ParseOptions(argc, argv, options)) {
+        fputs("(chromalet-preview --help lists the options)\n", stderr);
+        return 2;
+    }
+    preview::InstallSignalHandlers();
+    setvbuf(stdout, nullptr, _IOLBF, 0);
+
+    if (options.pluginFolder.empty())
+        options.pluginFolder = std::string(CHROMALET_SOURCE_DIR) + "/.preview/plugin";
+    if (options.style.empty())
+        options.style = std::string(CHROMALET_SOURCE_DIR) + "/tools/preview/default-style.rc";
+    if (!MakeFolders(options.pluginFolder)) {
+        fprintf(stderr, "chromalet-preview: cannot create the plug-in folder %s: %s\n",
+                options.pluginFolder.c_str(), strerror(errno));
+        return 2;
+    }
+    options.pluginFolder = Absolute(options.pluginFolder);
+    // Two previews on one folder would share its settings file and module.
+    if (!preview::HoldPluginFolder(options.pluginFolder)) {
+        std::string fresh;
+        if (!preview::MakeFreshFolder(fresh) || !preview::HoldPluginFolder(fresh)) {
+            fprintf(stderr,
+                    "chromalet-preview: another preview uses %s and no temporary folder can be "
+                    "made: name another with --plugin-dir DIR\n",
+                    options.pluginFolder.c_str());
+            return 2;
+        }
+        run.busyFolder = options.pluginFolder;
+        options.pluginFolder = fresh;
+    }
+    int status = Run(run);
+    if (!run.busyFolder.empty())
+        preview::RemoveFolder(options.pluginFolder);
     return status;
 }

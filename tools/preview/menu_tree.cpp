@@ -128,6 +128,23 @@ bool ParseLevel(const std::vector<std::string> &lines, size_t &at, int indent, i
     return true;
 }
 
+void NumberLevel(const MenuTree &tree, int index, const std::string &prefix, int depth,
+                 std::vector<std::string> &lines)
+{
+    if (depth > 8 || index < 0 || index >= (int)tree.menus.size())
+        return;
+    const Menu &menu = tree.menus[(size_t)index];
+    std::vector<int> choosable = ChoosableEntries(menu);
+    for (size_t i = 0; i < choosable.size(); i++) {
+        const MenuEntry &entry = menu.entries[(size_t)choosable[i]];
+        std::string number = prefix + std::to_string(i + 1);
+        std::string indent((size_t)depth * 2 + (prefix.empty() && i < 9 ? 1 : 0), ' ');
+        lines.push_back(indent + number + " " + EntryCaption(entry));
+        if (entry.kind == MenuSubmenu)
+            NumberLevel(tree, entry.submenu, number + ".", depth + 1, lines);
+    }
+}
+
 } // namespace
 
 bool IsMenuStart(const std::string &line)
@@ -176,6 +193,13 @@ std::string CommandForNumber(const MenuEntry &entry, int number)
 std::string CommandForText(const MenuEntry &entry, const std::string &text)
 {
     return entry.command + " " + text;
+}
+
+std::vector<std::string> NumberedMenu(const MenuTree &tree)
+{
+    std::vector<std::string> lines;
+    NumberLevel(tree, 0, "", 0, lines);
+    return lines;
 }
 
 std::string EntryCaption(const MenuEntry &entry)

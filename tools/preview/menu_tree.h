@@ -52,6 +52,10 @@ std::string CommandForCheck(const MenuEntry &entry);
 std::string CommandForNumber(const MenuEntry &entry, int number);
 std::string CommandForText(const MenuEntry &entry, const std::string &text);
 
+// The whole menu as plain lines, each entry with the number that reaches it
+// in the live view ("3.2 [ ] Fire"), a submenu's entries indented below it.
+std::vector<std::string> NumberedMenu(const MenuTree &tree);
+
 // One line for the entry as the preview lists it ("[x] Fire", "Cycle
 // interval = 10 (1..10)", "#1 Bulb = 127.56.0.1", "Devices >").
 std::string EntryCaption(const MenuEntry &entry);

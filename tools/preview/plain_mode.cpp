@@ -7,6 +7,8 @@
 #include <string>
 
 #include "tools/preview/host_process.h"
+#include "tools/preview/menu_tree.h"
+#include "tools/preview/notes.h"
 #include "tools/preview/preview.h"
 #include "tools/preview/scripts.h"
 #include "tools/preview/snapshot.h"
@@ -25,6 +27,7 @@ const long kWaitSlice = 100;
 // waits.
 const int kStepSeconds = 60;
 const char kSync[] = ":wait 0";
+const char kPrefix[] = "@Chromalet-LIFX ";
 
 struct PlainRun {
     Preview &preview;
@@ -46,16 +49,20 @@ void PrintChanges(PlainRun &run)
 {
     Lights &lights = run.preview.lights;
     UpdateLights(lights);
+    PluginSettings settings;
+    ReadPluginSettings(run.preview.settingsPath, settings);
     for (int n = 0; n < kLightCount && lights.enabled; n++) {
         const LightView &view = lights.views[n];
-        if (!view.heard)
+        bool driven = SlotDriven(lights, settings, n + 1);
+        // A light the plug-in no longer sends to says so once it was shown.
+        if (!view.heard || (!driven && run.printedState[n].empty()))
             continue;
-        std::string state = StateLine(view);
+        std::string state = driven ? StateLine(view) : NotDrivenLine(view);
         if (state != run.printedState[n]) {
             Print(state);
             run.printedState[n] = state;
         }
-        std::string move = MoveLine(view);
+        std::string move = driven ? MoveLine(view) : "";
         if (!move.empty() && move != run.printedMove[n]) {
             Print(move);
             run.printedMove[n] = move;
@@ -64,7 +71,13 @@ void PrintChanges(PlainRun &run)
     fflush(stdout);
 }
 
-void PrintHostLines(const std::vector<HostLine> &lines, bool &synced)
+// What a step does with the host's lines besides printing them.
+struct Listen {
+    StepWatch *watch = nullptr;
+    std::vector<std::string> *capture = nullptr; // taken instead of printed
+};
+
+void PrintHostLines(const std::vector<HostLine> &lines, bool &synced, const Listen &listen)
 {
     for (const HostLine &line : lines) {
         if (line.echo && line.internal) {
@@ -72,14 +85,20 @@ void PrintHostLines(const std::vector<HostLine> &lines, bool &synced)
                 synced = true;
             continue;
         }
-        Print(line.text);
+        if (listen.watch && !line.echo)
+            WatchHostLine(*listen.watch, line.text);
+        if (listen.capture && !line.echo)
+            listen.capture->push_back(line.text);
+        else
+            Print(line.text);
     }
 }
 
 // Sends a line and a marker after it; returns once the marker's echo shows
 // that the line has been played (false when the host ended first or took
 // too long).
-bool Exchange(PlainRun &run, const std::string &line, bool internal, long waitMs)
+bool Exchange(PlainRun &run, const std::string &line, bool internal, long waitMs,
+              const Listen &listen = Listen())
 {
     if (!SendHostLine(run.host, line, internal) || !SendHostLine(run.host, kSync, true))
         return false;
@@ -89,7 +108,7 @@ bool Exchange(PlainRun &run, const std::string &line, bool internal, long waitMs
     while (!synced) {
         std::vector<HostLine> lines;
         bool open = ReadHostLines(run.host, 100, lines);
-        PrintHostLines(lines, synced);
+        PrintHostLines(lines, synced, listen);
         if (synced)
             break;
         if (quitSignal)
@@ -106,10 +125,48 @@ bool Exchange(PlainRun &run, const std::string &line, bool internal, long waitMs
     return true;
 }
 
+// ":menu": the plug-in's menu, numbered as the live view numbers it.
+bool ShowMenu(PlainRun &run)
+{
+    Print("> :menu");
+    std::vector<std::string> printed;
+    Listen listen;
+    listen.capture = &printed;
+    if (!Exchange(run, std::string(kPrefix) + "Show Menu", true, 0, listen))
+        return false;
+    std::vector<std::string> menu, other;
+    for (const std::string &line : printed) {
+        if (menu.empty() ? IsMenuStart(line) : IsMenuContinuation(line))
+            menu.push_back(line);
+        else
+            other.push_back(line);
+    }
+    for (const std::string &line : other)
+        Print(line);
+    MenuTree tree;
+    if (!ParseMenu(menu, tree)) {
+        for (const std::string &line : menu)
+            Print(line);
+        return true;
+    }
+    Print("[menu] " + tree.menus[0].title + ", numbered as in the live view:");
+    for (const std::string &line : NumberedMenu(tree))
+        Print(line);
+    return true;
+}
+
 // One script line; false when the run cannot go on.
 bool Step(PlainRun &run, const std::string &line)
 {
     std::string reason;
+    if (line == ":help" || line == ":?") {
+        Print("> " + line);
+        for (const std::string &help : HelpLines())
+            Print(help);
+        return true;
+    }
+    if (line == ":menu")
+        return ShowMenu(run);
     if (line[0] == '@' && !CommandAllowed(line, reason)) {
         Print("> " + line);
         Print(Remark("refused: " + reason));
@@ -138,8 +195,25 @@ bool Step(PlainRun &run, const std::string &line)
         }
         return true;
     }
+    Preview &preview = run.preview;
+    if (line[0] == '@' && preview.lights.enabled) {
+        StepWatch watch;
+        Listen listen;
+        listen.watch = &watch;
+        StartWatch(watch, preview.lights, preview.settingsPath);
+        bool ok = Exchange(run, line, false, ms, listen);
+        PrintChanges(run);
+        if (ok && NothingChanged(watch, preview.lights, preview.settingsPath))
+            Print(Remark(kNoChange));
+        return ok;
+    }
     bool ok = Exchange(run, line, false, ms);
     PrintChanges(run);
+    PluginSettings settings;
+    ReadPluginSettings(preview.settingsPath, settings);
+    std::string note = EventNote(line, settings);
+    if (ok && !note.empty())
+        Print(Remark(note));
     return ok;
 }
 
@@ -213,7 +287,7 @@ int RunPlain(Preview &preview, FILE *script)
         Print(Remark("emulated lights: bulbs 1-8 and strips 9-10 at " +
                      std::string(preview.lights.addresses[0]) + " to " +
                      preview.lights.addresses[kLightCount - 1]));
-    Print(Remark("plug-in folder: " + preview.options.pluginFolder));
+    Print(FolderRemark(preview));
 
     bool alive = WaitForStart(run);
     std::vector<std::string> setup;
@@ -265,7 +339,7 @@ int RunPlain(Preview &preview, FILE *script)
         for (;;) {
             std::vector<HostLine> lines;
             bool open = ReadHostLines(run.host, 100, lines);
-            PrintHostLines(lines, synced);
+            PrintHostLines(lines, synced, Listen());
             if (!open || NowMs() > deadline || (quitSignal && NowMs() > deadline - 50000))
                 break;
         }

@@ -18,6 +18,16 @@ std::string Remark(const std::string &text)
     return "[preview] " + text;
 }
 
+std::string FolderRemark(const Preview &preview)
+{
+    const std::string &folder = preview.options.pluginFolder;
+    if (preview.busyFolder.empty())
+        return Remark("plug-in folder: " + folder);
+    return Remark("another preview is using " + preview.busyFolder +
+                  ": this run uses a temporary plug-in folder, " + folder +
+                  ", removed at its end (--plugin-dir DIR names another)");
+}
+
 std::string Shortened(const Preview &preview, const std::string &line)
 {
     const std::string &folder = preview.hostFolderText;

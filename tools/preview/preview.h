@@ -36,6 +36,9 @@ struct Preview {
     std::vector<std::string> hostArgv;
     // The plug-in folder as the host prints it in its lines, to shorten them.
     std::string hostFolderText;
+    // The folder asked for, when another preview was using it: this run then
+    // has a temporary folder of its own, removed at its end.
+    std::string busyFolder;
 };
 
 // "lights 127.56.0.1-10", or what stands for none.
@@ -43,6 +46,9 @@ std::string LightsLabel(const Preview &preview);
 
 // What the preview says about itself, one line: "[preview] TEXT".
 std::string Remark(const std::string &text);
+
+// Which plug-in folder this run uses, for its first lines.
+std::string FolderRemark(const Preview &preview);
 
 // The text of a host line shortened for the view: the plug-in folder's path
 // left out.

@@ -4,13 +4,23 @@
 
 #include <vector>
 
+#include "tools/preview/notes.h"
+
 namespace preview
 {
 
 namespace
 {
 
-const int kWidth = 79; // the layout's width: an 80-column terminal, last column free
+// The layout's width: at most an 80-column terminal's, its last column left
+// free. Narrower terminals get fewer bulbs a row, shorter strip bars and
+// fewer menu columns, down to the smallest size the view is drawn at.
+const int kWidth = 79;
+const int kSmallestColumns = 40;
+const int kBulbColumns = 20; // a bulb's cell and the gap after it
+const int kStripLead = 7;    // " 9 on " and a blank
+const int kMoveRoom = 12;    // "  move ▶ 10s"
+const int kSmallestArea = 3; // the log's header and two lines
 
 const char kReset[] = "\x1b[0m";
 const char kBold[] = "\x1b[1m";
@@ -105,37 +115,93 @@ std::string OnOff(bool on)
     return on ? "on" : "off";
 }
 
-Line TitleLine(const ScreenState &state)
+Line TitleLine(const ScreenState &state, int width)
 {
     Line line;
     std::string title = " Chromalet-LIFX preview · " + state.hostLabel + " · " + state.lightsLabel;
     std::string right = ":help  :menu  :quit ";
-    int room = kWidth - Columns(right);
+    // The hints go first when the width runs out: the message line has them.
+    if (Columns(title) + 1 + Columns(right) > width)
+        right = "";
+    int room = width - Columns(right);
     title = Cut(title, room);
     title += std::string((size_t)(room - Columns(title)), ' ');
     line.Text(title + right, std::string(kInverse) + kBold);
     return line;
 }
 
-Line SettingsLine(const PluginSettings &settings)
+// What the lights show of cycling and the move effect: the settings may say
+// on while the plug-in has stopped both (after a suspend or "Power Off").
+struct Running {
+    bool known = false; // emulated lights to look at
+    bool lit = false;   // a light the plug-in drives is on
+    bool moving = false;
+};
+
+Running WhatRuns(const ScreenState &state)
 {
-    Line line;
-    line.Text(" Scheme ", kDim);
-    line.Text(settings.scheme, kBold);
-    line.Text("  cycle ", kDim);
-    line.Text(OnOff(settings.cycle) + " " + std::to_string(settings.interval) + "s");
-    line.Text("  move ", kDim);
-    line.Text(OnOff(settings.move) + " " + std::to_string(settings.speed) + "s " +
-              (settings.reverse ? "◀" : "▶"));
-    line.Text("  auto power ", kDim);
-    line.Text(OnOff(settings.autoPower));
-    line.Text("  RGB ", kDim);
-    line.Text(std::to_string(settings.calibrationRed) + "/" +
-              std::to_string(settings.calibrationGreen) + "/" +
-              std::to_string(settings.calibrationBlue));
+    Running running;
+    const Lights *lights = state.lights;
+    if (!lights || !lights->enabled)
+        return running;
+    running.known = true;
+    for (int n = 0; n < kLightCount; n++) {
+        const LightView &light = lights->views[n];
+        if (!light.heard || !light.on || !SlotDriven(*lights, *state.settings, n + 1))
+            continue;
+        running.lit = true;
+        running.moving = running.moving || (light.strip && light.moveKnown && light.moveOn);
+    }
+    return running;
+}
+
+std::string RunState(bool flag, bool known, bool running)
+{
+    if (!flag)
+        return "off";
+    return known && !running ? "paused" : "on";
+}
+
+// The settings, item by item, flowed over as many lines as the width needs.
+void SettingsLines(const ScreenState &state, int width, std::vector<Line> &lines)
+{
+    const PluginSettings &settings = *state.settings;
+    Running running = WhatRuns(state);
+    bool cycles = running.lit && settings.scheme != "Manual";
+    struct Item {
+        std::string label, value, style;
+    };
+    std::vector<Item> items = {
+        {"Scheme ", settings.scheme, kBold},
+        {"cycle ",
+         RunState(settings.cycle, running.known, cycles) + " " + std::to_string(settings.interval) +
+             "s",
+         ""},
+        {"move ",
+         RunState(settings.move, running.known, running.moving) + " " +
+             std::to_string(settings.speed) + "s " + (settings.reverse ? "◀" : "▶"),
+         ""},
+        {"auto power ", OnOff(settings.autoPower), ""},
+        {"RGB ",
+         std::to_string(settings.calibrationRed) + "/" + std::to_string(settings.calibrationGreen) +
+             "/" + std::to_string(settings.calibrationBlue),
+         ""},
+    };
     if (settings.debug)
-        line.Text("  debug", kDim);
-    return line;
+        items.push_back({"debug", "", ""});
+    Line line;
+    for (const Item &item : items) {
+        std::string gap = line.width == 0 ? " " : "  ";
+        int size = Columns(gap + item.label + item.value);
+        if (line.width > 0 && line.width + size > width) {
+            lines.push_back(line);
+            line = Line();
+            gap = " ";
+        }
+        line.Text(gap + item.label, kDim);
+        line.Text(item.value, item.style);
+    }
+    lines.push_back(line);
 }
 
 std::string Swatch(const LightView &light, const Rgb &shown, int width)
@@ -147,19 +213,27 @@ std::string Swatch(const LightView &light, const Rgb &shown, int width)
     return Background(shown) + std::string((size_t)width, ' ') + kReset;
 }
 
-// Two lines per bulb, 19 columns: swatch, number, power, colour; then the
-// numbers, or kelvin for white light.
-void BulbCell(const LightView &light, int64_t now, Line &top, Line &bottom)
+// A bulb in 19 columns: swatch, number, power, colour; below (when there
+// is a line for it) the numbers, or kelvin for white light.
+void BulbCell(const LightView &light, bool driven, int64_t now, Line &top, Line *bottom)
 {
     Rgb shown = BulbShown(light, now);
     std::string swatch = Swatch(light, shown, 4);
-    if (!light.on && light.heard)
+    if (!driven)
+        swatch = std::string(kDim) + "...." + kReset;
+    else if (!light.on && light.heard)
         swatch = Foreground(Rgb{90, 90, 90}) + "░░░░" + kReset;
     top.bytes += swatch;
     top.width += 4;
-    bottom.bytes += swatch;
-    bottom.width += 4;
+    if (bottom) {
+        bottom->bytes += swatch;
+        bottom->width += 4;
+    }
     top.Text(" " + std::to_string(light.device) + " ", kBold);
+    if (!driven) {
+        top.Text("not driven", kDim);
+        return;
+    }
     if (!light.heard) {
         top.Text("—", kDim);
         return;
@@ -168,6 +242,8 @@ void BulbCell(const LightView &light, int64_t now, Line &top, Line &bottom)
     if (!light.colourKnown)
         return;
     top.Text(" " + Hex(DisplayRgb(light.colour)), light.on ? "" : kDim);
+    if (!bottom)
+        return;
     DisplayNumbers numbers = Numbers(light.colour);
     char text[40];
     if (light.colour.saturation == 0)
@@ -175,7 +251,7 @@ void BulbCell(const LightView &light, int64_t now, Line &top, Line &bottom)
     else
         snprintf(text, sizeof text, " %d° %d%% %d%%", numbers.degrees, numbers.saturation,
                  numbers.brightness);
-    bottom.Text(text, kDim);
+    bottom->Text(text, kDim);
 }
 
 // The distinct colours a strip was told, for its second line.
@@ -198,21 +274,29 @@ std::string ZoneSummary(const LightView &light)
     return text;
 }
 
-// Two lines per strip: 82 zones in 41 columns, each column's left and
-// right halves two neighbouring zones.
-void StripLines(const LightView &light, int64_t now, Line &top, Line &bottom)
+// A strip: its 82 zones in a bar of `bar` columns (41 at most), each
+// column's left and right halves two zones along the strip; below (when
+// there is a line for it) the bar again and the colours it was told.
+void StripLines(const LightView &light, bool driven, int bar, int width, int64_t now, Line &top,
+                Line *bottom)
 {
     Rgb zones[kZones];
     ZonesShown(light, now, zones);
     std::string label = light.device < 10 ? " " + std::to_string(light.device) + " "
                                           : std::to_string(light.device) + " ";
     top.Text(label, kBold);
+    if (!driven) {
+        top.Text("not driven", kDim);
+        return;
+    }
     top.Text(light.heard ? (light.on ? "on " : "off") : "—  ", light.on ? "" : kDim);
     top.Text(" ");
-    bottom.PadTo(top.width);
+    if (bottom)
+        bottom->PadTo(top.width);
     std::string band;
-    for (int i = 0; i < kZones / 2; i++) {
-        const Rgb &left = zones[2 * i], &right = zones[2 * i + 1];
+    for (int i = 0; i < bar; i++) {
+        const Rgb &left = zones[2 * i * kZones / (2 * bar)];
+        const Rgb &right = zones[(2 * i + 1) * kZones / (2 * bar)];
         // Dark zones show as a faint line, so the strip's length stays seen.
         if (!light.heard || !light.on || (left == kBlack && right == kBlack))
             band += std::string(kReset) + Foreground(Rgb{60, 60, 60}) + "▁";
@@ -221,9 +305,7 @@ void StripLines(const LightView &light, int64_t now, Line &top, Line &bottom)
     }
     band += kReset;
     top.bytes += band;
-    top.width += kZones / 2;
-    bottom.bytes += band;
-    bottom.width += kZones / 2;
+    top.width += bar;
     if (light.moveKnown && light.moveOn) {
         char text[48];
         snprintf(text, sizeof text, "  move %s %.3gs", light.moveDirection ? "▶" : "◀",
@@ -232,8 +314,66 @@ void StripLines(const LightView &light, int64_t now, Line &top, Line &bottom)
     } else if (light.heard) {
         top.Text("  move off", kDim);
     }
+    if (!bottom)
+        return;
+    bottom->bytes += band;
+    bottom->width += bar;
     if (light.zonesKnown)
-        bottom.Text(Cut("  " + ZoneSummary(light), kWidth - bottom.width), kDim);
+        bottom->Text(Cut("  " + ZoneSummary(light), width - bottom->width), kDim);
+}
+
+// Title, settings and lights. Compact: one line a bulb and a strip.
+std::vector<Line> LightLines(const ScreenState &state, int width, int64_t now, bool compact)
+{
+    std::vector<Line> lines;
+    lines.push_back(TitleLine(state, width));
+    SettingsLines(state, width, lines);
+    lines.push_back(Line());
+    const Lights &lights = *state.lights;
+    if (!lights.enabled) {
+        Line line;
+        line.Text(Cut(" No emulated lights: the plug-in sends to the devices in its settings file.",
+                      width),
+                  kDim);
+        lines.push_back(line);
+        Line devices;
+        std::string list = " Devices:";
+        for (int n = 1; n <= kLightCount; n++) {
+            if (!state.settings->devices[n].empty())
+                list += " " + std::to_string(n) + "=" + state.settings->devices[n];
+        }
+        devices.Text(Cut(list, width), kDim);
+        lines.push_back(devices);
+        lines.push_back(Line());
+        return lines;
+    }
+    int perRow = (width + 1) / kBulbColumns;
+    perRow = perRow < 1 ? 1 : perRow > 4 ? 4 : perRow;
+    for (int first = 0; first < kBulbCount; first += perRow) {
+        Line top, bottom;
+        for (int n = first; n < first + perRow && n < kBulbCount; n++) {
+            top.PadTo((n - first) * kBulbColumns);
+            bottom.PadTo((n - first) * kBulbColumns);
+            BulbCell(lights.views[n], SlotDriven(lights, *state.settings, n + 1), now, top,
+                     compact ? nullptr : &bottom);
+        }
+        lines.push_back(top);
+        if (!compact)
+            lines.push_back(bottom);
+    }
+    lines.push_back(Line());
+    int bar = width - kStripLead - kMoveRoom;
+    bar = bar > kZones / 2 ? kZones / 2 : bar < 1 ? 1 : bar;
+    for (int strip = kBulbCount; strip < kLightCount; strip++) {
+        Line top, bottom;
+        StripLines(lights.views[strip], SlotDriven(lights, *state.settings, strip + 1), bar, width,
+                   now, top, compact ? nullptr : &bottom);
+        lines.push_back(top);
+        if (!compact)
+            lines.push_back(bottom);
+    }
+    lines.push_back(Line());
+    return lines;
 }
 
 std::string EntryStyle(LogStyle style)
@@ -254,12 +394,12 @@ std::string EntryStyle(LogStyle style)
     }
 }
 
-void HeaderLine(std::vector<Line> &lines, const std::string &title)
+void HeaderLine(std::vector<Line> &lines, const std::string &title, int width)
 {
     Line line;
     std::string text = "── " + title + " ";
-    text = Cut(text, kWidth);
-    int rest = kWidth - Columns(text);
+    text = Cut(text, width);
+    int rest = width - Columns(text);
     std::string rule;
     for (int i = 0; i < rest; i++)
         rule += "─";
@@ -267,15 +407,15 @@ void HeaderLine(std::vector<Line> &lines, const std::string &title)
     lines.push_back(line);
 }
 
-void LogArea(const ScreenState &state, int rows, int width, std::vector<Line> &lines)
+void LogArea(const ScreenState &state, int rows, int width, int logWidth, std::vector<Line> &lines)
 {
-    HeaderLine(lines, "host output");
+    HeaderLine(lines, "host output", width);
     rows--;
     const std::deque<LogEntry> &log = *state.log;
     size_t first = log.size() > (size_t)rows ? log.size() - (size_t)rows : 0;
     for (size_t i = first; i < log.size(); i++) {
         Line line;
-        line.Text(Cut(Printable(log[i].text), width), EntryStyle(log[i].style));
+        line.Text(Cut(Printable(log[i].text), logWidth), EntryStyle(log[i].style));
         lines.push_back(line);
     }
 }
@@ -288,11 +428,34 @@ std::string MenuPath(const MenuTree &tree, int level)
     return path;
 }
 
-void MenuArea(const ScreenState &state, int rows, std::vector<Line> &lines)
+const Menu *ShownMenu(const ScreenState &state)
+{
+    if (!state.menu || state.menuLevel < 0 || state.menuLevel >= (int)state.menu->menus.size())
+        return nullptr;
+    return &state.menu->menus[(size_t)state.menuLevel];
+}
+
+// The rows a menu's entries take when each column is wide enough for its
+// longest caption (at least one column).
+int MenuRowsWanted(const Menu &menu, int width)
+{
+    std::vector<int> choosable = ChoosableEntries(menu);
+    int widest = 1;
+    for (int index : choosable) {
+        int size = Columns(EntryCaption(menu.entries[(size_t)index])) + 4;
+        widest = size > widest ? size : widest;
+    }
+    int columns = width / widest < 1 ? 1 : width / widest;
+    return ((int)choosable.size() + columns - 1) / columns;
+}
+
+const int kNarrowestMenuColumn = 12;
+
+void MenuArea(const ScreenState &state, int rows, int width, std::vector<Line> &lines)
 {
     const MenuTree &tree = *state.menu;
-    const Menu &menu = tree.menus[(size_t)state.menuLevel];
-    HeaderLine(lines, "menu: " + MenuPath(tree, state.menuLevel));
+    const Menu &menu = *ShownMenu(state);
+    HeaderLine(lines, "menu: " + MenuPath(tree, state.menuLevel), width);
     rows--;
     std::vector<int> choosable = ChoosableEntries(menu);
     int count = (int)choosable.size();
@@ -300,20 +463,42 @@ void MenuArea(const ScreenState &state, int rows, std::vector<Line> &lines)
     int columnCount = (count + perColumn - 1) / perColumn;
     if (columnCount < 1)
         columnCount = 1;
+    // Fewer, wider columns where they fit in the rows there are.
+    int fitting = width / kNarrowestMenuColumn < 1 ? 1 : width / kNarrowestMenuColumn;
+    int shown = count;
+    if (columnCount > fitting) {
+        // Even the narrowest columns hold only so many: the last place
+        // says how many more there are.
+        columnCount = fitting;
+        shown = columnCount * perColumn - 1;
+    }
     perColumn = (count + columnCount - 1) / columnCount;
-    int columnWidth = kWidth / columnCount;
-    for (int row = 0; row < perColumn && row < rows; row++) {
+    if (perColumn > rows)
+        perColumn = rows;
+    int columnWidth = width / columnCount;
+    for (int row = 0; row < perColumn; row++) {
         Line line;
         for (int column = 0; column < columnCount; column++) {
             int index = column * perColumn + row;
             if (index >= count)
                 break;
             line.PadTo(column * columnWidth);
+            if (index >= shown) {
+                line.Text(Cut("+" + std::to_string(count - shown) + " more (" +
+                                  std::to_string(shown + 1) + "-" + std::to_string(count) + ")",
+                              columnWidth - 1),
+                          kDim);
+                break;
+            }
             const MenuEntry &entry = menu.entries[(size_t)choosable[(size_t)index]];
             char number[16];
             snprintf(number, sizeof number, "%2d ", index + 1);
             line.Text(number, kBold);
-            std::string caption = Cut(EntryCaption(entry), columnWidth - 4);
+            std::string caption = EntryCaption(entry);
+            // A number's range shows again when it is asked for.
+            if (entry.kind == MenuNumber && Columns(caption) > columnWidth - 4)
+                caption = entry.label + " = " + std::to_string(entry.value);
+            caption = Cut(caption, columnWidth - 4);
             line.Text(caption, entry.kind == MenuSubmenu                  ? Foreground(kCyan)
                                : entry.kind == MenuCheck && entry.checked ? std::string(kBold)
                                                                           : std::string());
@@ -322,24 +507,47 @@ void MenuArea(const ScreenState &state, int rows, std::vector<Line> &lines)
     }
 }
 
-void HelpArea(int rows, std::vector<Line> &lines)
+void HelpArea(int rows, int width, std::vector<Line> &lines)
 {
-    static const char *const help[] = {
-        "Commands go to the plug-in as the host delivers them, e.g.:",
-        "  @Chromalet-LIFX Scheme Fire (Ocean Woods Spooky Style Warm Cold User1 Manual)",
-        "  @Chromalet-LIFX Toggle Cycle Colors · Cycle Interval 2 · Power Off",
-        "  @Chromalet-LIFX Toggle Move Effect · Movement Speed 5 · Toggle Move Direction",
-        "  @Chromalet-LIFX Calibration R 100 · RGB 3 #00ff00 · White 2 50 4000",
-        "Events: :suspend :resume :lock :unlock :style-change :reconfigure",
-        "        :tray 0x205 (menu) :wait MS :restart :close :taskbar-created",
-        "Preview: :menu numbered menu · :clear log · :quit · Up/Down history",
-    };
-    HeaderLine(lines, "help (Esc closes)");
-    for (int i = 0; i < (int)(sizeof help / sizeof help[0]) && i < rows - 1; i++) {
+    HeaderLine(lines, "help (Esc closes)", width);
+    const std::vector<std::string> &help = HelpLines();
+    for (int i = 0; i < (int)help.size() && i < rows - 1; i++) {
         Line line;
-        line.Text(help[i]);
+        line.Text(Cut(help[(size_t)i], width));
         lines.push_back(line);
     }
+}
+
+// The rows the area below the lights would like: the whole menu or help,
+// or a few lines of the log.
+int AreaWanted(const ScreenState &state, int width)
+{
+    if (const Menu *menu = ShownMenu(state))
+        return 1 + MenuRowsWanted(*menu, width);
+    if (state.help)
+        return 1 + (int)HelpLines().size();
+    return 4;
+}
+
+std::string TooSmall(const ScreenState &state, int64_t now)
+{
+    int width = state.columns - 1;
+    width = width < kSmallestColumns - 1 ? kSmallestColumns - 1 : width > kWidth ? kWidth : width;
+    int rows = (int)LightLines(state, width, now, true).size() + kSmallestArea + 2;
+    int columns = state.columns < kSmallestColumns ? kSmallestColumns : state.columns;
+    char text[160];
+    snprintf(text, sizeof text,
+             "The terminal is %d×%d: the preview needs at least %d×%d. Ctrl-C or :quit leaves.",
+             state.columns, state.rows, columns, rows);
+    int room = state.columns - 1 < 1 ? 1 : state.columns - 1;
+    // The shorter forms for the narrowest terminals.
+    if (Columns(text) > room)
+        snprintf(text, sizeof text, "Too small: needs %d×%d", columns, rows);
+    if (Columns(text) > room)
+        snprintf(text, sizeof text, "Too small");
+    Line line;
+    line.Text(Cut(text, room));
+    return "\x1b[?25l\x1b[H\x1b[2J" + line.bytes + kReset + "\x1b[?25h";
 }
 
 } // namespace
@@ -363,58 +571,27 @@ LogStyle StyleOf(const std::string &line)
 
 std::string RenderFrame(const ScreenState &state, int64_t now)
 {
-    std::vector<Line> lines;
-    lines.push_back(TitleLine(state));
-    lines.push_back(SettingsLine(*state.settings));
-    lines.push_back(Line());
-    const Lights &lights = *state.lights;
-    if (lights.enabled) {
-        for (int row = 0; row < 2; row++) {
-            Line top, bottom;
-            for (int column = 0; column < 4; column++) {
-                top.PadTo(column * 20);
-                bottom.PadTo(column * 20);
-                BulbCell(lights.views[row * 4 + column], now, top, bottom);
-            }
-            lines.push_back(top);
-            lines.push_back(bottom);
-        }
-        lines.push_back(Line());
-        for (int strip = kBulbCount; strip < kLightCount; strip++) {
-            Line top, bottom;
-            StripLines(lights.views[strip], now, top, bottom);
-            lines.push_back(top);
-            lines.push_back(bottom);
-        }
-    } else {
-        Line line;
-        line.Text(" No emulated lights: the plug-in sends to the devices in its settings file.",
-                  kDim);
-        lines.push_back(line);
-        Line devices;
-        std::string list = " Devices:";
-        for (int n = 1; n <= kLightCount; n++) {
-            if (!state.settings->devices[n].empty())
-                list += " " + std::to_string(n) + "=" + state.settings->devices[n];
-        }
-        devices.Text(Cut(list, kWidth), kDim);
-        lines.push_back(devices);
-    }
-    lines.push_back(Line());
-
-    int rows = state.rows < 6 ? 6 : state.rows;
-    int logWidth = state.columns - 1 < 20 ? 20 : state.columns - 1;
+    if (state.columns < kSmallestColumns)
+        return TooSmall(state, now);
+    int width = state.columns - 1 < kWidth ? state.columns - 1 : kWidth;
+    int rows = state.rows;
+    int logWidth = state.columns - 1;
     // Rows left for the log, the menu or the help, above the message and
-    // prompt lines.
+    // prompt lines: the lights take one line each when two leave too few.
+    std::vector<Line> lines = LightLines(state, width, now, false);
     int area = rows - (int)lines.size() - 2;
-    if (area >= 2) {
-        if (state.menu && state.menuLevel >= 0 && state.menuLevel < (int)state.menu->menus.size())
-            MenuArea(state, area, lines);
-        else if (state.help)
-            HelpArea(area, lines);
-        else
-            LogArea(state, area, logWidth, lines);
+    if (area < AreaWanted(state, width)) {
+        lines = LightLines(state, width, now, true);
+        area = rows - (int)lines.size() - 2;
     }
+    if (area < kSmallestArea)
+        return TooSmall(state, now);
+    if (ShownMenu(state))
+        MenuArea(state, area, width, lines);
+    else if (state.help)
+        HelpArea(area, width, lines);
+    else
+        LogArea(state, area, width, logWidth, lines);
     while ((int)lines.size() < rows - 2)
         lines.push_back(Line());
     lines.resize((size_t)(rows - 2));

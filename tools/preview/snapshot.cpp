@@ -69,16 +69,19 @@ bool WriteSnapshot(const std::string &path, const Lights &lights, const PluginSe
     for (int n = 0; n < kBulbCount; n++) {
         const LightView &light = lights.views[n];
         int x = 75 + n * 107, y = 110;
-        bool lit = light.heard && light.on && light.colourKnown;
+        bool driven = SlotDriven(lights, settings, n + 1);
+        bool lit = driven && light.heard && light.on && light.colourKnown;
         std::string fill = lit ? Hex(DisplayRgb(light.colour)) : "#26292e";
         fprintf(file, "  <circle cx=\"%d\" cy=\"%d\" r=\"38\" fill=\"%s\" stroke=\"%s\"%s/>\n", x,
                 y, fill.c_str(), lit ? "#000000" : "#4a4f57",
                 lit ? " stroke-opacity=\"0.4\"" : " stroke-dasharray=\"4 4\"");
         Label(file, x, y + 62,
               "Bulb " + std::to_string(light.device) + " · " +
-                  (light.heard ? (light.on ? "on" : "off") : "—"),
+                  (!driven       ? "not driven"
+                   : light.heard ? (light.on ? "on" : "off")
+                                 : "—"),
               kText, 13);
-        if (light.colourKnown) {
+        if (driven && light.colourKnown) {
             DisplayNumbers numbers = Numbers(light.colour);
             char text[48];
             if (light.colour.saturation == 0)
@@ -94,15 +97,18 @@ bool WriteSnapshot(const std::string &path, const Lights &lights, const PluginSe
     for (int s = 0; s < 2; s++) {
         const LightView &light = lights.views[kBulbCount + s];
         int y = 250 + s * 64;
+        bool driven = SlotDriven(lights, settings, kBulbCount + s + 1);
         std::string caption = "Strip " + std::to_string(light.device) + " · " +
-                              (light.heard ? (light.on ? "on" : "off") : "—");
-        if (light.moveKnown && light.moveOn)
+                              (!driven       ? "not driven"
+                               : light.heard ? (light.on ? "on" : "off")
+                                             : "—");
+        if (driven && light.moveKnown && light.moveOn)
             caption += std::string(" · move effect ") + (light.moveDirection ? "→" : "←") + " " +
                        std::to_string(light.moveSpeedMs / 1000) + " s";
         Label(file, 40, y - 8, caption, kText, 13, "start");
         Hsbk zones[kZones];
         ZonesTarget(light, zones);
-        bool lit = light.heard && light.on && light.zonesKnown;
+        bool lit = driven && light.heard && light.on && light.zonesKnown;
         for (int z = 0; z < kZones; z++) {
             std::string fill = lit ? Hex(DisplayRgb(zones[z])) : "#26292e";
             fprintf(file,

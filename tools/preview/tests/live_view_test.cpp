@@ -1,5 +1,6 @@
 // The live view as a user drives it, in a terminal of 80 x 24: the menu by
-// numbers, a number entry, wrong input, and Ctrl-C giving the terminal back.
+// numbers, a number entry, wrong input, and Ctrl-C giving the terminal back;
+// in one of 60 x 20, the view reflowed and what each line did.
 // The plug-in's settings file shows what the plug-in was sent.
 #include <fcntl.h>
 #include <poll.h>
@@ -7,6 +8,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -14,6 +16,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -88,6 +91,74 @@ bool SettingsHold(Terminal &terminal, const std::string &path, const std::string
         terminal.Read(100);
     }
     return false;
+}
+
+// The last whole frame on screen, as the lines a user reads: escape
+// sequences taken out.
+std::vector<std::string> LastFrame(const std::string &screen)
+{
+    size_t start = screen.rfind("\x1b[?25l\x1b[H");
+    if (start == std::string::npos)
+        return {};
+    std::string frame = screen.substr(start);
+    size_t end = frame.find("\x1b[?25h");
+    if (end == std::string::npos)
+        return {}; // still arriving
+    frame.resize(end);
+    std::vector<std::string> lines(1);
+    for (size_t i = 0; i < frame.size(); i++) {
+        if (frame[i] == '\x1b' && i + 1 < frame.size() && frame[i + 1] == '[') {
+            i += 2;
+            while (i < frame.size() && !(frame[i] >= 0x40 && frame[i] <= 0x7e))
+                i++;
+        } else if (frame[i] == '\r') {
+        } else if (frame[i] == '\n') {
+            lines.push_back("");
+        } else {
+            lines.back() += frame[i];
+        }
+    }
+    return lines;
+}
+
+// Characters, not bytes.
+int Width(const std::string &line)
+{
+    int n = 0;
+    for (char c : line)
+        n += ((unsigned char)c & 0xC0) != 0x80;
+    return n;
+}
+
+bool Shows(const std::vector<std::string> &frame, const std::string &text)
+{
+    for (const std::string &line : frame) {
+        if (line.find(text) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+// Waits up to 20 s for a frame that shows the text; that frame, or the last.
+std::vector<std::string> FrameShowing(Terminal &terminal, const std::string &text)
+{
+    std::vector<std::string> frame;
+    // Bounded: 200 passes of 100 ms.
+    for (int pass = 0; pass < 200; pass++) {
+        frame = LastFrame(terminal.screen);
+        if (Shows(frame, text))
+            break;
+        terminal.Read(100);
+    }
+    return frame;
+}
+
+std::string Joined(const std::vector<std::string> &frame)
+{
+    std::string text;
+    for (const std::string &line : frame)
+        text += line + "\n";
+    return text;
 }
 
 TEST(LiveView, MenuNumbersSendTheCommandsAndWrongInputChangesNothing)
@@ -167,6 +238,106 @@ TEST(LiveView, MenuNumbersSendTheCommandsAndWrongInputChangesNothing)
     }
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_NE(terminal.screen.find("endPlugin", mark), std::string::npos);
+    close(terminal.fd);
+}
+
+// A terminal of 60 x 20: every light and menu entry in view, the header and
+// the log saying what the plug-in is doing, Escape going back one level.
+TEST(LiveView, ANarrowTerminalShowsEverythingAndSaysWhatHappened)
+{
+    std::string folder =
+        std::string(PREVIEW_WORK_DIR) + "/narrow-" + std::to_string((long)getpid());
+    ASSERT_EQ(system(("rm -rf '" + folder + "'").c_str()), 0);
+    std::string settings = folder + "/Chromalet-LIFX.rc";
+    std::string group = std::to_string(100 + getpid() % 100);
+
+    Terminal terminal;
+    winsize size = {};
+    size.ws_col = 60;
+    size.ws_row = 20;
+    terminal.pid = forkpty(&terminal.fd, nullptr, nullptr, &size);
+    ASSERT_GE(terminal.pid, 0);
+    if (terminal.pid == 0) {
+        setenv("TERM", "xterm-256color", 1);
+        execl(PREVIEW_PROGRAM, PREVIEW_PROGRAM, "--plugin-dir", folder.c_str(), "--lights-group",
+              group.c_str(), (char *)nullptr);
+        _exit(127);
+    }
+    ASSERT_TRUE(SettingsHold(terminal, settings, "lifx.auto.power: true")) << terminal.screen;
+    terminal.Type("@Chromalet-LIFX Toggle Cycle Colors\r@Chromalet-LIFX Toggle Move Effect\r");
+    ASSERT_TRUE(SettingsHold(terminal, settings, "lifx.move.effect: true"));
+
+    // Every bulb and both strips, whole, within the width.
+    std::vector<std::string> frame = FrameShowing(terminal, "move on");
+    ASSERT_TRUE(Shows(frame, "cycle on")) << Joined(frame);
+    for (const char *light : {" 1 on #", " 4 on #", " 5 on #", " 8 on #", " 9 on ", "10 on "})
+        EXPECT_TRUE(Shows(frame, light)) << light << "\n" << Joined(frame);
+    for (const std::string &line : frame)
+        EXPECT_LE(Width(line), 59) << line;
+
+    // Suspended, the plug-in runs neither cycling nor the move effect.
+    terminal.Type(":suspend\r");
+    frame = FrameShowing(terminal, "cycle paused");
+    EXPECT_TRUE(Shows(frame, "cycle paused")) << Joined(frame);
+    EXPECT_TRUE(Shows(frame, "move paused")) << Joined(frame);
+    EXPECT_FALSE(Shows(frame, "move on")) << Joined(frame);
+    terminal.Type(":resume\r");
+    frame = FrameShowing(terminal, "[preview] the lights come back in 5 s");
+    EXPECT_TRUE(Shows(frame, "[preview] the lights come back in 5 s")) << Joined(frame);
+    terminal.Type(":wait 3000\r");
+    frame = FrameShowing(terminal, "Waiting:");
+    EXPECT_TRUE(Shows(frame, "Waiting:")) << Joined(frame);
+    terminal.Type("@Chromalet-LIFX Scheme Rainbow\r");
+    frame = FrameShowing(terminal, "[preview] no change");
+    EXPECT_TRUE(Shows(frame, "[preview] no change")) << Joined(frame);
+
+    // The menu: every entry's number in view; Escape leaves the submenu for
+    // the menu above it.
+    terminal.Type(":menu\r");
+    frame = FrameShowing(terminal, "menu: Chromalet-LIFX");
+    for (int n = 1; n <= 12; n++) {
+        char number[8];
+        snprintf(number, sizeof number, "%2d ", n);
+        EXPECT_TRUE(Shows(frame, number)) << n << "\n" << Joined(frame);
+    }
+    for (const std::string &line : frame)
+        EXPECT_LE(Width(line), 59) << line;
+    terminal.Type("3\r");
+    frame = FrameShowing(terminal, "menu: Chromalet-LIFX › Color scheme");
+    ASSERT_TRUE(Shows(frame, "Color scheme ─")) << Joined(frame);
+    terminal.Type("\x1b");
+    terminal.Read(300);
+    frame = FrameShowing(terminal, "menu: Chromalet-LIFX ─");
+    EXPECT_TRUE(Shows(frame, "menu: Chromalet-LIFX ─")) << Joined(frame);
+    terminal.Type("\x1b");
+    terminal.Read(300);
+
+    // A slot pointed away from its emulated light.
+    terminal.Type("@Chromalet-LIFX Device #3 127.0.0.9\r");
+    frame = FrameShowing(terminal, "3 not driven");
+    EXPECT_TRUE(Shows(frame, "3 not driven")) << Joined(frame);
+
+    // Too small for the view: one line says so.
+    size.ws_col = 30;
+    size.ws_row = 10;
+    ioctl(terminal.fd, TIOCSWINSZ, &size);
+    frame = FrameShowing(terminal, "Too small");
+    EXPECT_TRUE(Shows(frame, "Too small: needs 40×")) << Joined(frame);
+
+    terminal.Type("\x03");
+    int status = -1;
+    // Bounded: 100 passes of at least 100 ms (reading returns at once once
+    // the preview has closed the terminal), then it is ended.
+    for (int pass = 0; pass < 100 && waitpid(terminal.pid, &status, WNOHANG) == 0; pass++) {
+        terminal.Read(50);
+        usleep(50000);
+    }
+    if (!WIFEXITED(status) && !WIFSIGNALED(status)) {
+        kill(terminal.pid, SIGKILL);
+        waitpid(terminal.pid, &status, 0);
+        ADD_FAILURE() << "the preview did not end after Ctrl-C";
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     close(terminal.fd);
 }
 

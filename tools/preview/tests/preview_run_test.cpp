@@ -12,6 +12,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -19,6 +20,8 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "tools/preview/notes.h"
 
 extern char **environ;
 
@@ -60,18 +63,17 @@ std::vector<std::string> Lines(const std::string &text)
     return lines;
 }
 
-// Runs the preview with standard input from `input` (a file, or /dev/null)
-// and its output into `output`; returns its exit status, or -1 when it had
-// to be stopped.
-int RunPreview(const std::vector<std::string> &arguments, const std::string &input,
-               const std::string &output)
+// Starts the program with standard input from `input` (a file, a pipe or
+// /dev/null) and its output into `output`; the process, or -1.
+pid_t StartProgram(const char *program, const std::vector<std::string> &arguments,
+                   const std::string &input, const std::string &output)
 {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
-    std::vector<std::string> all = {PREVIEW_PROGRAM};
+    std::vector<std::string> all = {program};
     all.insert(all.end(), arguments.begin(), arguments.end());
     std::vector<char *> argv;
     for (std::string &a : all)
@@ -80,7 +82,19 @@ int RunPreview(const std::vector<std::string> &arguments, const std::string &inp
     pid_t pid;
     int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
+    return spawned == 0 ? pid : -1;
+}
+
+pid_t StartPreview(const std::vector<std::string> &arguments, const std::string &input,
+                   const std::string &output)
+{
+    return StartProgram(PREVIEW_PROGRAM, arguments, input, output);
+}
+
+// Its exit status, or -1 when it had to be stopped after kRunSeconds.
+int WaitForProgram(pid_t pid)
+{
+    if (pid < 0)
         return -2;
     int status = 0;
     // Bounded: a quarter of a second a pass, kRunSeconds in all.
@@ -92,6 +106,30 @@ int RunPreview(const std::vector<std::string> &arguments, const std::string &inp
     kill(pid, SIGTERM);
     waitpid(pid, &status, 0);
     return -1;
+}
+
+int RunProgram(const char *program, const std::vector<std::string> &arguments,
+               const std::string &input, const std::string &output)
+{
+    return WaitForProgram(StartProgram(program, arguments, input, output));
+}
+
+int RunPreview(const std::vector<std::string> &arguments, const std::string &input,
+               const std::string &output)
+{
+    return WaitForProgram(StartPreview(arguments, input, output));
+}
+
+// Waits up to 60 s for the file to hold the text.
+bool FileShows(const std::string &path, const std::string &text)
+{
+    // Bounded: 600 passes of 100 ms.
+    for (int pass = 0; pass < 600; pass++) {
+        if (ReadAll(path).find(text) != std::string::npos)
+            return true;
+        usleep(100000);
+    }
+    return false;
 }
 
 // The Fire pattern over palette entries 1-8: #FF0000, #880000, #FF0000, then
@@ -423,6 +461,170 @@ TEST(PreviewTour, WithoutInputTheTourPlaysAndEndsWell)
     EXPECT_EQ(settings["lifx.move.effect:"], "false");
     EXPECT_EQ(settings["lifx.calibration.red:"], "80");
     EXPECT_EQ(settings["lifx.movement.speed:"], "10");
+}
+
+// Ocean and Woods in bulb 1 (calibration 80/100/95).
+const char kOceanBulb1[] = "206 100 52 9000";
+const char kWoodsBulb1[] = "120 100 34 9000";
+
+TEST(PreviewFolder, TwoRunsAtOnceKeepTheirOwnModuleAndSettings)
+{
+    std::string work = WorkFolder("two");
+    std::string folder = work + "/plugin";
+    std::string fifo = work + "/input";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // Read and write: opening does not wait for the preview to open its end.
+    int lines = open(fifo.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(lines, 0);
+    auto send = [&](const char *text) {
+        ssize_t written = write(lines, text, strlen(text));
+        EXPECT_EQ(written, (ssize_t)strlen(text));
+    };
+    std::string firstOutput = work + "/first.txt";
+    pid_t first =
+        StartPreview({"--plugin-dir", folder, "--lights-group", LightsGroup()}, fifo, firstOutput);
+    ASSERT_GT(first, 0);
+    send("@Chromalet-LIFX Scheme Ocean\n:wait 1\n");
+    bool ready = FileShows(firstOutput, "> :wait 1");
+
+    // The second run starts while the first has the module loaded and
+    // waits for its next line.
+    std::string script = work + "/script.txt";
+    std::ofstream(script) << "@Chromalet-LIFX Scheme Woods\n";
+    std::string secondOutput = work + "/second.txt";
+    int second = ready ? RunPreview({"--script", script, "--plugin-dir", folder, "--lights-group",
+                                     LightsGroup()},
+                                    "/dev/null", secondOutput)
+                       : -3;
+    // The first run starts its plug-in afresh from its settings file.
+    send(":restart\n:wait 1\n");
+    close(lines);
+    int firstStatus = WaitForProgram(first);
+    std::string firstText = ReadAll(firstOutput), secondText = ReadAll(secondOutput);
+    ASSERT_TRUE(ready) << firstText;
+    EXPECT_EQ(firstStatus, 0) << firstText;
+    EXPECT_EQ(second, 0) << secondText;
+
+    Shown firstShown, secondShown;
+    bool secondSawOcean = false;
+    for (const std::string &line : Lines(firstText))
+        Apply(firstShown, line);
+    for (const std::string &line : Lines(secondText)) {
+        Apply(secondShown, line);
+        secondSawOcean = secondSawOcean || secondShown.lights[1].numbers == kOceanBulb1;
+    }
+    EXPECT_EQ(firstShown.lights[1].numbers, kOceanBulb1) << firstText;
+    EXPECT_NE(firstText.find("> :restart"), std::string::npos);
+    EXPECT_EQ(firstText.find("another preview"), std::string::npos);
+    EXPECT_FALSE(secondSawOcean) << secondText;
+    EXPECT_NE(secondShown.lights[1].numbers, kOceanBulb1) << secondText;
+    EXPECT_EQ(secondShown.lights[1].numbers, kWoodsBulb1) << secondText;
+
+    // The second run said where it went, and cleared up after itself.
+    std::vector<std::string> secondLines = Lines(secondText);
+    std::string prefix = "[preview] another preview is using " + folder + ": ";
+    std::string temporary;
+    for (const std::string &line : secondLines) {
+        if (line.compare(0, prefix.size(), prefix) == 0) {
+            size_t start = line.find(", ") + 2;
+            temporary = line.substr(start, line.find(", ", start) - start);
+        }
+    }
+    ASSERT_FALSE(temporary.empty()) << secondText;
+    struct stat info;
+    EXPECT_NE(stat(temporary.c_str(), &info), 0) << temporary;
+
+    // The folder still holds the first run's lights and scheme.
+    std::map<std::string, std::string> settings = SettingsFile(folder);
+    std::string group = FirstAddress(Lines(firstText));
+    group = group.substr(0, group.rfind('.') + 1);
+    EXPECT_EQ(settings["lifx.device1:"], group + "1");
+    EXPECT_EQ(settings["lifx.color.scheme:"], "Ocean");
+}
+
+TEST(PreviewFolder, AHostStartingBesideARunningOneLeavesItsModuleAlone)
+{
+    std::string work = WorkFolder("hosts");
+    std::string fifo = work + "/input";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    int lines = open(fifo.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(lines, 0);
+    std::vector<std::string> arguments = {"--plugin-dir", work + "/plugin"};
+    std::string firstOutput = work + "/first.txt";
+    pid_t first = StartProgram(HOST_PROGRAM, arguments, fifo, firstOutput);
+    ASSERT_GT(first, 0);
+    bool started = FileShows(firstOutput, "beginPlugin -> 0");
+    int second =
+        started ? RunProgram(HOST_PROGRAM, arguments, "/dev/null", work + "/second.txt") : -3;
+    // The first host runs its plug-in's code again after the second's copy.
+    const char text[] = "@Chromalet-LIFX Show Menu\n";
+    EXPECT_EQ(write(lines, text, sizeof text - 1), (ssize_t)(sizeof text - 1));
+    close(lines);
+    int firstStatus = WaitForProgram(first);
+    std::string firstText = ReadAll(firstOutput);
+    ASSERT_TRUE(started) << firstText;
+    EXPECT_EQ(second, 0) << ReadAll(work + "/second.txt");
+    EXPECT_EQ(firstStatus, 0) << firstText;
+    EXPECT_NE(firstText.find("[Chromalet-LIFX]"), std::string::npos) << firstText;
+}
+
+TEST(PreviewScript, HelpAndMenuGoOnAndEachLineSaysWhatHappened)
+{
+    std::string work = WorkFolder("notes");
+    std::string script = work + "/script.txt";
+    std::ofstream(script) << ":help\n"
+                             ":menu\n"
+                             "@Chromalet-LIFX Scheme Rainbow\n"
+                             "@Chromalet-LIFX Device #11 127.0.0.5\n"
+                             "@Chromalet-LIFX Scheme Ocean\n"
+                             ":resume\n"
+                             ":unlock\n"
+                             "@Chromalet-LIFX Device #3 127.0.0.9\n"
+                             "@Chromalet-LIFX Scheme Woods\n";
+    std::string output = work + "/output.txt";
+    int status = RunPreview(
+        {"--script", script, "--plugin-dir", work + "/plugin", "--lights-group", LightsGroup()},
+        "/dev/null", output);
+    std::string text = ReadAll(output);
+    EXPECT_EQ(status, 0) << text;
+    std::map<std::string, std::vector<std::string>> said;
+    for (const Step &step : Steps(Lines(text)))
+        said[step.line] = step.output;
+
+    EXPECT_EQ(said[":help"], preview::HelpLines());
+    // The menu numbered as the live view numbers it: 3 is the scheme
+    // submenu, 3.3 Ocean in it.
+    const std::vector<std::string> &menu = said[":menu"];
+    ASSERT_FALSE(menu.empty()) << text;
+    EXPECT_EQ(menu[0].compare(0, 22, "[menu] Chromalet-LIFX,"), 0) << menu[0];
+    for (const char *entry : {" 1 Devices >", " 3 Color scheme >", "  3.3 [ ] Ocean", "12 About"}) {
+        bool found = false;
+        for (const std::string &line : menu)
+            found = found || line.compare(0, strlen(entry), entry) == 0;
+        EXPECT_TRUE(found) << entry << "\n" << text;
+    }
+
+    // Commands that change nothing say so; one that changes the lights does not.
+    const std::vector<std::string> noChange = {"[preview] no change"};
+    EXPECT_EQ(said["@Chromalet-LIFX Scheme Rainbow"], noChange);
+    EXPECT_EQ(said["@Chromalet-LIFX Device #11 127.0.0.5"], noChange);
+    const std::vector<std::string> &ocean = said["@Chromalet-LIFX Scheme Ocean"];
+    EXPECT_FALSE(ocean.empty());
+    for (const std::string &line : ocean)
+        EXPECT_NE(line, "[preview] no change");
+    EXPECT_EQ(said[":resume"], std::vector<std::string>{"[preview] the lights come back in 5 s"});
+    EXPECT_EQ(said[":unlock"], std::vector<std::string>{"[preview] the lights come back in 1 s"});
+
+    // A slot pointed where no emulated light is: that light is not driven,
+    // and what the plug-in sends next leaves it so.
+    const std::vector<std::string> &moved = said["@Chromalet-LIFX Device #3 127.0.0.9"];
+    EXPECT_NE(std::find(moved.begin(), moved.end(), "light 3: not driven"), moved.end()) << text;
+    const std::vector<std::string> &woods = said["@Chromalet-LIFX Scheme Woods"];
+    EXPECT_NE(std::find(woods.begin(), woods.end(), "light 1: on #006600 120 100 34 9000"),
+              woods.end())
+        << text;
+    for (const std::string &line : woods)
+        EXPECT_NE(line.compare(0, 8, "light 3:"), 0) << line;
 }
 
 } // namespace

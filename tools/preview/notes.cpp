@@ -1,0 +1,90 @@
+#include "tools/preview/notes.h"
+
+#include <stdio.h>
+
+namespace preview
+{
+
+const char kNoChange[] = "no change";
+
+namespace
+{
+
+std::string FileBytes(const std::string &path)
+{
+    std::string content;
+    FILE *file = fopen(path.c_str(), "rb");
+    if (!file)
+        return content;
+    char buffer[16384];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, file)) > 0)
+        content.append(buffer, n);
+    fclose(file);
+    return content;
+}
+
+// "[0] ...", "[254] ...": the plug-in's own log; "[host] ...": the host's
+// account of calls, settings writes included (the file itself says whether
+// they changed anything).
+bool QuietLine(const std::string &line)
+{
+    if (line.size() >= 2 && line[0] == '[' && line[1] >= '0' && line[1] <= '9')
+        return true;
+    return line.compare(0, 6, "[host]") == 0 || line.empty();
+}
+
+} // namespace
+
+void StartWatch(StepWatch &watch, Lights &lights, const std::string &settingsPath)
+{
+    // What arrived before the command belongs to what ran before it.
+    UpdateLights(lights);
+    watch.datagrams = lights.datagrams;
+    watch.settingsFile = FileBytes(settingsPath);
+    watch.shown = false;
+}
+
+void WatchHostLine(StepWatch &watch, const std::string &line)
+{
+    if (!QuietLine(line))
+        watch.shown = true;
+}
+
+bool NothingChanged(StepWatch &watch, Lights &lights, const std::string &settingsPath)
+{
+    UpdateLights(lights);
+    return !watch.shown && lights.datagrams == watch.datagrams &&
+           FileBytes(settingsPath) == watch.settingsFile;
+}
+
+std::string EventNote(const std::string &line, const PluginSettings &settings)
+{
+    bool power = line == ":resume" || line == ":unlock";
+    if (!power && line != ":suspend")
+        return "";
+    if (!settings.autoPower)
+        return "automatic power is off: the plug-in leaves the lights as they are";
+    if (line == ":resume")
+        return "the lights come back in 5 s";
+    if (line == ":unlock")
+        return "the lights come back in 1 s";
+    return "";
+}
+
+const std::vector<std::string> &HelpLines()
+{
+    static const std::vector<std::string> lines = {
+        "Commands go to the plug-in as the host delivers them, e.g.:",
+        "  @Chromalet-LIFX Scheme Fire (Ocean Woods Spooky Style Warm Cold User1 Manual)",
+        "  @Chromalet-LIFX Toggle Cycle Colors · Cycle Interval 2 · Power Off",
+        "  @Chromalet-LIFX Toggle Move Effect · Movement Speed 5 · Toggle Move Direction",
+        "  @Chromalet-LIFX Calibration R 100 · RGB 3 #00ff00 · White 2 50 4000",
+        "Events: :suspend :resume :lock :unlock :style-change :reconfigure",
+        "        :tray 0x205 (menu) :wait MS :restart :close :taskbar-created",
+        "Preview: :menu numbered menu · :clear log · :quit · Up/Down history",
+    };
+    return lines;
+}
+
+} // namespace preview
