@@ -120,6 +120,10 @@ bool StartLights(Lights &lights, int firstGroup, int tries, std::string &message
                 lights.views[n] = LightView();
                 lights.views[n].device = n + 1;
                 lights.views[n].strip = n >= kBulbCount;
+                // As a finding plug-in sees them: the last two are strips.
+                emulator.lights[n].strip = lights.views[n].strip;
+                std::string label = (n >= kBulbCount ? "Strip " : "Bulb ") + std::to_string(n + 1);
+                EmulatorSetLabel(emulator.lights[n], label.c_str());
             }
             return true;
         }

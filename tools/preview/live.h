@@ -62,6 +62,7 @@ struct Live {
     bool settled = false; // the marker before a command has been echoed
     bool watching = false;
     bool watchEchoed = false;
+    bool watchingDiscover = false; // its result comes later: no "no change"
     StepWatch watch;
     std::string pendingNote;
     int64_t waitEnd = 0;

@@ -53,11 +53,21 @@ void Choose(Live &live, const MenuEntry &entry)
 {
     switch (entry.kind) {
     case MenuCheck:
-    case MenuCommand:
-        Queue(live, CommandForCheck(entry));
+    case MenuCommand: {
+        std::string command = CommandForCheck(entry), reason;
         CloseMenu(live);
-        Say(live, "Sent " + CommandForCheck(entry));
+        if (!DiscoverAllowed(command, live.preview.lights, reason)) {
+            // "Find lights..." broadcasts, which the preview cannot let out:
+            // it searches the emulated lights' range instead.
+            command += " " + LightsRange(live.preview.lights);
+            Queue(live, command);
+            Say(live, "Sent " + command + " (a broadcast would leave this machine)");
+            break;
+        }
+        Queue(live, command);
+        Say(live, "Sent " + command);
         break;
+    }
     case MenuNumber:
         live.prompt = PromptNumber;
         live.asking = entry;
@@ -121,13 +131,13 @@ void ChoosePath(Live &live, const std::string &path)
 
 const char *const kVerbs[] = {"Show",  "Device",        "Scheme",   "Power", "RGB",
                               "White", "Calibration",   "Toggle",   "Cycle", "Movement",
-                              "Edit",  "Documentation", "Protocol", "About"};
+                              "Edit",  "Documentation", "Protocol", "About", "Discover"};
 
 void HandleCommandLine(Live &live, const std::string &line)
 {
     std::string reason;
     if (line[0] == '@') {
-        if (!CommandAllowed(line, reason)) {
+        if (!CommandAllowed(line, reason) || !DiscoverAllowed(line, live.preview.lights, reason)) {
             Say(live, "Not sent: " + reason, true);
             return;
         }

@@ -129,8 +129,8 @@ void Started(Live &live)
     if (!setup.empty()) {
         AddLog(live,
                Remark(live.preview.firstRun
-                          ? "first run: pointing the plug-in at the emulated lights through its "
-                            "own commands"
+                          ? "first run: the plug-in finds the emulated lights by itself, and "
+                            "automatic power is turned on"
                           : "pointing the plug-in at the emulated lights through its own commands"),
                LogPreview);
         for (const std::string &line : setup)
@@ -179,7 +179,9 @@ void LineEnded(Live &live)
         live.watchEchoed = true;
         return;
     }
-    if (NothingChanged(live.watch, preview.lights, preview.settingsPath))
+    if (live.watchingDiscover)
+        AddLog(live, Remark(kDiscoverNote), LogPreview);
+    else if (NothingChanged(live.watch, preview.lights, preview.settingsPath))
         AddLog(live, Remark(kNoChange), LogPreview);
     live.watching = false;
 }
@@ -286,6 +288,7 @@ void SendNext(Live &live)
             StartWatch(live.watch, live.preview.lights, live.preview.settingsPath);
             live.watching = true;
             live.watchEchoed = false;
+            live.watchingDiscover = IsDiscover(line);
         }
         SendHostLine(host, line, false);
         return;

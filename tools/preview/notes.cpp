@@ -6,6 +6,8 @@ namespace preview
 {
 
 const char kNoChange[] = "no change";
+const char kDiscoverNote[] =
+    "the plug-in listens for about 2 s, then logs each light it found and saves it";
 
 namespace
 {
@@ -80,6 +82,8 @@ const std::vector<std::string> &HelpLines()
         "  @Chromalet-LIFX Toggle Cycle Colors · Cycle Interval 2 · Power Off",
         "  @Chromalet-LIFX Toggle Move Effect · Movement Speed 5 · Toggle Move Direction",
         "  @Chromalet-LIFX Calibration R 100 · RGB 3 #00ff00 · White 2 50 4000",
+        "  @Chromalet-LIFX Discover 127.56.N.0/28: finds the lights of the header's range",
+        "    (the plug-in found them so on the first run; Device #3 sets a slot by hand)",
         "Events: :suspend :resume :lock :unlock :style-change :reconfigure",
         "        :tray 0x205 (menu) :wait MS :restart :close :taskbar-created",
         "Preview: :menu numbered menu · :clear log · :quit · Up/Down history",

@@ -29,6 +29,8 @@ void WatchHostLine(StepWatch &watch, const std::string &line);
 bool NothingChanged(StepWatch &watch, Lights &lights, const std::string &settingsPath);
 
 extern const char kNoChange[];
+// Said after a Discover, whose result comes later.
+extern const char kDiscoverNote[];
 
 // What follows a host event: when the lights come back after ":resume"
 // (5 s) and ":unlock" (1 s), or that automatic power is off; "" for other

@@ -167,7 +167,8 @@ bool Step(PlainRun &run, const std::string &line)
     }
     if (line == ":menu")
         return ShowMenu(run);
-    if (line[0] == '@' && !CommandAllowed(line, reason)) {
+    if (line[0] == '@' &&
+        (!CommandAllowed(line, reason) || !DiscoverAllowed(line, run.preview.lights, reason))) {
         Print("> " + line);
         Print(Remark("refused: " + reason));
         run.refused = true;
@@ -203,7 +204,9 @@ bool Step(PlainRun &run, const std::string &line)
         StartWatch(watch, preview.lights, preview.settingsPath);
         bool ok = Exchange(run, line, false, ms, listen);
         PrintChanges(run);
-        if (ok && NothingChanged(watch, preview.lights, preview.settingsPath))
+        if (ok && IsDiscover(line))
+            Print(Remark(kDiscoverNote));
+        else if (ok && NothingChanged(watch, preview.lights, preview.settingsPath))
             Print(Remark(kNoChange));
         return ok;
     }
@@ -299,8 +302,8 @@ int RunPlain(Preview &preview, FILE *script)
     }
     if (alive && !setup.empty()) {
         Print(Remark(preview.firstRun
-                         ? "first run: the plug-in's own commands point it at the emulated lights "
-                           "and turn automatic power on"
+                         ? "first run: the plug-in finds the emulated lights by itself, and "
+                           "automatic power is turned on"
                          : "the plug-in's own commands point it at the emulated lights"));
         alive = PlayLines(run, setup, false);
     }

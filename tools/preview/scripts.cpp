@@ -71,16 +71,41 @@ std::string Flag(bool on)
 
 } // namespace
 
+std::string LightsRange(const Lights &lights)
+{
+    std::string first = lights.addresses[0];
+    return first.substr(0, first.rfind('.')) + ".0/28";
+}
+
+bool IsDiscover(const std::string &line)
+{
+    std::vector<std::string> words = Words(line);
+    return words.size() >= 2 &&
+           (StartsWithIgnoringCase(words[0], "@LIFX") ||
+            StartsWithIgnoringCase(words[0], "@Chromalet-LIFX")) &&
+           strcasecmp(words[1].c_str(), "Discover") == 0;
+}
+
 std::vector<std::string> SetupLines(const Lights &lights, const PluginSettings &settings,
                                     bool firstRun)
 {
     std::vector<std::string> lines;
     if (!lights.enabled)
         return lines;
-    for (int n = 1; n <= kLightCount; n++) {
-        if (settings.devices[n] != lights.addresses[n - 1])
-            lines.push_back(std::string(kPrefix) + "Device #" + std::to_string(n) + " " +
-                            lights.addresses[n - 1]);
+    bool empty = true;
+    for (int n = 1; n <= kLightCount; n++)
+        empty = empty && settings.devices[n].empty();
+    if (empty) {
+        // As a user would: the plug-in finds the lights and fills its slots
+        // by itself, bulbs 1 to 8 and strips 9 and 10.
+        lines.push_back(std::string(kPrefix) + "Discover " + LightsRange(lights));
+        lines.push_back(":wait " + std::to_string(kDiscoverySeconds * 1000));
+    } else {
+        for (int n = 1; n <= kLightCount; n++) {
+            if (settings.devices[n] != lights.addresses[n - 1])
+                lines.push_back(std::string(kPrefix) + "Device #" + std::to_string(n) + " " +
+                                lights.addresses[n - 1]);
+        }
     }
     if (firstRun && !settings.autoPower)
         lines.push_back(std::string(kPrefix) + "Toggle Auto Power");
@@ -234,6 +259,25 @@ bool CommandAllowed(const std::string &line, std::string &reason)
     if (!ReachesOutside(words[3]))
         return true;
     reason = words[3] + " is outside 127.0.0.0/8, which is all the preview reaches";
+    return false;
+}
+
+bool DiscoverAllowed(const std::string &line, const Lights &lights, std::string &reason)
+{
+    if (!IsDiscover(line))
+        return true;
+    std::vector<std::string> words = Words(line);
+    std::string where = words.size() > 2 ? words[2] : "";
+    std::string address = where.substr(0, where.find('/'));
+    in_addr parsed;
+    if (!where.empty() &&
+        (inet_aton(address.c_str(), &parsed) == 0 || (ntohl(parsed.s_addr) >> 24) == 127))
+        return true;
+    reason =
+        (where.empty() ? std::string("a search without an address broadcasts") : where + " is") +
+        " beyond this machine, and the preview reaches only 127.0.0.0/8: its lights are "
+        "found with Discover " +
+        LightsRange(lights);
     return false;
 }
 

@@ -12,10 +12,20 @@
 namespace preview
 {
 
-// Through the plug-in's own commands: each slot whose address is not the
-// emulated light's is set to it; on a first run automatic power is turned
-// on; then a restart, so that the start-up shows the scheme. Empty when the
-// folder already points at these lights.
+// How long a discovery takes, its saving included: the set-up waits that long.
+enum { kDiscoverySeconds = 3 };
+
+// The range of the emulated lights, "127.56.G.0/28".
+std::string LightsRange(const Lights &lights);
+// A "Discover" command of the plug-in.
+bool IsDiscover(const std::string &line);
+
+// Through the plug-in's own commands: with every slot empty, the plug-in
+// finds the emulated lights itself (Discover over their range); otherwise
+// each slot whose address is not the emulated light's is set to it. On a
+// first run automatic power is turned on; then a restart, so that the
+// start-up shows the scheme. Empty when the folder already points at these
+// lights.
 std::vector<std::string> SetupLines(const Lights &lights, const PluginSettings &settings,
                                     bool firstRun);
 
@@ -35,6 +45,9 @@ bool WaitMilliseconds(const std::string &line, long &ms);
 // False, with the reason, for a line that would have the plug-in send
 // outside 127.0.0.0/8: a Device command with such an address.
 bool CommandAllowed(const std::string &line, std::string &reason);
+// False, with the reason, for a Discover that would search beyond loopback:
+// a broadcast, or an address or range outside 127.0.0.0/8.
+bool DiscoverAllowed(const std::string &line, const Lights &lights, std::string &reason);
 // False, with the reason, when a device slot of the settings file holds an
 // address outside 127.0.0.0/8 or a text the plug-in would send to as
 // 255.255.255.255.

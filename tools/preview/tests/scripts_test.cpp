@@ -15,15 +15,13 @@ preview::Lights EmulatedAt(int group)
     return lights;
 }
 
-TEST(PreviewSetUp, FirstRunPointsEverySlotAtTheLightsAndTurnsAutoPowerOn)
+TEST(PreviewSetUp, FirstRunHasThePluginFindTheLightsAndTurnsAutoPowerOn)
 {
     preview::PluginSettings fresh; // as the plug-in's default file: no devices
-    std::vector<std::string> lines = preview::SetupLines(EmulatedAt(0), fresh, true);
-    ASSERT_EQ(lines.size(), 12u);
-    EXPECT_EQ(lines[0], "@Chromalet-LIFX Device #1 127.56.0.1");
-    EXPECT_EQ(lines[9], "@Chromalet-LIFX Device #10 127.56.0.10");
-    EXPECT_EQ(lines[10], "@Chromalet-LIFX Toggle Auto Power");
-    EXPECT_EQ(lines[11], ":restart");
+    std::vector<std::string> lines = preview::SetupLines(EmulatedAt(2), fresh, true);
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"@Chromalet-LIFX Discover 127.56.2.0/28", ":wait 3000",
+                                        "@Chromalet-LIFX Toggle Auto Power", ":restart"}));
 }
 
 TEST(PreviewSetUp, ALaterRunOnOtherAddressesSetsTheDevicesOnly)
@@ -37,6 +35,19 @@ TEST(PreviewSetUp, ALaterRunOnOtherAddressesSetsTheDevicesOnly)
     ASSERT_EQ(lines.size(), 11u);
     EXPECT_EQ(lines[2], "@Chromalet-LIFX Device #3 127.56.3.3");
     EXPECT_EQ(lines.back(), ":restart");
+}
+
+TEST(PreviewSafety, ASearchBeyondLoopbackIsRefusedAndTheLightsRangeNamed)
+{
+    std::string reason;
+    for (const char *line : {"@Chromalet-LIFX Discover", "@lifx discover 10.0.0.0/24",
+                             "@LIFX Discover 192.168.1.20", "@LIFX Discover \"\""}) {
+        EXPECT_FALSE(preview::DiscoverAllowed(line, EmulatedAt(0), reason)) << line;
+        EXPECT_NE(reason.find("Discover 127.56.0.0/28"), std::string::npos) << reason;
+    }
+    for (const char *line : {"@LIFX Discover 127.56.0.0/28", "@LIFX Discover 127.0.0.1",
+                             "@LIFX Discover lamp", "@LIFX Scheme Fire"})
+        EXPECT_TRUE(preview::DiscoverAllowed(line, EmulatedAt(0), reason)) << line;
 }
 
 TEST(PreviewSafety, DeviceCommandsBeyondLoopbackAreRefused)
