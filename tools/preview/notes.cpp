@@ -1,7 +1,5 @@
 #include "tools/preview/notes.h"
 
-#include <stdio.h>
-
 namespace preview
 {
 
@@ -15,14 +13,7 @@ namespace
 std::string FileBytes(const std::string &path)
 {
     std::string content;
-    FILE *file = fopen(path.c_str(), "rb");
-    if (!file)
-        return content;
-    char buffer[16384];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, file)) > 0)
-        content.append(buffer, n);
-    fclose(file);
+    ReadFile(path, content);
     return content;
 }
 

@@ -12,9 +12,6 @@ namespace preview
 
 const char kSettingsFileName[] = "Chromalet-LIFX.rc";
 
-namespace
-{
-
 bool ReadFile(const std::string &path, std::string &content)
 {
     FILE *file = fopen(path.c_str(), "rb");
@@ -27,6 +24,9 @@ bool ReadFile(const std::string &path, std::string &content)
     fclose(file);
     return true;
 }
+
+namespace
+{
 
 std::string Trim(const std::string &text)
 {

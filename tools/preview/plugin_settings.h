@@ -26,6 +26,9 @@ extern const char kSettingsFileName[];
 
 std::string SettingsPath(const std::string &pluginFolder);
 
+// Appends a whole file's bytes to content; false when it cannot be opened.
+bool ReadFile(const std::string &path, std::string &content);
+
 // Reads the file the way the host's readers do (keys ignoring case at the
 // start of a line, the first match wins, values trimmed); missing keys take
 // the plug-in's defaults. False when the file cannot be read.
