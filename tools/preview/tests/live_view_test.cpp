@@ -183,6 +183,8 @@ TEST(LiveView, MenuNumbersSendTheCommandsAndWrongInputChangesNothing)
 
     // The first run's set-up, through the plug-in's own commands.
     ASSERT_TRUE(SettingsHold(terminal, settings, "lifx.auto.power: true")) << terminal.screen;
+    // The restart that follows may not be on the screen yet.
+    ASSERT_TRUE(terminal.WaitFor("> :restart", 0)) << terminal.screen;
     ASSERT_TRUE(terminal.WaitFor("beginPlugin -> 0", terminal.screen.find("> :restart")));
     EXPECT_NE(terminal.screen.find("\x1b[?1049h"), std::string::npos) << "alternate screen";
     EXPECT_NE(terminal.screen.find("\x1b[48;2;"), std::string::npos) << "true colour";
