@@ -106,11 +106,12 @@ int SlotWithSerial(const char *serial, const bool (&taken)[kDeviceSlots + 1])
     return 0;
 }
 
-int FreeSlot(bool strip, const bool (&taken)[kDeviceSlots + 1])
+// The first empty slot of the kind, or 0.
+int FreeSlot(bool strip)
 {
     int first = strip ? kLastBulb + 1 : 1, last = strip ? kDeviceSlots : kLastBulb;
     for (int n = first; n <= last; n++) {
-        if (!taken[n] && !g_devices[n][0])
+        if (!g_devices[n][0])
             return n;
     }
     return 0;
@@ -157,8 +158,7 @@ unsigned SaveAndReport(const DiscoveredLight &light, Assignment &assignment)
     if (assignment.outcome == Saved) {
         // In the order of the addresses: earlier new lights are in the
         // table by now.
-        bool none[kDeviceSlots + 1] = {};
-        assignment.slot = FreeSlot(light.strip, none);
+        assignment.slot = FreeSlot(light.strip);
         if (!assignment.slot)
             assignment.outcome = NoSlot;
     }
