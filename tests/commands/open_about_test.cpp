@@ -114,12 +114,8 @@ struct AboutCase {
 TEST_F(OpenAndAboutTest, AboutGoesToTheHostWhenItsVersionNamesVeskAndToAMessageBoxOtherwise)
 {
     const AboutCase cases[] = {
-        {"Vesk 1.0 (stand-in host)", true},
-        {"vesk", true},
-        {"Desktop xVESKx 2.3", true},
-        {"Othershell 2.3", false},
-        {"Ves k 1.0", false},
-        {"", false},
+        {"Vesk 1.0 (stand-in host)", true}, {"vesk", true},       {"Desktop xVESKx 2.3", true},
+        {"Othershell 2.3", false},          {"Ves k 1.0", false}, {"", false},
     };
     const std::string firstLine = "Chromalet-LIFX 1.0 (2021-02-20)   \n\n";
     Start();
