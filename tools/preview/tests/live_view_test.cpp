@@ -161,17 +161,14 @@ std::string Joined(const std::vector<std::string> &frame)
     return text;
 }
 
-TEST(LiveView, MenuNumbersSendTheCommandsAndWrongInputChangesNothing)
+// The preview on the plug-in folder, in a terminal of that size.
+void StartInTerminal(Terminal &terminal, const std::string &folder, unsigned short columns,
+                     unsigned short rows)
 {
-    std::string folder = std::string(PREVIEW_WORK_DIR) + "/live-" + std::to_string((long)getpid());
-    ASSERT_EQ(system(("rm -rf '" + folder + "'").c_str()), 0);
-    std::string settings = folder + "/Chromalet-LIFX.rc";
     std::string group = std::to_string(100 + getpid() % 100);
-
-    Terminal terminal;
     winsize size = {};
-    size.ws_col = 80;
-    size.ws_row = 24;
+    size.ws_col = columns;
+    size.ws_row = rows;
     terminal.pid = forkpty(&terminal.fd, nullptr, nullptr, &size);
     ASSERT_GE(terminal.pid, 0);
     if (terminal.pid == 0) {
@@ -180,6 +177,15 @@ TEST(LiveView, MenuNumbersSendTheCommandsAndWrongInputChangesNothing)
               group.c_str(), (char *)nullptr);
         _exit(127);
     }
+}
+
+TEST(LiveView, MenuNumbersSendTheCommandsAndWrongInputChangesNothing)
+{
+    std::string folder = std::string(PREVIEW_WORK_DIR) + "/live-" + std::to_string((long)getpid());
+    ASSERT_EQ(system(("rm -rf '" + folder + "'").c_str()), 0);
+    std::string settings = folder + "/Chromalet-LIFX.rc";
+    Terminal terminal;
+    ASSERT_NO_FATAL_FAILURE(StartInTerminal(terminal, folder, 80, 24));
 
     // The first run's set-up, through the plug-in's own commands.
     ASSERT_TRUE(SettingsHold(terminal, settings, "lifx.auto.power: true")) << terminal.screen;
@@ -251,20 +257,8 @@ TEST(LiveView, ANarrowTerminalShowsEverythingAndSaysWhatHappened)
         std::string(PREVIEW_WORK_DIR) + "/narrow-" + std::to_string((long)getpid());
     ASSERT_EQ(system(("rm -rf '" + folder + "'").c_str()), 0);
     std::string settings = folder + "/Chromalet-LIFX.rc";
-    std::string group = std::to_string(100 + getpid() % 100);
-
     Terminal terminal;
-    winsize size = {};
-    size.ws_col = 60;
-    size.ws_row = 20;
-    terminal.pid = forkpty(&terminal.fd, nullptr, nullptr, &size);
-    ASSERT_GE(terminal.pid, 0);
-    if (terminal.pid == 0) {
-        setenv("TERM", "xterm-256color", 1);
-        execl(PREVIEW_PROGRAM, PREVIEW_PROGRAM, "--plugin-dir", folder.c_str(), "--lights-group",
-              group.c_str(), (char *)nullptr);
-        _exit(127);
-    }
+    ASSERT_NO_FATAL_FAILURE(StartInTerminal(terminal, folder, 60, 20));
     ASSERT_TRUE(SettingsHold(terminal, settings, "lifx.auto.power: true")) << terminal.screen;
     terminal.Type("@Chromalet-LIFX Toggle Cycle Colors\r@Chromalet-LIFX Toggle Move Effect\r");
     ASSERT_TRUE(SettingsHold(terminal, settings, "lifx.move.effect: true"));
@@ -320,9 +314,10 @@ TEST(LiveView, ANarrowTerminalShowsEverythingAndSaysWhatHappened)
     EXPECT_TRUE(Shows(frame, "3 not driven")) << Joined(frame);
 
     // Too small for the view: one line says so.
-    size.ws_col = 30;
-    size.ws_row = 10;
-    ioctl(terminal.fd, TIOCSWINSZ, &size);
+    winsize small = {};
+    small.ws_col = 30;
+    small.ws_row = 10;
+    ioctl(terminal.fd, TIOCSWINSZ, &small);
     frame = FrameShowing(terminal, "Too small");
     EXPECT_TRUE(Shows(frame, "Too small: needs 40×")) << Joined(frame);
 
