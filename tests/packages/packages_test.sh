@@ -24,6 +24,8 @@ STANDIN
 printf '#!/bin/sh\ncase " $STANDIN_MISSING " in *" $3 "*) exit 1 ;; esac\nprintf "install ok installed"\n' >"$fake/bin/dpkg-query"
 printf '#!/bin/sh\necho i386\n' >"$fake/bin/dpkg"
 printf '#!/bin/sh\necho 0\n' >"$fake/bin/id"
+# Should a decision go wrong, the preview stops before building anything.
+printf '#!/bin/sh\necho "cmake reached" >&2; exit 1\n' >"$fake/bin/cmake"
 chmod +x "$fake/bin"/*
 export PATH=$fake/bin:$PATH
 failures=0
