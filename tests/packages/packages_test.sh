@@ -33,20 +33,22 @@ expect() { # description command...
   if ! "${@:2}"; then echo "FAILED: $1"; failures=$((failures + 1)); fi
 }
 
-# 32-bit Wine cannot be installed: reported, not fatal; the update was tried
-# three times and the install went on; a 64-bit package then installs.
-out=$( (. "$root/tools/packages.sh"
+# Under set -e, as in ./run: the update is tried three times and the install
+# goes on; 32-bit Wine then cannot be installed: reported, not fatal.
+out=$( (set -e
+  . "$root/tools/packages.sh"
+  need_packages wine64
+  echo "wine64 installed"
   want_packages wine32:i386 && echo "wine32 installed"
-  echo "error: $APT_INSTALL_ERROR"
-  need_packages wine64 && echo "wine64 installed") 2>&1)
+  echo "error: $APT_INSTALL_ERROR") 2>&1)
 expect "the 32-bit install fails with apt-get's reason" grep -q '^error: E: Error, pkgProblemResolver' <<<"$out"
-expect "a 64-bit package installs after it" grep -q '^wine64 installed$' <<<"$out"
+expect "a 64-bit package installs despite the update" grep -q '^wine64 installed$' <<<"$out"
 expect "no claim that 32-bit Wine installed" test "$(grep -c 'wine32 installed' <<<"$out")" = 0
 expect "three tries of apt-get update, one run" test "$(grep -c ' update' "$CALLS")" = 3
 expect "the install is tried despite the update" grep -q 'install .*wine32:i386' "$CALLS"
 
 # A 64-bit package that cannot be installed ends the command.
-out=$( (. "$root/tools/packages.sh"; need_packages libwidget-dev; echo "went on") 2>&1)
+out=$( (set -e; . "$root/tools/packages.sh"; need_packages libwidget-dev; echo "went on") 2>&1)
 expect "a failed 64-bit install is fatal" test "$(grep -c 'went on' <<<"$out")" = 0
 expect "it names the package" grep -q 'could not install libwidget-dev' <<<"$out"
 
