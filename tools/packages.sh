@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Installs the Debian packages the project's commands need. Sourced by ./run
 # (and, for apt_update, by tools/i386_emulation.sh); not a program of its own.
 #
