@@ -29,6 +29,7 @@ if [ $# -eq 0 ]; then
   exit 2
 fi
 
+. "$root/tools/packages.sh"
 binfmt=/proc/sys/fs/binfmt_misc
 handler=chromalet-i386
 say() { printf '== %s\n' "$*" >&2; }
@@ -84,9 +85,11 @@ fetch_qemu() {
     -o "Dir::State::Lists=$temporary/lists" -o "Dir::Cache=$temporary/cache"
     -o "APT::Architectures::=amd64")
   say "fetching qemu-user from $codename-backports (a temporary sources file)"
-  if ! apt-get "${options[@]}" update -qq >"$temporary/log" 2>&1 ||
-    ! (cd "$temporary" && apt-get "${options[@]}" download qemu-user >>"$temporary/log" 2>&1); then
-    echo "apt-get could not fetch qemu-user from $codename-backports: $(grep -E '^(E|Err):' "$temporary/log" | head -1)"
+  # A mirror caught while it syncs fails the update now and then: the
+  # download tells whether the index there is will do.
+  apt_update "${options[@]}" || true
+  if ! (cd "$temporary" && apt-get "${options[@]}" download qemu-user >"$temporary/log" 2>&1); then
+    echo "apt-get could not fetch qemu-user from $codename-backports: $(grep -E '^(E|Err):' "$temporary/log" | head -1)${APT_INDEX_ERRORS:+ (apt-get update: $(head -1 <<<"$APT_INDEX_ERRORS"))}"
     rm -rf "$temporary"
     return 1
   fi

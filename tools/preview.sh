@@ -101,6 +101,11 @@ else wineserver=$(command -v wineserver || echo wineserver); fi
 loader=$wine64 label="Windows x64 DLL in Wine" prefix_options=()
 if [ "$arch" = i686 ]; then
   loader=$wine32 label="Windows x86 DLL in Wine" prefix_options=(--32-bit)
+  if command -v dpkg-query >/dev/null &&
+    ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+    echo "preview.sh: --arch x86 needs 32-bit Wine, the package wine32:i386, which is not installed (./run preview --windows --arch x86 installs it); --arch x64 runs the 64-bit DLL." >&2
+    exit 1
+  fi
   # Where this machine cannot start 32-bit programs, qemu-i386 may.
   if ! why=$(tools/i386_emulation.sh --dir "$build/qemu" "$wine32" --version); then
     echo "preview.sh: the 32-bit DLL cannot run under Wine here: ${why:-$wine32 --version fails}; --arch x64 can." >&2

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# The package decisions against a mirror caught while it syncs: stand-in
+# apt-get, dpkg-query, dpkg and id on the PATH, where every apt-get update
+# fails on an i386 index and no i386 package can be installed.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+fake=$(mktemp -d)
+trap 'rm -rf "$fake"' EXIT
+export CALLS=$fake/calls CHROMALET_APT_PAUSE=0 STANDIN_MISSING='wine32:i386 wine64 libwidget-dev'
+mkdir "$fake/bin"
+cat >"$fake/bin/apt-get" <<'STANDIN'
+#!/bin/sh
+echo "apt-get $*" >>"$CALLS"
+case " $* " in *" update "*)
+  echo "E: Failed to fetch http://127.0.0.1/dists/bookworm-security/main/binary-i386/Packages.xz  File has unexpected size (374820 != 376004). Mirror sync in progress?"
+  exit 100 ;; esac
+case " $* " in *":i386 "*)
+  echo " libwine:i386 : Depends: libgstreamer-plugins-base1.0-0:i386 but it is not going to be installed"
+  echo "E: Error, pkgProblemResolver::Resolve generated breaks, this may be caused by held packages."
+  exit 100 ;; esac
+case " $* " in *" libwidget-dev "*) echo "E: Unable to locate package libwidget-dev"; exit 100 ;; esac
+exit 0
+STANDIN
+printf '#!/bin/sh\ncase " $STANDIN_MISSING " in *" $3 "*) exit 1 ;; esac\nprintf "install ok installed"\n' >"$fake/bin/dpkg-query"
+printf '#!/bin/sh\necho i386\n' >"$fake/bin/dpkg"
+printf '#!/bin/sh\necho 0\n' >"$fake/bin/id"
+# Should a decision go wrong, the preview stops before building anything.
+printf '#!/bin/sh\necho "cmake reached" >&2; exit 1\n' >"$fake/bin/cmake"
+chmod +x "$fake/bin"/*
+export PATH=$fake/bin:$PATH
+failures=0
+expect() { # description command...
+  if ! "${@:2}"; then echo "FAILED: $1"; failures=$((failures + 1)); fi
+}
+
+# Under set -e, as in ./run: the update is tried three times and the install
+# goes on; 32-bit Wine then cannot be installed: reported, not fatal.
+out=$( (set -e
+  . "$root/tools/packages.sh"
+  need_packages wine64
+  echo "wine64 installed"
+  want_packages wine32:i386 && echo "wine32 installed"
+  echo "error: $APT_INSTALL_ERROR") 2>&1)
+expect "the 32-bit install fails with apt-get's reason" grep -q '^error: E: Error, pkgProblemResolver' <<<"$out"
+expect "a 64-bit package installs despite the update" grep -q '^wine64 installed$' <<<"$out"
+expect "no claim that 32-bit Wine installed" test "$(grep -c 'wine32 installed' <<<"$out")" = 0
+expect "three tries of apt-get update, one run" test "$(grep -c ' update' "$CALLS")" = 3
+expect "the install is tried despite the update" grep -q 'install .*wine32:i386' "$CALLS"
+
+# A 64-bit package that cannot be installed ends the command.
+out=$( (set -e; . "$root/tools/packages.sh"; need_packages libwidget-dev; echo "went on") 2>&1)
+expect "a failed 64-bit install is fatal" test "$(grep -c 'went on' <<<"$out")" = 0
+expect "it names the package" grep -q 'could not install libwidget-dev' <<<"$out"
+
+# The 32-bit preview, without 32-bit Wine, fails on one line.
+: >"$CALLS"
+out=$(cd "$fake" && "$root/run" preview --windows --arch x86 </dev/null 2>&1)
+expect "the 32-bit preview fails" test $? -ne 0
+expect "it names wine32:i386 on one line" grep -q '^./run preview: --arch x86 needs 32-bit Wine, and wine32:i386 could not be installed' <<<"$out"
+expect "without apt-get's dependency listing" test "$(grep -c 'Depends:' <<<"$out")" = 0
+
+# The Wine suite skips the 32-bit scripts, naming the package and the reason,
+# only when told why 32-bit Wine could not be installed; else they fail.
+mkdir -p "$fake/build32"
+scripts=$(ls "$root"/tests/e2e/*.script "$root"/tests/wine/i686/*.script | wc -l)
+suite() {
+  DISPLAY=:99 bash "$root/tests/wine/run_wine_tests.sh" --emulator "$fake/bin/id" --build-32 "$fake/build32" \
+    --prefix "$fake/prefix" --work "$fake/work" 2>&1
+}
+out=$(CHROMALET_WINE32_UNAVAILABLE="E: Error, pkgProblemResolver" suite)
+expect "skipped when the install failed" test $? -eq 0
+expect "every 32-bit script skipped" test "$(grep -c '^SKIP: wine-i686 ' <<<"$out")" = "$scripts"
+expect "the reason names the package" grep -q 'wine32:i386 could not be installed (E: Error, pkgProblemResolver)' <<<"$out"
+out=$(suite)
+expect "failed when nobody tried to install it" test $? -ne 0
+expect "every 32-bit script failed" test "$(grep -c '^FAIL: wine-i686 ' <<<"$out")" = "$scripts"
+expect "naming the package" grep -q 'wine32:i386 is missing' <<<"$out"
+
+[ "$failures" -eq 0 ] && echo "all package decisions hold"
