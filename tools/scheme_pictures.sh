@@ -42,5 +42,11 @@ for scheme in Style Fire Ocean Woods Spooky Warm Cold; do
     echo "scheme_pictures.sh: the preview failed for $scheme" >&2
     exit 1
   fi
-  grep -q "scheme $scheme " "$out/$name.svg" || { echo "scheme_pictures.sh: $name.svg does not show $scheme" >&2; exit 1; }
+  # The picture names the scheme, and every bulb is lit (a dark one has a
+  # dashed outline).
+  if ! grep -q "scheme $scheme " "$out/$name.svg" || grep -q 'stroke-dasharray' "$out/$name.svg"; then
+    cat "$work/log" >&2
+    echo "scheme_pictures.sh: $name.svg does not show $scheme on every light" >&2
+    exit 1
+  fi
 done
