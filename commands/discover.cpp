@@ -25,7 +25,13 @@ const char kBusyLine[] = "...already looking for lights.";
 const char kNothingLine[] =
     "...no light answered. Check that this computer and the lights share a network and that "
     "the firewall lets UDP port 56700 through, or search a range of addresses, for example "
-    "\"Discover 192.168.1.0/24\".";
+    "\"" PLUGIN_COMMAND_PREFIX " Discover 192.168.1.0/24\".";
+// A range has been searched already: suggesting one again would send the
+// user round in a circle.
+const char kNothingInRangeLine[] =
+    "...no light answered in that range. Check that the range is the lights' network, that "
+    "this computer is on that network (not a guest network) and that the firewall lets UDP "
+    "port 56700 through.";
 
 enum Outcome { Already, Moved, Saved, NoSlot };
 
@@ -36,6 +42,8 @@ struct Assignment {
 };
 
 char g_line[512];
+// What the search in progress asked, for its closing line.
+DiscoveryForm g_searchForm;
 
 void Log(int level, const char *format, ...)
 #ifdef __GNUC__
@@ -241,7 +249,7 @@ bool SaveNext()
     g_saving.active = false;
     int count = g_saving.count;
     if (count == 0)
-        HostLog(LogError, kNothingLine);
+        HostLog(LogError, g_searchForm == DiscoverRange ? kNothingInRangeLine : kNothingLine);
     else
         Log(LogConfirm, "...found %d light%s, %d new.", count, count == 1 ? "" : "s",
             g_saving.saved);
@@ -291,6 +299,7 @@ void DiscoverCommand(const char *arg1, const char *arg2, const char *)
         return;
     }
     LogStart(target);
+    g_searchForm = target.form;
     if (StartDiscovery(target, GetTickCount()) != DiscoveryStarted) {
         HostLog(LogError, PLUGIN_LOG_PREFIX "Could not create socket!");
         return;

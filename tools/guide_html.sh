@@ -1,13 +1,23 @@
 #!/usr/bin/env bash
 # The user guide as one self-contained HTML page, as the release package
 # carries it beside each DLL: the Markdown converted by cmark-gfm (tables
-# included), each heading given the anchor its links use, and the style
-# inline, so that the page fetches nothing.
+# included), each heading given the anchor its links use, the style inline,
+# and each picture the guide asks for with a line "<!-- picture: NAME -->"
+# (a comment, so the Markdown shows nothing there) inlined from
+# PICTURES/NAME.svg (tools/scheme_pictures.sh makes them), so that the page
+# fetches nothing.
 #
-#   guide_html.sh GUIDE.md >PAGE.html
+#   guide_html.sh GUIDE.md [PICTURES] >PAGE.html
 set -euo pipefail
-guide=$1
+guide=$1 pictures=${2:-}
 title=$(sed -n '1s/^# //p' "$guide")
+picture_line='^<!-- picture: ([a-z0-9-]+) -->$'
+for name in $(sed -nE "s/$picture_line/\\1/p" "$guide"); do
+  if [ -z "$pictures" ] || [ ! -f "$pictures/$name.svg" ]; then
+    echo "guide_html.sh: the guide shows $name.svg, not found in ${pictures:-(no folder given)}" >&2
+    exit 1
+  fi
+done
 
 cat <<HEAD
 <!DOCTYPE html>
@@ -24,20 +34,32 @@ h2 { border-bottom: 1px solid #ddd; padding-bottom: .2em; margin-top: 2em; }
 code, pre { font-family: Consolas, "Cascadia Mono", monospace; font-size: .9em;
             background: #f3f3f3; border-radius: 3px; }
 code { padding: .1em .3em; }
-pre { padding: .8em 1em; overflow-x: auto; }
+/* Long lines wrap: nothing scrolls sideways. */
+pre { padding: .8em 1em; white-space: pre-wrap; overflow-wrap: anywhere; }
 pre code { padding: 0; background: none; }
 table { border-collapse: collapse; margin: 1em 0; }
 th, td { border: 1px solid #ccc; padding: .3em .6em; text-align: left; vertical-align: top; }
 th { background: #f3f3f3; }
 td:first-child code { white-space: nowrap; }
 a { color: #0b5cad; }
+figure.picture { margin: .5em 0 1.5em; }
+figure.picture svg { display: block; width: 100%; height: auto; border-radius: 4px; }
 </style>
 </head>
 <body>
 HEAD
-# Anchors as the guide's own links write them: lower case, punctuation
-# dropped, blanks as hyphens.
-cmark-gfm --extension table --to html "$guide" | perl -pe '
+# A picture's line becomes a paragraph of its own that names it, then the
+# picture itself. Anchors as the guide's own links write them: lower case,
+# punctuation dropped, blanks as hyphens.
+sed -E "s/$picture_line/CHROMALET-PICTURE-\\1/" "$guide" |
+  cmark-gfm --extension table --to html | PICTURES=$pictures perl -pe '
+  s{^<p>CHROMALET-PICTURE-([a-z0-9-]+)</p>$}{
+    open(my $in, "<", "$ENV{PICTURES}/$1.svg") or die "$1.svg: $!";
+    local $/; my $svg = <$in>; close $in;
+    $svg =~ s/^<\?xml[^>]*>\s*//;
+    $svg =~ s/\s+$//;
+    qq{<figure class="picture">$svg</figure>}
+  }e;
   s{<h([1-6])>(.*?)</h\1>}{
     my ($level, $text) = ($1, $2);
     (my $id = lc $text) =~ s/<[^>]*>|&[a-z]+;|&#[0-9]+;//g;

@@ -294,9 +294,29 @@ TEST_F(DiscoverTest, WithoutAnArgumentItBroadcastsToTheGlobalAddressAndEachInter
     EXPECT_EQ(LogLines()[1],
               "3 ...no light answered. Check that this computer and the lights share a network "
               "and that the firewall lets UDP port 56700 through, or search a range of addresses, "
-              "for example \"Discover 192.168.1.0/24\".");
+              "for example \"@Chromalet-LIFX Discover 192.168.1.0/24\".");
     ExpectFileUnchanged();
     ExpectNothingLeftOpen();
+}
+
+TEST_F(DiscoverTest, ARangeThatFindsNothingIsNotToldToSearchARange)
+{
+    for (int n = 1; n <= 10; n++)
+        Light(n).replyMode = EmulatorRepliesSilent;
+    Start();
+    const std::string kRangeAgain = "search a range of addresses";
+    Forget();
+    Discover("@LIFX Discover " + std::string(Address(4)));
+    ASSERT_EQ(LogLines().size(), 2u);
+    EXPECT_NE(LogLines()[1].find(kRangeAgain), std::string::npos) << LogLines()[1];
+
+    Forget();
+    Discover("@LIFX Discover " + Range());
+    ASSERT_EQ(LogLines().size(), 2u);
+    EXPECT_EQ(LogLines()[1], "3 ...no light answered in that range. Check that the range is the "
+                             "lights' network, that this computer is on that network (not a "
+                             "guest network) and that the firewall lets UDP port 56700 through.");
+    ExpectFileUnchanged();
 }
 
 TEST_F(DiscoverTest, ABadArgumentOrASecondDiscoverIsRefusedWithALineAndSendsNothing)

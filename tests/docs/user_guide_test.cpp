@@ -1,16 +1,23 @@
 // The user guide against the plug-in: every command it names is one the
 // interpreter knows, every settings key it names is one the plug-in reads or
-// writes, and every command verb, settings key and menu entry is in it.
+// writes, every log line it quotes is one the plug-in can write, every
+// command verb, settings key and menu entry is in it, and its first steps
+// come right after Installing.
 //
 // The guide writes commands and keys in backticks ("`@Chromalet-LIFX Scheme
-// Fire`", "`lifx.cycle.interval:`") and menu entries in bold ("**Cycle
-// colors**"); text in fenced blocks (log lines, style files) is not looked at.
+// Fire`", "`lifx.cycle.interval:`"), menu entries in bold ("**Cycle
+// colors**") and log lines in double quotes or in fenced blocks, beginning
+// "Chromalet-LIFX -> " or "..."; other text in fenced blocks (a command, a
+// style file) is not looked at.
+#include <dirent.h>
+
 #include <regex>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "commands/commands.h"
+#include "host/identity.h"
 #include "plugin/plugin.h"
 #include "settings/settings.h"
 #include "tests/support/plugin_fixture.h"
@@ -21,10 +28,60 @@ namespace
 const char kLongPrefix[] = "@Chromalet-LIFX";
 const char kShortPrefix[] = "@LIFX";
 
-struct Guide {
-    std::vector<std::string> spans; // the texts between backticks
-    std::string text;               // everything outside fenced blocks
+// Texts the guide already tells of that come with work not yet merged
+// here: a strip's zones key, and the line for a light that does not answer.
+// Each is left unchecked while the plug-in knows nothing of it, and fails
+// the test once the plug-in does: then delete its entry, and it is checked
+// like the rest.
+const char *const kAwaited[] = {
+    "lifx.device9.zones:",
+    "lifx.device10.zones:",
+    "...device #7 at 192.168.1.27 did not answer; is it switched on and on this network?",
 };
+
+bool Awaited(const std::string &text)
+{
+    for (const char *awaited : kAwaited) {
+        if (text == awaited)
+            return true;
+    }
+    return false;
+}
+
+struct Guide {
+    std::vector<std::string> spans;    // the texts between backticks
+    std::string text;                  // everything outside fenced blocks
+    std::vector<std::string> logLines; // quoted, or lines of fenced blocks
+};
+
+bool IsLogLine(const std::string &text)
+{
+    return text.rfind(PLUGIN_LOG_PREFIX, 0) == 0 || text.rfind("...", 0) == 0;
+}
+
+// The log lines the running text quotes. A quoted line may hold quotes of
+// its own ("...found bulb "Kitchen" at ..."), so it ends at the first quote
+// after a full stop, "!" or "?" that closes as many quotes as it opened.
+void QuotedLogLines(const std::string &text, std::vector<std::string> &lines)
+{
+    // Lines joined, as a paragraph reads.
+    std::string flat = std::regex_replace(text, std::regex("\\s*\n\\s*"), " ");
+    for (size_t open = flat.find('"'); open != std::string::npos; open = flat.find('"', open + 1)) {
+        if (!IsLogLine(flat.substr(open + 1)))
+            continue;
+        int inner = 0;
+        size_t close = open + 1;
+        for (; close < flat.size(); close++) {
+            if (flat[close] != '"')
+                continue;
+            if (inner % 2 == 0 && strchr(".!?", flat[close - 1]))
+                break;
+            inner++;
+        }
+        lines.push_back(flat.substr(open + 1, close - open - 1));
+        open = close;
+    }
+}
 
 Guide ReadGuide()
 {
@@ -42,8 +99,11 @@ Guide ReadGuide()
             fenced = !fenced;
             continue;
         }
-        if (fenced)
+        if (fenced) {
+            if (IsLogLine(line))
+                guide.logLines.push_back(line);
             continue;
+        }
         guide.text += line + "\n";
         for (size_t open = line.find('`'); open != std::string::npos;) {
             size_t close = line.find('`', open + 1);
@@ -53,7 +113,148 @@ Guide ReadGuide()
             open = line.find('`', close + 1);
         }
     }
+    QuotedLogLines(guide.text, guide.logLines);
     return guide;
+}
+
+// The texts the plug-in's own code writes, with the identity macros filled
+// in: each string constant, adjacent ones joined, from every source file of
+// the plug-in. Log lines are among them.
+void CollectStrings(const std::string &code, std::vector<std::string> &strings)
+{
+    const std::pair<const char *, const char *> macros[] = {
+        {"PLUGIN_LOG_PREFIX", PLUGIN_LOG_PREFIX},
+        {"PLUGIN_COMMAND_PREFIX", PLUGIN_COMMAND_PREFIX},
+        {"PLUGIN_NAME", PLUGIN_NAME},
+    };
+    std::string current;
+    bool inString = false; // in a run of joined constants
+    size_t at = 0;
+    auto finish = [&]() {
+        if (inString)
+            strings.push_back(current);
+        current.clear();
+        inString = false;
+    };
+    while (at < code.size()) {
+        char c = code[at];
+        if (code.compare(at, 2, "//") == 0) {
+            at = code.find('\n', at);
+        } else if (code.compare(at, 2, "/*") == 0) {
+            at = code.find("*/", at) + 2;
+        } else if (c == '\'') {
+            finish();
+            at = code.find('\'', at + (code[at + 1] == '\\' ? 3 : 2)) + 1;
+        } else if (c == '"') {
+            inString = true;
+            for (at++; at < code.size() && code[at] != '"'; at++) {
+                if (code[at] != '\\') {
+                    current += code[at];
+                } else if (code[++at] == 'x') {
+                    // An 8-bit character, as the guide writes it in UTF-8.
+                    unsigned byte = (unsigned)strtoul(code.substr(at + 1, 2).c_str(), nullptr, 16);
+                    if (byte < 0x80) {
+                        current += (char)byte;
+                    } else {
+                        current += (char)(0xC0 | (byte >> 6));
+                        current += (char)(0x80 | (byte & 0x3F));
+                    }
+                    at += 2;
+                } else {
+                    current += code[at] == 'n' ? '\n' : code[at];
+                }
+            }
+            at++;
+        } else if (isspace((unsigned char)c)) {
+            at++;
+        } else {
+            bool macro = false;
+            for (const auto &m : macros) {
+                size_t length = strlen(m.first);
+                if (code.compare(at, length, m.first) == 0 &&
+                    !(isalnum((unsigned char)code[at + length]) || code[at + length] == '_')) {
+                    current += m.second;
+                    inString = true;
+                    at += length;
+                    macro = true;
+                    break;
+                }
+            }
+            if (!macro) {
+                finish();
+                at++;
+            }
+        }
+        if (at == std::string::npos)
+            break;
+    }
+    finish();
+}
+
+std::vector<std::string> PluginLogFormats()
+{
+    std::vector<std::string> formats;
+    for (const char *folder : {"host", "settings", "palette", "lifx", "commands", "plugin"}) {
+        std::string path = std::string(CHROMALET_SOURCE_DIR) + "/" + folder;
+        DIR *dir = opendir(path.c_str());
+        if (!dir)
+            continue;
+        while (dirent *entry = readdir(dir)) {
+            std::string name = entry->d_name;
+            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".cpp") == 0) {
+                std::vector<std::string> strings;
+                CollectStrings(ReadFileBytes(path + "/" + name), strings);
+                for (const std::string &text : strings) {
+                    if (IsLogLine(text))
+                        formats.push_back(text);
+                }
+            }
+        }
+        closedir(dir);
+    }
+    return formats;
+}
+
+// A format as a pattern that also takes the guide's placeholders: "#N",
+// "ADDRESS".
+std::string Pattern(const std::string &format)
+{
+    std::string pattern;
+    for (size_t i = 0; i < format.size(); i++) {
+        char c = format[i];
+        if (c == '%') {
+            size_t end = format.find_first_of("diuxsc%", i + 1);
+            char conversion = format[end];
+            if (conversion == '%')
+                pattern += "%";
+            else if (conversion == 's')
+                pattern += ".+";
+            else if (conversion == 'x')
+                pattern += "[0-9a-fA-F]+";
+            else
+                pattern += "(-?[0-9]+|[A-Z]+)";
+            i = end;
+        } else if (strchr("\\^$.|?*+()[]{}", c)) {
+            pattern += std::string("\\") + c;
+        } else {
+            pattern += c;
+        }
+    }
+    return pattern;
+}
+
+// A log line may be quoted whole, or up to the end of one of its sentences.
+std::vector<std::regex> LogPatterns()
+{
+    std::vector<std::regex> patterns;
+    for (const std::string &format : PluginLogFormats()) {
+        patterns.emplace_back(Pattern(format));
+        for (size_t at = format.find(' '); at != std::string::npos; at = format.find(' ', at + 1)) {
+            if (strchr(".!", format[at - 1]) && format.compare(at - 3, 3, "...") != 0)
+                patterns.emplace_back(Pattern(format.substr(0, at)));
+        }
+    }
+    return patterns;
 }
 
 std::vector<std::string> Words(const std::string &text)
@@ -208,7 +409,8 @@ TEST_F(UserGuideTest, EveryKeyItNamesIsASettingsKeyAndEveryKeyIsNamed)
                 found = true;
             }
         }
-        EXPECT_TRUE(found) << "no such settings key: " << key;
+        EXPECT_TRUE(found || Awaited(key)) << "no such settings key: " << key;
+        EXPECT_FALSE(found && Awaited(key)) << key << " has landed: take it out of kAwaited";
     }
     for (size_t i = 0; i < formats.size(); i++)
         EXPECT_TRUE(named[i]) << "the guide does not name the key " << formats[i];
@@ -222,6 +424,48 @@ TEST_F(UserGuideTest, NamesEveryMenuEntryInBold)
             continue;
         EXPECT_NE(guide.text.find("**" + label + "**"), std::string::npos)
             << "the guide does not name the menu entry " << label;
+    }
+}
+
+TEST_F(UserGuideTest, EveryLogLineItQuotesIsOneThePluginWrites)
+{
+    std::vector<std::regex> patterns = LogPatterns();
+    ASSERT_GT(patterns.size(), 20u);
+    for (const std::string &line : guide.logLines) {
+        bool known = false;
+        for (const std::regex &pattern : patterns)
+            known = known || std::regex_match(line, pattern);
+        EXPECT_TRUE(known || Awaited(line)) << "the plug-in writes no such line: " << line;
+        EXPECT_FALSE(known && Awaited(line)) << "has landed, take it out of kAwaited: " << line;
+    }
+    EXPECT_GT(guide.logLines.size(), 20u);
+}
+
+// A new user reads the first steps before anything else: right after
+// Installing, numbered, each opening with its title in bold, and every
+// other bold text in them an entry of the menu.
+TEST_F(UserGuideTest, FirstUseStepsComeRightAfterInstalling)
+{
+    std::smatch sections;
+    ASSERT_TRUE(std::regex_search(guide.text, sections,
+                                  std::regex("\n## Installing\n[^]*?\n## ([^\n]*)\n([^]*?)\n## ")));
+    EXPECT_EQ(sections[1].str(), "First use, step by step");
+    std::string steps = sections[2];
+    int number = 0;
+    const std::regex step("(^|\n)([0-9]+)\\. \\*\\*[^*]+\\*\\*"), bold("\\*\\*([^*]+)\\*\\*");
+    for (std::sregex_iterator it(steps.begin(), steps.end(), step); it != std::sregex_iterator();
+         ++it)
+        EXPECT_EQ(std::stoi((*it)[2]), ++number);
+    EXPECT_GE(number, 5);
+    // The titles are no menu entries.
+    std::string rest = std::regex_replace(steps, step, "\n");
+    for (std::sregex_iterator it(rest.begin(), rest.end(), bold); it != std::sregex_iterator();
+         ++it) {
+        std::string text = (*it)[1];
+        bool entry = false;
+        for (const std::string &label : menuLabels)
+            entry = entry || text == label;
+        EXPECT_TRUE(entry) << "no such menu entry: " << text;
     }
 }
 
