@@ -3,6 +3,7 @@
 
 #include "lifx/discovery.h"
 #include "platform/win32.h"
+#include "settings/address.h"
 
 namespace
 {
@@ -14,32 +15,12 @@ uint32_t Mask(int prefixLength)
     return prefixLength <= 0 ? 0 : 0xFFFFFFFFu << (32 - prefixLength);
 }
 
-// A dotted address, strictly four decimal numbers of 0 to 255.
-bool ParseDotted(const char *text, size_t length, uint32_t *address)
+// What no light can have: "this network" (0.0.0.0/8), multicast
+// (224.0.0.0/4) and the reserved 240.0.0.0/4 with the broadcast address.
+bool CannotBeALight(uint32_t address)
 {
-    uint32_t value = 0;
-    int parts = 0;
-    size_t i = 0;
-    while (parts < 4) {
-        int digits = 0, part = 0;
-        while (i < length && text[i] >= '0' && text[i] <= '9' && digits < 3) {
-            part = part * 10 + (text[i] - '0');
-            i++;
-            digits++;
-        }
-        if (digits == 0 || part > 255)
-            return false;
-        value = (value << 8) | (uint32_t)part;
-        if (++parts < 4) {
-            if (i >= length || text[i] != '.')
-                return false;
-            i++;
-        }
-    }
-    if (i != length)
-        return false;
-    *address = value;
-    return true;
+    uint32_t first = address >> 24;
+    return first == 0 || first >= 224;
 }
 
 bool ParsePrefix(const char *text, int *prefixLength)
@@ -68,7 +49,7 @@ bool ParseDiscoveryTarget(const char *text, DiscoveryTarget *target)
     const char *slash = strchr(text, '/');
     size_t addressLength = slash ? (size_t)(slash - text) : strlen(text);
     uint32_t address;
-    if (!ParseDotted(text, addressLength, &address) || address == 0 || address == kBroadcastAll)
+    if (!ReadAddress(text, addressLength, &address) || CannotBeALight(address))
         return false;
     if (!slash) {
         *target = {DiscoverAddress, address, 32};
