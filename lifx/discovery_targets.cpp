@@ -1,6 +1,8 @@
 // What a discovery searches: the user's argument, and the addresses it means.
+#include <stdio.h>
 #include <string.h>
 
+#include "host/log.h"
 #include "lifx/discovery.h"
 #include "platform/win32.h"
 #include "settings/address.h"
@@ -104,16 +106,30 @@ int BroadcastDestinations(const InterfaceAddress *interfaces, int count, uint32_
 
 int ListInterfaces(InterfaceAddress *out, int max)
 {
-    // Enough for the adapters of an ordinary machine; more are left out.
+    // An ordinary machine's adapters fit in the first 32 KB; one with many
+    // (virtual switches, VPNs) gets one more try at the size Windows asks
+    // for. Only the pages Windows writes are ever touched.
     static union {
         IP_ADAPTER_ADDRESSES first;
-        uint8_t bytes[32768];
+        uint8_t bytes[262144];
     } buffer;
-    ULONG size = sizeof buffer;
+    ULONG size = 32768;
     ULONG flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER |
                   GAA_FLAG_SKIP_FRIENDLY_NAME;
-    if (GetAdaptersAddresses(AF_INET, flags, nullptr, &buffer.first, &size) != ERROR_SUCCESS)
+    ULONG result = GetAdaptersAddresses(AF_INET, flags, nullptr, &buffer.first, &size);
+    if (result == ERROR_BUFFER_OVERFLOW && size <= sizeof buffer)
+        result = GetAdaptersAddresses(AF_INET, flags, nullptr, &buffer.first, &size);
+    if (result == ERROR_NO_DATA)
         return 0;
+    if (result != ERROR_SUCCESS) {
+        char line[128];
+        snprintf(line, sizeof line,
+                 "...could not read this computer's network adapters (error %lu): searching by "
+                 "255.255.255.255 alone.",
+                 (unsigned long)result);
+        HostLog(LogError, line);
+        return 0;
+    }
     int n = 0;
     for (IP_ADAPTER_ADDRESSES *adapter = &buffer.first; adapter && n < max;
          adapter = adapter->Next) {

@@ -129,4 +129,18 @@ TEST(DiscoveryTargets, OnlyInterfacesThatAreUpAndNotLoopbackCount)
     EXPECT_EQ(found[1].prefixLength, 20);
 }
 
+TEST(DiscoveryTargets, AMachineWithHundredsOfAdaptersStillHasItsListRead)
+{
+    platform::Reset();
+    // More than the first 32 KB hold.
+    std::vector<platform::Interface> many(600, {"10.1.2.3", 24, false, false});
+    many.back() = {"192.168.7.12", 24, true, false};
+    platform::SetInterfaces(many);
+    InterfaceAddress found[kMaxInterfaces];
+    int n = ListInterfaces(found, kMaxInterfaces);
+    platform::Reset();
+    ASSERT_EQ(n, 1);
+    EXPECT_EQ(found[0].address, Ip("192.168.7.12"));
+}
+
 } // namespace
