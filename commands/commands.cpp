@@ -13,6 +13,7 @@
 #include "host/vesk.h"
 #include "lifx/dispatch.h"
 #include "palette/palette.h"
+#include "settings/address.h"
 #include "settings/settings.h"
 #include "settings/text.h"
 
@@ -56,17 +57,18 @@ static void DeviceCommand(const char *arg1, const char *arg2, const char *)
     if (arg1[0] != '#' || arg1[1] == 0)
         return;
     if (arg2[0]) {
-        unsigned long address = inet_addr(arg2);
-        // An address longer than a slot is refused like any other bad one.
-        if (address == INADDR_NONE || address == 0 || strlen(arg2) >= kDeviceTextSize) {
+        // Stored as A.B.C.D, whatever zeros were typed: what is sent to is
+        // what the settings file shows.
+        char address[kAddressTextSize];
+        if (!ReadDeviceAddress(arg2, address)) {
             HostLog(LogError, "...invalid IP address specified!");
             return;
         }
         int n = ReadNumber(arg1 + 1);
         if (n < 1 || n > kDeviceSlots)
             return;
-        ForgetSerialUnless(n, arg2);
-        SaveDevice(n, arg2);
+        ForgetSerialUnless(n, address);
+        SaveDevice(n, address);
         LogDeviceLine("...IP address for device #%d saved.", n);
         return;
     }

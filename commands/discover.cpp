@@ -13,8 +13,10 @@
 #include "lifx/discovery.h"
 #include "lifx/dispatch.h"
 #include "palette/palette.h"
+#include "settings/address.h"
 #include "settings/debug_log.h"
 #include "settings/settings.h"
+#include "settings/text.h"
 
 namespace
 {
@@ -35,15 +37,12 @@ const char kNothingInRangeLine[] =
 
 enum Outcome { Already, Moved, Saved, NoSlot };
 
-struct Assignment {
+struct Decision {
     Outcome outcome;
     int slot;
-    char oldAddress[kDeviceTextSize];
 };
 
 char g_line[512];
-// What the search in progress asked, for its closing line.
-DiscoveryForm g_searchForm;
 
 void Log(int level, const char *format, ...)
 #ifdef __GNUC__
@@ -58,13 +57,6 @@ void Log(int level, const char *format, ...)
     vsnprintf(g_line, sizeof g_line, format, args);
     va_end(args);
     HostLog(level, g_line);
-}
-
-void FormatAddress(char (&text)[16], uint32_t address)
-{
-    snprintf(text, sizeof text, "%u.%u.%u.%u", (unsigned)(address >> 24),
-             (unsigned)(address >> 16) & 0xFF, (unsigned)(address >> 8) & 0xFF,
-             (unsigned)address & 0xFF);
 }
 
 void FormatSerial(char (&text)[kSerialTextSize], const uint8_t (&serial)[kSerialSize])
@@ -95,23 +87,10 @@ void LabelForLog(char (&out)[kLabelSize + 1], const char *label)
     out[n] = 0;
 }
 
-// The slot whose address is the light's, or 0.
-int SlotWithAddress(uint32_t address)
+bool SlotHasAddress(int n, uint32_t address)
 {
-    for (int n = 1; n <= kDeviceSlots; n++) {
-        if (g_devices[n][0] && ntohl(inet_addr(g_devices[n])) == address)
-            return n;
-    }
-    return 0;
-}
-
-int SlotWithSerial(const char *serial, const bool (&taken)[kDeviceSlots + 1])
-{
-    for (int n = 1; n <= kDeviceSlots; n++) {
-        if (!taken[n] && g_devices[n][0] && strcmp(g_deviceSerials[n], serial) == 0)
-            return n;
-    }
-    return 0;
+    uint32_t stored;
+    return ReadAddress(g_devices[n], strlen(g_devices[n]), &stored) && stored == address;
 }
 
 // The first empty slot of the kind, or 0.
@@ -125,36 +104,39 @@ int FreeSlot(bool strip)
     return 0;
 }
 
-// Lights already in a slot keep it, and a light whose serial a slot holds
-// has moved: the slot follows it. The others are new, and take a free slot of
-// their kind when they are saved.
-void Assign(const DiscoveredLight *lights, int count, Assignment *assignments)
+// Where a light belongs, against the table as it is at the light's own turn
+// (a "Device" command may have changed it since the search). A slot with
+// its address and its serial; else one with its address and no serial,
+// which the user typed, choosing it for this light; else the slot that holds
+// its serial, wherever it now answers. A slot whose address answers with
+// another serial has lost its light, which moved away: the light now there
+// is placed like any new one, in the first free slot of its kind.
+Decision Decide(const DiscoveredLight &light, const char *serial)
 {
-    bool taken[kDeviceSlots + 1] = {};
-    for (int i = 0; i < count; i++) {
-        int slot = SlotWithAddress(lights[i].address);
-        assignments[i] = {slot ? Already : Saved, slot, ""};
-        taken[slot] = true;
-    }
-    for (int i = 0; i < count; i++) {
-        if (assignments[i].outcome != Saved)
+    int typed = 0;
+    for (int n = 1; n <= kDeviceSlots; n++) {
+        if (!SlotHasAddress(n, light.address))
             continue;
-        char serial[kSerialTextSize];
-        FormatSerial(serial, lights[i].serial);
-        int slot = SlotWithSerial(serial, taken);
-        if (slot) {
-            assignments[i] = {Moved, slot, ""};
-            memcpy(assignments[i].oldAddress, g_devices[slot], kDeviceTextSize);
-            taken[slot] = true;
-        }
+        if (EqualIgnoringCase(g_deviceSerials[n], serial))
+            return {Already, n};
+        if (!typed && !g_deviceSerials[n][0])
+            typed = n;
     }
+    if (typed)
+        return {Already, typed};
+    int slot = SlotWithSerial(serial);
+    if (slot)
+        return {g_devices[slot][0] ? Moved : Saved, slot};
+    slot = FreeSlot(light.strip);
+    return {slot ? Saved : NoSlot, slot};
 }
 
 // Saves the slot and logs what became of the light; returns the slot when
 // the light is to be sent the scheme.
-unsigned SaveAndReport(const DiscoveredLight &light, Assignment &assignment)
+unsigned SaveAndReport(const DiscoveredLight &light, Outcome *outcome)
 {
-    char address[16], serial[kSerialTextSize], label[kLabelSize + 1], name[64];
+    char address[kAddressTextSize], serial[kSerialTextSize], label[kLabelSize + 1], name[64];
+    char oldAddress[kDeviceTextSize];
     FormatAddress(address, light.address);
     FormatSerial(serial, light.serial);
     LabelForLog(label, light.label);
@@ -163,24 +145,22 @@ unsigned SaveAndReport(const DiscoveredLight &light, Assignment &assignment)
         snprintf(name, sizeof name, "%s \"%s\"", kind, label);
     else
         snprintf(name, sizeof name, "%s", kind);
-    if (assignment.outcome == Saved) {
-        // In the order of the addresses: earlier new lights are in the
-        // table by now.
-        assignment.slot = FreeSlot(light.strip);
-        if (!assignment.slot)
-            assignment.outcome = NoSlot;
-    }
-    int slot = assignment.slot;
-    switch (assignment.outcome) {
+    Decision decision = Decide(light, serial);
+    *outcome = decision.outcome;
+    int slot = decision.slot;
+    switch (decision.outcome) {
     case Already:
-        if (strcmp(g_deviceSerials[slot], serial) != 0)
+        // Only ever into a slot without one: a saved serial is never
+        // replaced by another.
+        if (!g_deviceSerials[slot][0])
             SaveDeviceSerial(slot, serial);
         Log(LogConfirm, "...found %s at %s: already device #%d.", name, address, slot);
         return 0;
     case Moved:
+        memcpy(oldAddress, g_devices[slot], kDeviceTextSize);
         SaveDevice(slot, address);
-        Log(LogConfirm, "...found %s: device #%d moved from %s to %s.", name, slot,
-            assignment.oldAddress, address);
+        Log(LogConfirm, "...found %s: device #%d moved from %s to %s.", name, slot, oldAddress,
+            address);
         return 1u << slot;
     case Saved:
         SaveDevice(slot, address);
@@ -201,10 +181,6 @@ void ShowSchemeOn(unsigned slots)
 {
     if (!slots || !g_settings.autoPower)
         return;
-    // Automatic power switched on after the start: no scheme has filled the
-    // palette yet.
-    if (IsPaletteScheme(g_settings.scheme) && g_palette.offset == 0)
-        RefreshPalette();
     SendSchemeTo(slots);
     if (g_settings.moveEffect && IsPaletteScheme(g_settings.scheme))
         SetMoveEffectOn(slots, true);
@@ -219,20 +195,54 @@ struct Saving {
     int count;
     int saved;
     unsigned changed;
-    Assignment assignments[kMaxResponders];
 };
 
 Saving g_saving;
+DiscoveryTarget g_target;
 
 void BeginSaving()
 {
     const DiscoveredLight *lights;
     g_saving.count = DiscoveredLights(&lights);
-    Assign(lights, g_saving.count, g_saving.assignments);
     g_saving.next = 0;
     g_saving.saved = 0;
     g_saving.changed = 0;
     g_saving.active = true;
+}
+
+// Why the system refused to send, in words, for the common cases.
+const char *SendErrorText(int error)
+{
+    switch (error) {
+    case WSAENETUNREACH:
+        return "no route to that network";
+    case WSAEHOSTUNREACH:
+        return "no route to that host";
+    case WSAENETDOWN:
+        return "the network is down";
+    case WSAEADDRNOTAVAIL:
+        return "the address is not available here";
+    case WSAENOBUFS:
+        return "the system has no room for them";
+    }
+    return "the system refused them";
+}
+
+// Not one request went out: no network, or an address the system will not
+// send to. The firewall advice would mislead.
+void LogNothingSent(int error)
+{
+    char address[kAddressTextSize];
+    FormatAddress(address, g_target.address);
+    // Refused as a broadcast: the address is a network's broadcast address.
+    if (g_target.form == DiscoverAddress && error == WSAEACCES)
+        Log(LogError,
+            "...the requests could not be sent to %s, a broadcast address. A search by "
+            "broadcast is \"Discover\" with no address.",
+            address);
+    else
+        Log(LogError, "...the requests could not be sent: %s (error %d).", SendErrorText(error),
+            error);
 }
 
 // False once everything is saved and reported.
@@ -241,15 +251,18 @@ bool SaveNext()
     const DiscoveredLight *lights;
     DiscoveredLights(&lights);
     if (g_saving.next < g_saving.count) {
-        int i = g_saving.next++;
-        g_saving.changed |= SaveAndReport(lights[i], g_saving.assignments[i]);
-        g_saving.saved += g_saving.assignments[i].outcome == Saved;
+        Outcome outcome;
+        g_saving.changed |= SaveAndReport(lights[g_saving.next++], &outcome);
+        g_saving.saved += outcome == Saved;
         return true;
     }
     g_saving.active = false;
     int count = g_saving.count;
-    if (count == 0)
-        HostLog(LogError, g_searchForm == DiscoverRange ? kNothingInRangeLine : kNothingLine);
+    int error;
+    if (count == 0 && DiscoveryNothingSent(&error))
+        LogNothingSent(error);
+    else if (count == 0)
+        HostLog(LogError, g_target.form == DiscoverRange ? kNothingInRangeLine : kNothingLine);
     else
         Log(LogConfirm, "...found %d light%s, %d new.", count, count == 1 ? "" : "s",
             g_saving.saved);
@@ -262,7 +275,7 @@ bool SaveNext()
 
 void LogStart(const DiscoveryTarget &target)
 {
-    char address[16];
+    char address[kAddressTextSize];
     FormatAddress(address, target.address);
     uint32_t first, count;
     switch (target.form) {
@@ -299,7 +312,7 @@ void DiscoverCommand(const char *arg1, const char *arg2, const char *)
         return;
     }
     LogStart(target);
-    g_searchForm = target.form;
+    g_target = target;
     if (StartDiscovery(target, GetTickCount()) != DiscoveryStarted) {
         HostLog(LogError, PLUGIN_LOG_PREFIX "Could not create socket!");
         return;

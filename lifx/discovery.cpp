@@ -25,8 +25,11 @@ const uint32_t kLongestMs = 10000;
 // a range goes out in batches and at most this many datagrams are read.
 const int kSendsPerStep = 64;
 const int kReadsPerStep = 64;
-// A light is asked its label and kind at most this many times.
+// A light is asked its label and kind at most this many times, this long
+// apart, from when it is first heard: one heard in the last round is asked
+// as often as one heard in the first.
 const int kMaxQueries = 3;
+const uint32_t kQuerySpacingMs = kRoundSpacingMs;
 // Larger than any answer, so an over-long datagram shows as one.
 const int kReceiveSize = 1024;
 const int kMaxDestinations = 1024;
@@ -40,6 +43,7 @@ struct Responder {
     bool labelKnown;
     Kind kind;
     int queries;
+    uint32_t askedMs;
 };
 
 struct Session {
@@ -56,7 +60,9 @@ struct Session {
     Responder responders[kMaxResponders];
     int responderCount;
     int ignored;
+    int sends;
     int failedSends;
+    int sendError;
     uint8_t sequence;
 };
 
@@ -79,8 +85,11 @@ void SendTo(uint32_t address, const uint8_t (&message)[kRequestSize], uint32_t n
     light.sin_addr.s_addr = htonl(address);
     int sent = sendto(g_session.socket, (const char *)message, kRequestSize, 0,
                       (const sockaddr *)&light, sizeof light);
-    if (sent != kRequestSize)
+    g_session.sends++;
+    if (sent != kRequestSize) {
         g_session.failedSends++;
+        g_session.sendError = WSAGetLastError();
+    }
     g_session.lastSendMs = nowMs;
 }
 
@@ -89,6 +98,7 @@ void AskLabelAndKind(Responder &responder, uint32_t nowMs)
     if (responder.queries >= kMaxQueries)
         return;
     responder.queries++;
+    responder.askedMs = nowMs;
     uint8_t message[kRequestSize];
     EncodeGetLabel(message, kSource, responder.serial, ++g_session.sequence);
     SendTo(responder.address, message, nowMs);
@@ -217,14 +227,6 @@ void SendDue(uint32_t nowMs)
     if (s.round >= kDiscoveryRounds || !Elapsed(nowMs, s.startMs, s.roundDueMs - s.startMs))
         return;
     uint8_t message[kRequestSize];
-    if (s.sentInRound == 0 && s.round > 0) {
-        // Lights that have not yet said what they are are asked again.
-        for (int i = 0; i < s.responderCount; i++) {
-            Responder &responder = s.responders[i];
-            if (!responder.labelKnown || responder.kind == KindUnknown)
-                AskLabelAndKind(responder, nowMs);
-        }
-    }
     EncodeGetService(message, kSource, (uint8_t)(s.round + 1));
     for (int n = 0; n < kSendsPerStep && s.sentInRound < s.destinationCount; n++)
         SendTo(s.destinations[s.sentInRound++], message, nowMs);
@@ -235,11 +237,33 @@ void SendDue(uint32_t nowMs)
     }
 }
 
+// A light that has not yet said what it is, and may still be asked.
+bool Waiting(const Responder &responder)
+{
+    return (!responder.labelKnown || responder.kind == KindUnknown) &&
+           responder.queries < kMaxQueries;
+}
+
+// Each light that has not yet said what it is is asked again on its own
+// schedule.
+void AskAgain(uint32_t nowMs)
+{
+    for (int i = 0; i < g_session.responderCount; i++) {
+        Responder &responder = g_session.responders[i];
+        if (Waiting(responder) && Elapsed(nowMs, responder.askedMs, kQuerySpacingMs))
+            AskLabelAndKind(responder, nowMs);
+    }
+}
+
 bool WindowClosed(uint32_t nowMs)
 {
     const Session &s = g_session;
     if (Elapsed(nowMs, s.startMs, kLongestMs))
         return true;
+    for (int i = 0; i < s.responderCount; i++) {
+        if (Waiting(s.responders[i]))
+            return false;
+    }
     return s.round >= kDiscoveryRounds && Elapsed(nowMs, s.startMs, kWindowMs) &&
            Elapsed(nowMs, s.lastSendMs, kQuietMs);
 }
@@ -355,6 +379,7 @@ bool DiscoveryStep(uint32_t nowMs)
         return false;
     Receive(nowMs);
     SendDue(nowMs);
+    AskAgain(nowMs);
     if (!WindowClosed(nowMs))
         return true;
     CloseSocket();
@@ -394,6 +419,12 @@ int DiscoveryIgnored()
 int DiscoveryFailedSends()
 {
     return g_session.failedSends;
+}
+
+bool DiscoveryNothingSent(int *error)
+{
+    *error = g_session.sendError;
+    return g_session.sends > 0 && g_session.failedSends == g_session.sends;
 }
 
 void StopDiscovery()

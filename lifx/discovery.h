@@ -73,6 +73,9 @@ int DiscoveredLights(const DiscoveredLight **lights);
 // Datagrams refused since the start, and requests the system would not send.
 int DiscoveryIgnored();
 int DiscoveryFailedSends();
+// Whether the system refused every request; error is its code for the
+// last refusal.
+bool DiscoveryNothingSent(int *error);
 // Closes the socket, if open, and forgets the lights found.
 void StopDiscovery();
 

@@ -1,8 +1,11 @@
 // What a discovery searches: the user's argument, and the addresses it means.
+#include <stdio.h>
 #include <string.h>
 
+#include "host/log.h"
 #include "lifx/discovery.h"
 #include "platform/win32.h"
+#include "settings/address.h"
 
 namespace
 {
@@ -14,32 +17,12 @@ uint32_t Mask(int prefixLength)
     return prefixLength <= 0 ? 0 : 0xFFFFFFFFu << (32 - prefixLength);
 }
 
-// A dotted address, strictly four decimal numbers of 0 to 255.
-bool ParseDotted(const char *text, size_t length, uint32_t *address)
+// What no light can have: "this network" (0.0.0.0/8), multicast
+// (224.0.0.0/4) and the reserved 240.0.0.0/4 with the broadcast address.
+bool CannotBeALight(uint32_t address)
 {
-    uint32_t value = 0;
-    int parts = 0;
-    size_t i = 0;
-    while (parts < 4) {
-        int digits = 0, part = 0;
-        while (i < length && text[i] >= '0' && text[i] <= '9' && digits < 3) {
-            part = part * 10 + (text[i] - '0');
-            i++;
-            digits++;
-        }
-        if (digits == 0 || part > 255)
-            return false;
-        value = (value << 8) | (uint32_t)part;
-        if (++parts < 4) {
-            if (i >= length || text[i] != '.')
-                return false;
-            i++;
-        }
-    }
-    if (i != length)
-        return false;
-    *address = value;
-    return true;
+    uint32_t first = address >> 24;
+    return first == 0 || first >= 224;
 }
 
 bool ParsePrefix(const char *text, int *prefixLength)
@@ -68,7 +51,7 @@ bool ParseDiscoveryTarget(const char *text, DiscoveryTarget *target)
     const char *slash = strchr(text, '/');
     size_t addressLength = slash ? (size_t)(slash - text) : strlen(text);
     uint32_t address;
-    if (!ParseDotted(text, addressLength, &address) || address == 0 || address == kBroadcastAll)
+    if (!ReadAddress(text, addressLength, &address) || CannotBeALight(address))
         return false;
     if (!slash) {
         *target = {DiscoverAddress, address, 32};
@@ -123,16 +106,30 @@ int BroadcastDestinations(const InterfaceAddress *interfaces, int count, uint32_
 
 int ListInterfaces(InterfaceAddress *out, int max)
 {
-    // Enough for the adapters of an ordinary machine; more are left out.
+    // An ordinary machine's adapters fit in the first 32 KB; one with many
+    // (virtual switches, VPNs) gets one more try at the size Windows asks
+    // for. Only the pages Windows writes are ever touched.
     static union {
         IP_ADAPTER_ADDRESSES first;
-        uint8_t bytes[32768];
+        uint8_t bytes[262144];
     } buffer;
-    ULONG size = sizeof buffer;
+    ULONG size = 32768;
     ULONG flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER |
                   GAA_FLAG_SKIP_FRIENDLY_NAME;
-    if (GetAdaptersAddresses(AF_INET, flags, nullptr, &buffer.first, &size) != ERROR_SUCCESS)
+    ULONG result = GetAdaptersAddresses(AF_INET, flags, nullptr, &buffer.first, &size);
+    if (result == ERROR_BUFFER_OVERFLOW && size <= sizeof buffer)
+        result = GetAdaptersAddresses(AF_INET, flags, nullptr, &buffer.first, &size);
+    if (result == ERROR_NO_DATA)
         return 0;
+    if (result != ERROR_SUCCESS) {
+        char line[128];
+        snprintf(line, sizeof line,
+                 "...could not read this computer's network adapters (error %lu): searching by "
+                 "255.255.255.255 alone.",
+                 (unsigned long)result);
+        HostLog(LogError, line);
+        return 0;
+    }
     int n = 0;
     for (IP_ADAPTER_ADDRESSES *adapter = &buffer.first; adapter && n < max;
          adapter = adapter->Next) {

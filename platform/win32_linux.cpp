@@ -539,9 +539,11 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR name, DWORD size)
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, void *, DWORD disposition, DWORD, HANDLE)
 {
     PlatformCall call;
-    if (Fails(FaultCreateFile) || disposition != CREATE_ALWAYS || !(access & GENERIC_WRITE))
+    if (Fails(FaultCreateFile) || (disposition != CREATE_ALWAYS && disposition != OPEN_EXISTING) ||
+        !(access & GENERIC_WRITE))
         return INVALID_HANDLE_VALUE;
-    int fd = open(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int flags = disposition == CREATE_ALWAYS ? O_CREAT | O_TRUNC : 0;
+    int fd = open(name, O_WRONLY | O_CLOEXEC | flags, 0644);
     if (fd < 0)
         return INVALID_HANDLE_VALUE;
     return (HANDLE)(intptr_t)(fd + 1);

@@ -133,7 +133,10 @@ typedef struct {
 // Files.
 #define GENERIC_WRITE 0x40000000u
 #define FILE_SHARE_READ 0x1
+#define FILE_SHARE_WRITE 0x2
+#define FILE_SHARE_DELETE 0x4
 #define CREATE_ALWAYS 2
+#define OPEN_EXISTING 3
 #define FILE_ATTRIBUTE_NORMAL 0x80
 #define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
 
@@ -158,6 +161,12 @@ typedef unsigned long u_long;
 #define WSAEWOULDBLOCK EWOULDBLOCK
 #define WSAEMSGSIZE EMSGSIZE
 #define WSAECONNRESET ECONNRESET
+#define WSAEACCES EACCES
+#define WSAENETUNREACH ENETUNREACH
+#define WSAEHOSTUNREACH EHOSTUNREACH
+#define WSAENETDOWN ENETDOWN
+#define WSAEADDRNOTAVAIL EADDRNOTAVAIL
+#define WSAENOBUFS ENOBUFS
 int ioctlsocket(SOCKET s, long command, u_long *argument);
 int WSAGetLastError();
 

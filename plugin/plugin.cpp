@@ -87,9 +87,11 @@ PLUGIN_EXPORT int beginPlugin(HINSTANCE instance)
     SendMessageA(g_hostWindow, HostMsgRegister, (WPARAM)g_pluginWindow, (LPARAM)g_hostMessages);
     WTSRegisterSessionNotification(g_pluginWindow, NOTIFY_FOR_THIS_SESSION);
 
-    // Without automatic power no light is contacted and no timer runs.
+    // The palette is filled whatever automatic power says: cycling turned
+    // on later must not send an empty, black, palette. Without automatic
+    // power no light is contacted and no timer runs.
+    RefreshPalette();
     if (g_settings.autoPower) {
-        RefreshPalette();
         SendColours(0);
         if (g_settings.cycleColours)
             StartCycleTimer();

@@ -4,8 +4,11 @@
 #include <string.h>
 
 #include "host/identity.h"
+#include "host/log.h"
 #include "host/vesk.h"
+#include "settings/address.h"
 #include "settings/schemes.h"
+#include "settings/text.h"
 
 Settings g_settings = {80, 100, 95, SchemeManual, false, 10, false, 10, false, false, false};
 char g_devices[kDeviceSlots + 1][kDeviceTextSize];
@@ -102,14 +105,39 @@ bool SaveDevice(int n, const char *address)
     return true;
 }
 
+// Serials are kept in lower case, whatever case the file gave them in.
+static void CopySerial(char (&out)[kSerialTextSize], const char *serial)
+{
+    size_t i = 0;
+    for (; serial[i] && i < kSerialTextSize - 1; i++)
+        out[i] = serial[i] >= 'A' && serial[i] <= 'Z' ? (char)(serial[i] + ('a' - 'A')) : serial[i];
+    out[i] = 0;
+}
+
+int SlotWithSerial(const char *serial)
+{
+    for (int n = 1; serial[0] && n <= kDeviceSlots; n++) {
+        if (EqualIgnoringCase(g_deviceSerials[n], serial))
+            return n;
+    }
+    return 0;
+}
+
 void SaveDeviceSerial(int n, const char *serial)
 {
     if (n < 1 || n > kDeviceSlots || (serial[0] && !IsSerialText(serial)))
         return;
-    memcpy(g_deviceSerials[n], serial, strlen(serial) + 1);
+    // One light, one slot: wherever else its serial is, it is stale.
+    for (int other; (other = SlotWithSerial(serial)) != 0 && other != n;) {
+        g_deviceSerials[other][0] = 0;
+        char key[32];
+        snprintf(key, sizeof key, KEY_DEVICE_SERIAL_FORMAT, other);
+        WriteSettingString(key, "");
+    }
+    CopySerial(g_deviceSerials[n], serial);
     char key[32];
     snprintf(key, sizeof key, KEY_DEVICE_SERIAL_FORMAT, n);
-    WriteSettingString(key, serial);
+    WriteSettingString(key, g_deviceSerials[n]);
 }
 
 // Joins folder and name into out; false, leaving out empty, when they do
@@ -140,15 +168,70 @@ static void FindPluginFolder()
     g_pluginFolder[cut] = 0;
 }
 
+// Said once per start: a folder the user may not write loses every change.
+static bool g_writeFailureLogged;
+
+static void LogWriteFailure()
+{
+    if (g_writeFailureLogged)
+        return;
+    g_writeFailureLogged = true;
+    static char line[kPathSize + 128];
+    snprintf(line, sizeof line,
+             PLUGIN_LOG_PREFIX "Could not write the settings file %s! Settings changed now are "
+                               "lost when the plug-in stops.",
+             g_settingsPath);
+    HostLog(LogError, line);
+}
+
+// The host's writers say nothing of failure: after a write, the file must
+// exist and open for writing.
+static void CheckWritten()
+{
+    if (g_writeFailureLogged || !g_settingsPath[0])
+        return;
+    HANDLE file = CreateFileA(g_settingsPath, GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        LogWriteFailure();
+        return;
+    }
+    CloseHandle(file);
+}
+
 static void CreateDefaultSettingsFile()
 {
     HANDLE file = CreateFileA(g_settingsPath, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE)
+    if (file == INVALID_HANDLE_VALUE) {
+        LogWriteFailure();
         return;
+    }
     DWORD written = 0;
-    WriteFile(file, kDefaultSettingsFile, kDefaultSettingsFileSize, &written, NULL);
+    if (!WriteFile(file, kDefaultSettingsFile, kDefaultSettingsFileSize, &written, NULL) ||
+        written != kDefaultSettingsFileSize)
+        LogWriteFailure();
     CloseHandle(file);
+}
+
+// A slot's text from the file, read as the "Device" command reads an
+// address; anything else is no device, and said.
+static void ReadDeviceSlot(int n, const char *text)
+{
+    char address[kAddressTextSize];
+    if (!text[0])
+        return;
+    if (ReadDeviceAddress(text, address)) {
+        SetDeviceSlot(n, address);
+        return;
+    }
+    static char line[512];
+    snprintf(line, sizeof line,
+             PLUGIN_LOG_PREFIX "Invalid IP address \"%s\" for device #%d in the settings file: "
+                               "the slot is left empty.",
+             text, n);
+    HostLog(LogError, line);
 }
 
 static void FindSettingsFile()
@@ -184,6 +267,7 @@ static const char *ReadSettingString(const char *key)
 
 void LoadSettings()
 {
+    g_writeFailureLogged = false;
     FindPluginFolder();
     FindSettingsFile();
     JoinPath(g_iconPath, g_pluginFolder, kIconFileName);
@@ -191,11 +275,11 @@ void LoadSettings()
     for (int n = 1; n <= kDeviceSlots; n++) {
         char key[32];
         snprintf(key, sizeof key, KEY_DEVICE_FORMAT, n);
-        SetDeviceSlot(n, ReadSettingString(key));
+        ReadDeviceSlot(n, ReadSettingString(key));
         snprintf(key, sizeof key, KEY_DEVICE_SERIAL_FORMAT, n);
         const char *serial = ReadSettingString(key);
         if (IsSerialText(serial))
-            memcpy(g_deviceSerials[n], serial, kSerialTextSize);
+            CopySerial(g_deviceSerials[n], serial);
     }
     UpdateAnyDeviceConfigured();
 
@@ -221,16 +305,19 @@ void WriteSettingString(const char *key, const char *value)
 {
     if (g_settingsPath[0])
         WriteString(g_settingsPath, key, value);
+    CheckWritten();
 }
 
 void WriteSettingInt(const char *key, int value)
 {
     if (g_settingsPath[0])
         WriteInt(g_settingsPath, key, value);
+    CheckWritten();
 }
 
 void WriteSettingBool(const char *key, bool value)
 {
     if (g_settingsPath[0])
         WriteBool(g_settingsPath, key, value);
+    CheckWritten();
 }

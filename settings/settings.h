@@ -82,8 +82,11 @@ bool SetDeviceSlot(int n, const char *text);
 // Slot n's address, stored and written to the settings file as the "Device"
 // command writes it; false, changing nothing, for a text that does not fit.
 bool SaveDevice(int n, const char *address);
-// Slot n's serial, stored and written; "" forgets it.
+// Slot n's serial, stored (in lower case) and written; "" forgets it. A
+// serial is in one slot at most: any other slot holding it forgets it.
 void SaveDeviceSerial(int n, const char *serial);
+// The slot holding the serial, compared without regard to case, or 0.
+int SlotWithSerial(const char *serial);
 
 int ClampInt(int value, int low, int high);
 

@@ -35,7 +35,12 @@ TEST_F(DeviceCommandTest, StoresRemovesAndRefusesAsTheUserTypedIt)
         {"@LIFX Device #3 192.168.1.20", "192.168.1.7", 3, "192.168.1.20", {kSaved3}},
         {"@lifx device #3 192.168.1.20", "", 3, "192.168.1.20", {kSaved3}},
         {"@LIFX Device #3abc 192.168.1.20", "", 3, "192.168.1.20", {kSaved3}},
-        {"@LIFX Device #3 0x7f.1", "", 3, "0x7f.1", {kSaved3}},
+        {"@LIFX Device #3 192.168.001.020", "", 3, "192.168.1.20", {kSaved3}},
+        {"@LIFX Device #3 0x7f.1", "", 0, nullptr, {kInvalid}},
+        {"@LIFX Device #3 127.57.31", "", 0, nullptr, {kInvalid}},
+        {"@LIFX Device #3 127.0.0.1 ", "", 3, "127.0.0.1", {kSaved3}},
+        {"@LIFX Device #3 \"127.0.0.1 \"", "", 0, nullptr, {kInvalid}},
+        {"@LIFX Device #3 1.2.3.4.5", "", 0, nullptr, {kInvalid}},
         {"@LIFX Device #10 192.168.1.20",
          "",
          10,
@@ -95,30 +100,22 @@ TEST_F(DeviceCommandTest, StoresRemovesAndRefusesAsTheUserTypedIt)
     }
 }
 
-TEST_F(DeviceCommandTest, AddressLongerThanASlotIsRefusedAndChangesNothing)
+TEST_F(DeviceCommandTest, AnAddressWithLeadingZerosDrivesTheLightItNames)
 {
-    // The address parser stops at the first blank, so padding keeps it valid.
-    std::string fits = "127.0.0.1" + std::string(127 - 9, ' ');
-    std::string tooLong = fits + " ";
-    ASSERT_NE(inet_addr(fits.c_str()), INADDR_NONE);
-    ASSERT_NE(inet_addr(tooLong.c_str()), INADDR_NONE);
-
-    Start({{DeviceKey(3), "192.168.1.7"}});
-    Send("@LIFX Device #3 \"" + tooLong + "\"");
-    EXPECT_EQ(LogLines(), std::vector<std::string>{kInvalid});
-    ExpectFileUnchanged();
-    EXPECT_STREQ(g_devices[3], "192.168.1.7");
-
-    Forget();
-    Send("@LIFX Device #3 \"" + fits + "\"");
-    EXPECT_EQ(LogLines(), std::vector<std::string>{kSaved3});
-    ExpectLineWritten(DeviceKey(3), fits);
-    EXPECT_EQ(std::string(g_devices[3]), fits);
-
-    Forget();
-    Send("@LIFX Device #3 \"" + std::string(4000, '1') + "\"");
-    EXPECT_EQ(LogLines(), std::vector<std::string>{kInvalid});
-    ExpectFileUnchanged();
+    // Each part written with three digits: "127.010...." is 127.10, never octal.
+    std::string padded;
+    for (const char *p = Address(7); *p;) {
+        std::string part;
+        for (; *p && *p != '.'; p++)
+            part += *p;
+        padded += std::string(3 - part.size(), '0') + part + (*p ? "." : "");
+        p += *p ? 1 : 0;
+    }
+    Start({{"lifx.color.scheme:", "Fire"}});
+    Send("@LIFX Device #7 " + padded);
+    ExpectLineWritten(DeviceKey(7), Address(7));
+    Send("@LIFX Scheme Fire");
+    EXPECT_EQ(Types(7), (std::vector<int>{kTypeSetLightPower, kTypeSetColor}));
 }
 
 TEST_F(DeviceCommandTest, AddedDeviceReceivesColoursAtOnceAndRemovingTheLastStopsAllTraffic)

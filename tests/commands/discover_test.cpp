@@ -2,9 +2,11 @@
 // slots and the settings file, what the log says, what the lights receive,
 // and that a discovery leaves no socket or timer behind.
 #include <arpa/inet.h>
+#include <ctype.h>
 #include <stdio.h>
 #include <string.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,9 +45,12 @@ class DiscoverTest : public CommandTest
         Send(command);
         RunToTheEnd();
     }
-    void RunToTheEnd()
+    // `beforePoll` may change how the lights answer as the search goes on.
+    void RunToTheEnd(const std::function<void()> &beforePoll = nullptr)
     {
         for (int i = 0; i < 1000 && DiscoveryUnderway(); i++) {
+            if (beforePoll)
+                beforePoll();
             EmulatorPoll(emulator, 0);
             platform::AdvanceClock(kDiscoveryTickMs);
         }
@@ -59,6 +64,20 @@ class DiscoverTest : public CommandTest
         const uint8_t *s = Light(n).serial;
         snprintf(text, sizeof text, "%02x%02x%02x%02x%02x%02x", s[0], s[1], s[2], s[3], s[4], s[5]);
         return text;
+    }
+    std::string Found(int n) const { return std::string(" \"Lamp ") + std::to_string(n) + "\""; }
+    std::string At(int n) const { return std::string(" at ") + Address(n); }
+    std::string Moved(int n, int slot, const std::string &from) const
+    {
+        return Found(n) + ": device #" + std::to_string(slot) + " moved from " + from + " to " +
+               Address(n) + ".";
+    }
+    void OnlyLightsAnswer(std::initializer_list<int> lights)
+    {
+        for (int n = 1; n <= 10; n++)
+            Light(n).replyMode = EmulatorRepliesSilent;
+        for (int n : lights)
+            Light(n).replyMode = EmulatorRepliesNormal;
     }
 
     void ExpectNothingLeftOpen()
@@ -291,10 +310,10 @@ TEST_F(DiscoverTest, WithoutAnArgumentItBroadcastsToTheGlobalAddressAndEachInter
     EXPECT_EQ(platform::RefusedDestinations(), three);
     ASSERT_EQ(LogLines().size(), 2u);
     EXPECT_EQ(LogLines()[0], "1 Chromalet-LIFX -> Looking for lights on the local network...");
-    EXPECT_EQ(LogLines()[1],
-              "3 ...no light answered. Check that this computer and the lights share a network "
-              "and that the firewall lets UDP port 56700 through, or search a range of addresses, "
-              "for example \"@Chromalet-LIFX Discover 192.168.1.0/24\".");
+    // The guard refused every one of them.
+    EXPECT_EQ(LogLines()[1], "3 ...the requests could not be sent: no route to that network "
+                             "(error " +
+                                 std::to_string(ENETUNREACH) + ").");
     ExpectFileUnchanged();
     ExpectNothingLeftOpen();
 }
@@ -386,6 +405,119 @@ TEST_F(DiscoverTest, ADeviceCommandThatChangesASlotForgetsItsSerial)
     EXPECT_EQ(FileNow(),
               WithLines(before, {{"lifx.device1.serial:", ""}, {DeviceKey(1), "192.168.1.50"}}));
     EXPECT_STREQ(g_deviceSerials[1], "");
+}
+
+TEST_F(DiscoverTest, ASerialDecidesTheSlotSwappedLightsStayAndAStrangerTakesNoKnownSlot)
+{
+    OnlyLightsAnswer({1, 2, 4, 5});
+    Light(1).strip = true;
+    // Strip 1 and bulb 2 have swapped addresses; light 5 has moved and
+    // stranger 4 now has its old address, in a table without a free bulb slot.
+    std::vector<SettingLine> lines = {
+        {DeviceKey(1), Address(1)}, {"lifx.device1.serial:", Serial(2)},
+        {DeviceKey(9), Address(2)}, {"lifx.device9.serial:", Serial(1)},
+        {DeviceKey(2), Address(4)}, {"lifx.device2.serial:", Serial(5)}};
+    for (int n = 3; n <= 8; n++)
+        lines.push_back({DeviceKey(n), "192.168.1.1" + std::to_string(n)});
+    Start(lines);
+    Discover("@LIFX Discover " + Range());
+
+    EXPECT_EQ(LogLines(),
+              (std::vector<std::string>{
+                  "1 Chromalet-LIFX -> Looking for lights at " + Range() + " (14 addresses)...",
+                  "1 ...found strip" + Moved(1, 9, Address(2)),
+                  "1 ...found bulb" + Moved(2, 1, Address(1)),
+                  "1 ...found bulb" + Found(4) + At(4) + ": no free slot for a bulb, not saved.",
+                  "1 ...found bulb" + Moved(5, 2, Address(4)),
+                  "1 ...found 4 lights, 0 new.",
+              }));
+    EXPECT_EQ(FileNow(), WithLines(before, {{DeviceKey(1), Address(2)},
+                                            {DeviceKey(9), Address(1)},
+                                            {DeviceKey(2), Address(5)}}));
+}
+
+TEST_F(DiscoverTest, ASerialSavedInUpperCaseFindsItsLight)
+{
+    OnlyLightsAnswer({3});
+    std::string upper = Serial(3);
+    for (char &c : upper)
+        c = (char)toupper(c);
+    Start({{DeviceKey(3), "192.168.1.13"}, {"lifx.device3.serial:", upper}});
+    Discover("@LIFX Discover " + Range());
+    EXPECT_EQ(LogLines()[1], "1 ...found bulb" + Moved(3, 3, "192.168.1.13"));
+}
+
+TEST_F(DiscoverTest, ASerialTakenByTheSlotTheUserTypedIsForgottenWhereItWas)
+{
+    OnlyLightsAnswer({3});
+    // Light 3 was found as device #1; since it moved, the user has typed its
+    // new address as device #3.
+    Start({{DeviceKey(1), "192.168.1.11"},
+           {"lifx.device1.serial:", Serial(3)},
+           {DeviceKey(3), Address(3)}});
+    Discover("@LIFX Discover " + Range());
+    EXPECT_EQ(LogLines()[1], "1 ...found bulb" + Found(3) + At(3) + ": already device #3.");
+    EXPECT_EQ(FileNow(), WithLines(before, {{"lifx.device1.serial:", ""},
+                                            {"lifx.device3.serial:", Serial(3)}}));
+}
+
+TEST_F(DiscoverTest, ADeviceCommandTypedWhileLightsAreBeingSavedIsKept)
+{
+    OnlyLightsAnswer({1, 4});
+    // Light 4 had moved away from device #2's address.
+    Start({{DeviceKey(2), "192.168.1.12"}, {"lifx.device2.serial:", Serial(4)}});
+    Send("@LIFX Discover " + Range());
+    bool typed = false;
+    RunToTheEnd([&] {
+        // Light 1 is saved; light 4's turn comes with the next tick.
+        if (!typed && LogLines().size() == 2) {
+            Send("@LIFX Device #2 192.168.1.50");
+            typed = true;
+        }
+    });
+    ASSERT_TRUE(typed);
+    EXPECT_EQ(LogLines()[3], "1 ...found bulb" + Found(4) + At(4) + ": saved as device #3.");
+    EXPECT_STREQ(g_devices[2], "192.168.1.50");
+    EXPECT_EQ(FileNow(), WithLines(before, {{DeviceKey(1), Address(1)},
+                                            {"lifx.device1.serial:", Serial(1)},
+                                            {DeviceKey(2), "192.168.1.50"},
+                                            {"lifx.device2.serial:", ""},
+                                            {DeviceKey(3), Address(4)},
+                                            {"lifx.device3.serial:", Serial(4)}}));
+}
+
+TEST_F(DiscoverTest, AStripFirstHeardInTheLastRoundIsAskedAgainWhenItsFirstAnswerIsLost)
+{
+    OnlyLightsAnswer({});
+    Light(1).strip = true;
+    Start();
+    Send("@LIFX Discover " + Range());
+    // Deaf to the first two rounds; then the answer to its first questions
+    // is lost.
+    RunToTheEnd([&] {
+        EmulatedLight &light = Light(1);
+        bool deaf =
+            light.serviceRequests < 2 || (light.serviceRequests == 3 && light.labelRequests == 0);
+        light.replyMode = deaf ? EmulatorRepliesSilent : EmulatorRepliesNormal;
+    });
+    EXPECT_EQ(LogLines()[1], "1 ...found strip" + Found(1) + At(1) + ": saved as device #9.");
+    EXPECT_EQ(Light(1).labelRequests, 2);
+}
+
+TEST_F(DiscoverTest, WhenNoRequestCouldBeSentTheLineSaysWhyInsteadOfTheFirewallAdvice)
+{
+    Start();
+    // The guard refuses, as a machine without a network would.
+    platform::RecordRefusedDestinations(true, false);
+    Discover("@LIFX Discover 192.168.1.20");
+    EXPECT_EQ(LogLines()[1], "3 ...the requests could not be sent: no route to that network "
+                             "(error " +
+                                 std::to_string(ENETUNREACH) + ").");
+    // The system refuses a broadcast address given as one light's.
+    Forget();
+    Discover("@LIFX Discover 127.255.255.255");
+    EXPECT_EQ(LogLines()[1], "3 ...the requests could not be sent to 127.255.255.255, a broadcast "
+                             "address. A search by broadcast is \"Discover\" with no address.");
 }
 
 } // namespace

@@ -102,7 +102,7 @@ std::vector<HostileCase> HostileCases(const char *address3, const char *address4
         {"@LIFX Cycle Interval \"7", Writes, "lifx.cycle.interval:", "7", false},
         {"@LIFX Calibration \"G\" \"33", Writes, "lifx.calibration.green:", "33", false},
         {"@LIFX Device #3 \"127.0.0.1", SavesSlot3, nullptr, "127.0.0.1", false},
-        {"@LIFX Device #3 \"" + a3 + " \"\"\"", SavesSlot3, nullptr, a3 + " ", false},
+        {"@LIFX Device #3 \"" + a3 + " \"\"\"", InvalidAddress, nullptr, "", false},
         // Empty tokens.
         {"@LIFX \"\" Show Menu", Nothing, nullptr, "", false},
         {"@LIFX Show \"\" Menu", Nothing, nullptr, "", false},

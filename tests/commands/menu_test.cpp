@@ -199,12 +199,15 @@ TEST_F(MenuTest, FreshStartShowsTheDefaultsAndTenEmptyDeviceTexts)
     EXPECT_EQ(DatagramsReceived(), 0);
 }
 
-TEST_F(MenuTest, EveryEntryShowsTheSettingsAndSlotTextsVerbatim)
+TEST_F(MenuTest, EveryEntryShowsTheSettingsAndTheSlotsAsRead)
 {
     const std::string longText(127, 'x');
     std::vector<std::string> devices = {
-        Address(1), "lamp in the hall", "",      "", "%s%n%s", "999.1.1.1", "",
+        Address(1), "lamp in the hall", "192.168.001.020", "", "%s%n%s", "999.1.1.1", "",
         "",         Address(9),         longText};
+    // Only addresses are read into the slots, and as A.B.C.D.
+    std::vector<std::string> shown = {Address(1), "", "192.168.1.20", "", "", "",
+                                      "",         "", Address(9),     ""};
     std::vector<SettingLine> lines;
     for (int n = 1; n <= 10; n++)
         lines.push_back({DeviceKey(n), devices[n - 1]});
@@ -220,7 +223,7 @@ TEST_F(MenuTest, EveryEntryShowsTheSettingsAndSlotTextsVerbatim)
                                {"lifx.auto.power:", "false"}});
     Start(lines);
     ShowPluginMenu();
-    MenuState state = {devices, 81, 99, 7, 12, true, 4, true, 33, true, false};
+    MenuState state = {shown, 81, 99, 7, 12, true, 4, true, 33, true, false};
     ExpectSameMenu(LastMenu(), ExpectedMenu(state));
     EXPECT_EQ(DatagramsReceived(), 0) << "showing the menu contacts no light";
 }

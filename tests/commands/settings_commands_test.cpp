@@ -430,4 +430,20 @@ TEST_F(SettingsCommandTest, MovementSpeedIsClampedAndSentToTheStripsWhateverTheS
     }
 }
 
+TEST_F(SettingsCommandTest, CyclingAfterAPlainStartShowsTheSchemeNeverBlack)
+{
+    // Automatic power is off: the start contacts no light.
+    StartWith({{"lifx.color.scheme:", "Fire"}, {"lifx.cycle.interval:", "1"}});
+    Send("@LIFX Toggle Cycle Colors");
+    platform::AdvanceClock(1000);
+    Send("@LIFX Toggle Cycle Colors");
+    Drain();
+
+    ASSERT_EQ(Light(1).colourMessages, 2) << "one tick, then cycling off";
+    EXPECT_EQ(Light(1).powerLevel, 65535);
+    EXPECT_GT(Light(1).colour.brightness, 0);
+    EXPECT_EQ(Light(9).zonesMessages, 2);
+    EXPECT_GT(Light(9).zones[0].brightness, 0);
+}
+
 } // namespace

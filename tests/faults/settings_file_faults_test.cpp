@@ -5,6 +5,7 @@
 // left half-written; once the file is back, writes change only their key.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -151,6 +152,29 @@ TEST_F(SettingsFileFaultTest, FileThatCouldNotBeCreatedIsWrittenKeyByKeyAndReadA
     EXPECT_EQ(g_settings.scheme, SchemeFire);
     EXPECT_EQ(g_settings.cycleInterval, 4);
     EXPECT_EQ(g_settings.calibrationRed, 80) << "every other key has its default";
+}
+
+TEST_F(SettingsFileFaultTest, AFileThatCannotBeCreatedOrWrittenIsNamedOncePerStart)
+{
+    const std::string line = "3 Chromalet-LIFX -> Could not write the settings file " +
+                             SettingsPath() +
+                             "! Settings changed now are lost when the plug-in "
+                             "stops.";
+    auto times = [&] {
+        std::vector<std::string> lines = LogLines();
+        return std::count(lines.begin(), lines.end(), line);
+    };
+    platform::InjectFault(platform::FaultCreateFile);
+    ASSERT_EQ(beginPlugin(nullptr), 0);
+    started = true;
+    EXPECT_EQ(times(), 1) << "not created";
+    Stop();
+
+    Start(kSettings);
+    ASSERT_TRUE(std::filesystem::remove(SettingsPath()));
+    ASSERT_EQ(mkdir(SettingsPath().c_str(), 0755), 0);
+    RunWritingCommands();
+    EXPECT_EQ(times(), 1) << "writes failed";
 }
 
 class SettingsPathLimitTest : public SettingsFileFaultTest

@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include "lifx/discovery.h"
 #include "lifx/replies.h"
+#include "platform/control_linux.h"
 
 namespace
 {
@@ -126,6 +128,91 @@ TEST(DiscoveryMessages, AnythingButAWholeAnswerToUsIsRefused)
         c.spoil(bytes);
         Reply reply;
         EXPECT_FALSE(ReadReply(bytes.data(), bytes.size(), kOurs, &reply));
+    }
+}
+
+// A discovery on loopback, where nothing answers but what a test hands it.
+class DiscoverySession : public ::testing::Test
+{
+  protected:
+    void SetUp() override { platform::Reset(); }
+    void TearDown() override
+    {
+        StopDiscovery();
+        platform::Reset();
+    }
+    void Begin(const char *target)
+    {
+        DiscoveryTarget parsed;
+        ASSERT_TRUE(ParseDiscoveryTarget(target, &parsed));
+        ASSERT_EQ(StartDiscovery(parsed, now), DiscoveryStarted);
+    }
+    // An answer from `from`, with another serial when `stranger` is set.
+    void Hand(const char *from, std::vector<uint8_t> bytes, bool stranger = false)
+    {
+        bytes[13] ^= stranger ? 0xFF : 0;
+        DiscoveryHandleDatagram(ntohl(inet_addr(from)), bytes.data(), bytes.size(), now += 5);
+    }
+    int Finish(const DiscoveredLight **lights)
+    {
+        for (int i = 0; i < 1000 && DiscoveryStep(now); i++)
+            now += 25;
+        EXPECT_TRUE(DiscoveryFinished());
+        return DiscoveredLights(lights);
+    }
+    std::vector<uint8_t> Service()
+    {
+        std::vector<uint8_t> bytes = Answer(kTypeStateService, 5);
+        bytes[36] = 1;
+        return bytes;
+    }
+    std::vector<uint8_t> Label(const char *text)
+    {
+        std::vector<uint8_t> bytes = Answer(kTypeStateLabel, 32);
+        memcpy(&bytes[36], text, strlen(text));
+        return bytes;
+    }
+    uint32_t now = 1000;
+};
+
+TEST_F(DiscoverySession, ADetailWithAnotherSerialFromAKnownLightsAddressIsRefused)
+{
+    Begin("127.77.77.9");
+    Hand("127.77.77.9", Service());
+    Hand("127.77.77.9", Label("Own"));
+    std::vector<uint8_t> unhandled = Answer(kTypeStateUnhandled, 2);
+    unhandled[36] = 511 & 0xFF;
+    unhandled[37] = 511 >> 8;
+    Hand("127.77.77.9", unhandled);
+    int ignored = DiscoveryIgnored();
+    Hand("127.77.77.9", Label("Stranger"), true);
+    EXPECT_EQ(DiscoveryIgnored(), ignored + 1);
+    Hand("127.77.77.9", Answer(kTypeStateExtendedColorZones, 661), true);
+    EXPECT_EQ(DiscoveryIgnored(), ignored + 2);
+
+    const DiscoveredLight *lights;
+    ASSERT_EQ(Finish(&lights), 1);
+    EXPECT_STREQ(lights[0].label, "Own");
+    EXPECT_FALSE(lights[0].strip);
+}
+
+TEST_F(DiscoverySession, AnAnswerFromJustPastTheRangeIsRefused)
+{
+    const struct {
+        const char *target, *inside, *past;
+    } cases[] = {
+        {"127.77.77.0/30", "127.77.77.2", "127.77.77.3"}, // its broadcast address
+        {"127.77.77.9/32", "127.77.77.9", "127.77.77.10"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.target);
+        Begin(c.target);
+        Hand(c.past, Service());
+        Hand(c.inside, Service());
+        const DiscoveredLight *lights;
+        ASSERT_EQ(Finish(&lights), 1);
+        EXPECT_EQ(lights[0].address, ntohl(inet_addr(c.inside)));
+        StopDiscovery();
     }
 }
 

@@ -51,6 +51,13 @@ TEST(DiscoveryTargets, TheArgumentIsNothingAnAddressOrARangeOfAtMost1024)
         {" 192.168.1.20", false},
         {"192.168.1.20 ", false},
         {"0.0.0.0", false},
+        {"0.0.0.5/24", false},
+        {"0.1.2.3", false},
+        {"224.0.0.1", false},
+        {"239.255.255.250/24", false},
+        {"240.0.0.1", false},
+        {"223.255.255.254", true, DiscoverAddress, "223.255.255.254", 32},
+        {"192.168.001.020", true, DiscoverAddress, "192.168.1.20", 32},
         {"255.255.255.255", false},
         {"lamp", false},
         {"/24", false},
@@ -120,6 +127,20 @@ TEST(DiscoveryTargets, OnlyInterfacesThatAreUpAndNotLoopbackCount)
     EXPECT_EQ(found[0].prefixLength, 24);
     EXPECT_EQ(found[1].address, Ip("172.20.1.9"));
     EXPECT_EQ(found[1].prefixLength, 20);
+}
+
+TEST(DiscoveryTargets, AMachineWithHundredsOfAdaptersStillHasItsListRead)
+{
+    platform::Reset();
+    // More than the first 32 KB hold.
+    std::vector<platform::Interface> many(600, {"10.1.2.3", 24, false, false});
+    many.back() = {"192.168.7.12", 24, true, false};
+    platform::SetInterfaces(many);
+    InterfaceAddress found[kMaxInterfaces];
+    int n = ListInterfaces(found, kMaxInterfaces);
+    platform::Reset();
+    ASSERT_EQ(n, 1);
+    EXPECT_EQ(found[0].address, Ip("192.168.7.12"));
 }
 
 } // namespace

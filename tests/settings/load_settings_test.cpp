@@ -212,13 +212,22 @@ TEST_F(LoadSettingsTest, JunkLongLinesAndBinaryBytesLoadWithoutHarm)
     EXPECT_EQ(ReadFileBytes(SettingsPath()), content) << "loading never writes";
 }
 
-TEST_F(LoadSettingsTest, DeviceTextOfExactly127CharactersFitsAnd128DoesNot)
+TEST_F(LoadSettingsTest, SlotsHoldDecimalAddressesAndAnythingElseIsNoDeviceWithALine)
 {
-    std::string fits(127, '7'), tooLong(128, '8');
-    WriteSettings("lifx.device4: " + fits + "\r\nlifx.device5: " + tooLong + "\r\n");
+    std::string long7(127, '7');
+    WriteSettings("lifx.device2: 192.168.001.020\r\nlifx.device4: 127.57.31\r\n"
+                  "lifx.device5: " +
+                  long7 + "\r\nlifx.device6: 0x7f.0.0.1\r\n");
     LoadSettings();
-    EXPECT_EQ(std::string(g_devices[4]), fits);
-    EXPECT_STREQ(g_devices[5], "");
+    EXPECT_STREQ(g_devices[2], "192.168.1.20");
+    for (int n : {4, 5, 6})
+        EXPECT_STREQ(g_devices[n], "") << "slot " << n;
+    auto line = [](const std::string &text, int n) {
+        return "3 Chromalet-LIFX -> Invalid IP address \"" + text + "\" for device #" +
+               std::to_string(n) + " in the settings file: the slot is left empty.";
+    };
+    EXPECT_EQ(LogLines(), (std::vector<std::string>{line("127.57.31", 4), line(long7, 5),
+                                                    line("0x7f.0.0.1", 6)}));
 }
 
 TEST_F(LoadSettingsTest, DebugFlagKeepsItsValueAcrossAReloadWithoutTheKey)
