@@ -142,19 +142,31 @@ void Assign(const DiscoveredLight *lights, int count, Assignment *assignments)
     }
 }
 
+// A strip's zone count beside its slot, when it said one we can use.
+void SaveZones(const DiscoveredLight &light, int slot)
+{
+    if (slot <= kLastBulb || !light.strip)
+        return;
+    int zones = light.zones >= kMinStripZones && light.zones <= kMaxStripZones ? light.zones : 0;
+    if (g_deviceZones[slot] != zones)
+        SaveDeviceZones(slot, zones);
+}
+
 // Saves the slot and logs what became of the light; returns the slot when
 // the light is to be sent the scheme.
 unsigned SaveAndReport(const DiscoveredLight &light, Assignment &assignment)
 {
-    char address[16], serial[kSerialTextSize], label[kLabelSize + 1], name[64];
+    char address[16], serial[kSerialTextSize], label[kLabelSize + 1], name[80], zones[24] = "";
     FormatAddress(address, light.address);
     FormatSerial(serial, light.serial);
     LabelForLog(label, light.label);
     const char *kind = light.strip ? "strip" : "bulb";
+    if (light.strip && light.zones >= kMinStripZones && light.zones <= kMaxStripZones)
+        snprintf(zones, sizeof zones, " (%d zone%s)", light.zones, light.zones == 1 ? "" : "s");
     if (light.labelKnown)
-        snprintf(name, sizeof name, "%s \"%s\"", kind, label);
+        snprintf(name, sizeof name, "%s \"%s\"%s", kind, label, zones);
     else
-        snprintf(name, sizeof name, "%s", kind);
+        snprintf(name, sizeof name, "%s%s", kind, zones);
     if (assignment.outcome == Saved) {
         // In the order of the addresses: earlier new lights are in the
         // table by now.
@@ -167,16 +179,19 @@ unsigned SaveAndReport(const DiscoveredLight &light, Assignment &assignment)
     case Already:
         if (strcmp(g_deviceSerials[slot], serial) != 0)
             SaveDeviceSerial(slot, serial);
+        SaveZones(light, slot);
         Log(LogConfirm, "...found %s at %s: already device #%d.", name, address, slot);
         return 0;
     case Moved:
         SaveDevice(slot, address);
+        SaveZones(light, slot);
         Log(LogConfirm, "...found %s: device #%d moved from %s to %s.", name, slot,
             assignment.oldAddress, address);
         return 1u << slot;
     case Saved:
         SaveDevice(slot, address);
         SaveDeviceSerial(slot, serial);
+        SaveZones(light, slot);
         Log(LogConfirm, "...found %s at %s: saved as device #%d.", name, address, slot);
         return 1u << slot;
     case NoSlot:

@@ -81,6 +81,9 @@ class DiscoverTest : public CommandTest
 TEST_F(DiscoverTest, ARangeFillsBulbsFromOneAndStripsFromNineInTheOrderOfTheirAddresses)
 {
     Light(1).strip = Light(2).strip = true;
+    // A short strip, and one long enough to answer in two replies.
+    Light(1).stripZones = 16;
+    Light(2).stripZones = 120;
     Light(3).replyMode = EmulatorRepliesOlderFirmware; // says nothing to a strip's question
     Start();
     Discover("@LIFX Discover " + Range());
@@ -94,9 +97,15 @@ TEST_F(DiscoverTest, ARangeFillsBulbsFromOneAndStripsFromNineInTheOrderOfTheirAd
         EXPECT_STREQ(g_devices[slot], Address(n)) << "slot " << slot;
         file = WithLines(file, {{DeviceKey(slot), Address(n)},
                                 {"lifx.device" + std::to_string(slot) + ".serial:", Serial(n)}});
+        if (n <= 2)
+            file = WithLine(
+                file, "lifx.device" + std::to_string(slot) + ".zones:", n == 1 ? "16" : "120");
         logs.push_back(Line("1 ...found %s \"Lamp ", n <= 2 ? "strip" : "bulb") +
-                       std::to_string(n) + "\" at " + Address(n) + ": saved as device #" +
-                       std::to_string(slot) + ".");
+                       std::to_string(n) + "\"" +
+                       (n == 1   ? " (16 zones)"
+                        : n == 2 ? " (120 zones)"
+                                 : "") +
+                       " at " + Address(n) + ": saved as device #" + std::to_string(slot) + ".");
     }
     logs.push_back("1 ...found 10 lights, 10 new.");
     EXPECT_EQ(LogLines(), logs);
@@ -107,10 +116,12 @@ TEST_F(DiscoverTest, ARangeFillsBulbsFromOneAndStripsFromNineInTheOrderOfTheirAd
         EXPECT_EQ(Light(n).serviceRequests, 3) << "three rounds, light " << n;
     ExpectNothingLeftOpen();
 
-    // The next start finds them where they were put.
+    // The next start finds them where they were put, and the strips' lengths.
     StartWithContent(FileNow());
     for (int n = 1; n <= 10; n++)
         EXPECT_STREQ(g_devices[n <= 2 ? 8 + n : n - 2], Address(n));
+    EXPECT_EQ(g_deviceZones[9], 16);
+    EXPECT_EQ(g_deviceZones[10], 120);
 }
 
 TEST_F(DiscoverTest, KnownLightsKeepTheirSlotAMovedOneIsFollowedAndAFullTableSavesNothingNew)
@@ -140,15 +151,17 @@ TEST_F(DiscoverTest, KnownLightsKeepTheirSlotAMovedOneIsFollowedAndAFullTableSav
             "1 ...found bulb \"Lamp 4\": device #2 moved from 192.168.1.12 to " +
                 std::string(Address(4)) + ".",
             "1 ...found bulb \"Lamp 7\" at " + std::string(Address(7)) + ": already device #5.",
-            "1 ...found strip \"Lamp 9\" at " + std::string(Address(9)) + ": saved as device #9.",
-            "1 ...found strip \"Lamp 10\" at " + std::string(Address(10)) +
+            "1 ...found strip \"Lamp 9\" (82 zones) at " + std::string(Address(9)) +
+                ": saved as device #9.",
+            "1 ...found strip \"Lamp 10\" (82 zones) at " + std::string(Address(10)) +
                 ": no free slot for a strip, not saved.",
             "1 ...found 5 lights, 1 new.",
         }));
     EXPECT_EQ(FileNow(), WithLines(before, {{DeviceKey(2), Address(4)},
                                             {"lifx.device5.serial:", Serial(7)},
                                             {DeviceKey(9), Address(9)},
-                                            {"lifx.device9.serial:", Serial(9)}}));
+                                            {"lifx.device9.serial:", Serial(9)},
+                                            {"lifx.device9.zones:", "82"}}));
     EXPECT_STREQ(g_devices[2], Address(4));
     EXPECT_STREQ(g_devices[10], "192.168.1.30");
     ExpectNothingLeftOpen();
