@@ -1,13 +1,5 @@
 #include "lifx/zones.h"
 
-int StripZoneCount(int slot)
-{
-    if (slot <= kLastBulb || slot > kDeviceSlots)
-        return kStripZones;
-    int zones = g_deviceZones[slot];
-    return zones >= kMinStripZones && zones <= kMaxStripZones ? zones : kStripZones;
-}
-
 int WindowZone(int zone, int zoneCount)
 {
     return zone * kStripZones / zoneCount;

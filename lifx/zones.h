@@ -13,7 +13,13 @@ enum {
 };
 
 // The zones the strip in the slot is driven with: its known count, or 82.
-int StripZoneCount(int slot);
+inline int StripZoneCount(int slot)
+{
+    if (slot <= kLastBulb || slot > kDeviceSlots)
+        return kStripZones;
+    int zones = g_deviceZones[slot];
+    return zones >= kMinStripZones && zones <= kMaxStripZones ? zones : kStripZones;
+}
 
 // The zone of the 82-zone window whose colour zone z of a strip of zoneCount
 // zones shows: floor(z * 82 / zoneCount).
