@@ -4,11 +4,9 @@
 
 #include <string.h>
 
-#include "host/identity.h"
 #include "lifx/messages.h"
 #include "lifx/replies.h"
 #include "platform/win32.h"
-#include "settings/debug_log.h"
 #include "settings/settings.h"
 
 namespace
@@ -254,8 +252,6 @@ void ZoneQueryHandleDatagram(uint32_t from, const uint8_t *data, size_t length, 
                 continue;
             SaveDeviceZones(slot, zones);
             g_learned |= 1u << slot;
-            DebugLog(LogFirst, PLUGIN_LOG_PREFIX "Device #%d at %s has %d zones.", slot,
-                     g_devices[slot], zones);
         } else if (reply.type == kTypeStateUnhandled &&
                    reply.unhandledType == kTypeGetExtendedColorZones) {
             // It takes no extended multizone messages: nothing to learn.
