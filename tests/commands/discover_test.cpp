@@ -12,6 +12,8 @@
 #include "commands/timers.h"
 #include "lifx/colour.h"
 #include "lifx/discovery.h"
+#include "lifx/messages.h"
+#include "lifx/zone_query.h"
 #include "plugin/plugin.h"
 #include "settings/settings.h"
 #include "tests/commands/commands_fixture.h"
@@ -122,6 +124,20 @@ TEST_F(DiscoverTest, ARangeFillsBulbsFromOneAndStripsFromNineInTheOrderOfTheirAd
         EXPECT_STREQ(g_devices[n <= 2 ? 8 + n : n - 2], Address(n));
     EXPECT_EQ(g_deviceZones[9], 16);
     EXPECT_EQ(g_deviceZones[10], 120);
+
+    // Fire reaches the short strip in one message of 16 zones, the long one
+    // in 82 zones stored and 38 more shown with them; neither is asked again.
+    Send("@LIFX Scheme Fire");
+    std::vector<std::vector<int>> spans[2];
+    for (int n : {1, 2}) {
+        for (const ReceivedDatagram &d : Light(n).received) {
+            if (d.type == kTypeSetExtendedColorZones)
+                spans[n - 1].push_back({d.bytes[41] | d.bytes[42] << 8, d.bytes[43], d.bytes[40]});
+        }
+    }
+    EXPECT_EQ(spans[0], (std::vector<std::vector<int>>{{0, 16, 1}}));
+    EXPECT_EQ(spans[1], (std::vector<std::vector<int>>{{0, 82, 0}, {82, 38, 1}}));
+    EXPECT_FALSE(ZoneQueryRunning());
 }
 
 TEST_F(DiscoverTest, KnownLightsKeepTheirSlotAMovedOneIsFollowedAndAFullTableSavesNothingNew)
