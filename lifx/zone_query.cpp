@@ -251,7 +251,9 @@ void ZoneQueryHandleDatagram(uint32_t from, const uint8_t *data, size_t length, 
             if (zones < kMinStripZones || zones > kMaxStripZones)
                 continue;
             SaveDeviceZones(slot, zones);
-            g_learned |= 1u << slot;
+            // An 82-zone strip already shows what it would be sent again.
+            if (zones != kStripZones)
+                g_learned |= 1u << slot;
         } else if (reply.type == kTypeStateUnhandled &&
                    reply.unhandledType == kTypeGetExtendedColorZones) {
             // It takes no extended multizone messages: nothing to learn.

@@ -23,7 +23,7 @@ bool ZoneQueryWanted();
 bool StartZoneQuery(uint32_t nowMs);
 bool ZoneQueryRunning();
 // Reads what has arrived and sends what is due. *learned gets the slots
-// whose count was saved in this step. False once nothing is outstanding:
+// whose count, other than 82, was saved in this step. False once nothing is outstanding:
 // the socket is then closed.
 bool ZoneQueryStep(uint32_t nowMs, unsigned *learned);
 // Closes the socket. Strips still waiting for an answer are asked again at
