@@ -317,7 +317,7 @@ static void SendPreparedStrip(const StripTransfer &strip, SOCKET s, bool fresh)
     LogZonesLine(strip);
 }
 
-// Room for both strips' messages; a transfer serves one strip at a time.
+// Both strips' messages, all encoded before the first is sent.
 static StripTransfer g_strips[kDeviceSlots - kLastBulb];
 
 void SendStripZones(int device, SOCKET s)
