@@ -43,5 +43,5 @@ add_dependencies(vesk_host_win Chromalet-LIFX)
 # Linux build's by ./run test.
 add_executable(lifx_images ${CMAKE_SOURCE_DIR}/tests/peer/lifx_images.cpp
                            ${CMAKE_SOURCE_DIR}/lifx/messages.cpp ${CMAKE_SOURCE_DIR}/lifx/colour.cpp
-               ${CMAKE_SOURCE_DIR}/lifx/replies.cpp)
+               ${CMAKE_SOURCE_DIR}/lifx/replies.cpp ${CMAKE_SOURCE_DIR}/lifx/zones.cpp)
 target_link_options(lifx_images PRIVATE -static)

@@ -12,6 +12,7 @@
 #include "host/log.h"
 #include "host/vesk.h"
 #include "lifx/dispatch.h"
+#include "lifx/zone_query.h"
 #include "palette/palette.h"
 #include "settings/address.h"
 #include "settings/settings.h"
@@ -52,6 +53,15 @@ static void ForgetSerialUnless(int n, const char *address)
         SaveDeviceSerial(n, "");
 }
 
+// A strip's zone count belongs to the light at the slot's address too; and a
+// strip set by hand is asked its count anew.
+static void ForgetZonesUnless(int n, const char *address)
+{
+    if (g_deviceZones[n] && strcmp(g_devices[n], address) != 0)
+        SaveDeviceZones(n, 0);
+    ForgetZoneQuery(n);
+}
+
 static void DeviceCommand(const char *arg1, const char *arg2, const char *)
 {
     if (arg1[0] != '#' || arg1[1] == 0)
@@ -68,6 +78,7 @@ static void DeviceCommand(const char *arg1, const char *arg2, const char *)
         if (n < 1 || n > kDeviceSlots)
             return;
         ForgetSerialUnless(n, address);
+        ForgetZonesUnless(n, address);
         SaveDevice(n, address);
         LogDeviceLine("...IP address for device #%d saved.", n);
         return;
@@ -76,6 +87,7 @@ static void DeviceCommand(const char *arg1, const char *arg2, const char *)
     if (n < 1 || n > kDeviceSlots || g_devices[n][0] == 0)
         return;
     ForgetSerialUnless(n, "");
+    ForgetZonesUnless(n, "");
     SaveDevice(n, "");
     LogDeviceLine("...IP address for device #%d removed.", n);
 }

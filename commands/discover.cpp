@@ -131,20 +131,32 @@ Decision Decide(const DiscoveredLight &light, const char *serial)
     return {slot ? Saved : NoSlot, slot};
 }
 
+// A strip's zone count beside its slot, when it said one we can use.
+void SaveZones(const DiscoveredLight &light, int slot)
+{
+    if (slot <= kLastBulb || !light.strip)
+        return;
+    int zones = light.zones >= kMinStripZones && light.zones <= kMaxStripZones ? light.zones : 0;
+    if (g_deviceZones[slot] != zones)
+        SaveDeviceZones(slot, zones);
+}
+
 // Saves the slot and logs what became of the light; returns the slot when
 // the light is to be sent the scheme.
 unsigned SaveAndReport(const DiscoveredLight &light, Outcome *outcome)
 {
-    char address[kAddressTextSize], serial[kSerialTextSize], label[kLabelSize + 1], name[64];
-    char oldAddress[kDeviceTextSize];
+    char address[kAddressTextSize], serial[kSerialTextSize], label[kLabelSize + 1], name[80];
+    char oldAddress[kDeviceTextSize], zones[24] = "";
     FormatAddress(address, light.address);
     FormatSerial(serial, light.serial);
     LabelForLog(label, light.label);
     const char *kind = light.strip ? "strip" : "bulb";
+    if (light.strip && light.zones >= kMinStripZones && light.zones <= kMaxStripZones)
+        snprintf(zones, sizeof zones, " (%d zone%s)", light.zones, light.zones == 1 ? "" : "s");
     if (light.labelKnown)
-        snprintf(name, sizeof name, "%s \"%s\"", kind, label);
+        snprintf(name, sizeof name, "%s \"%s\"%s", kind, label, zones);
     else
-        snprintf(name, sizeof name, "%s", kind);
+        snprintf(name, sizeof name, "%s%s", kind, zones);
     Decision decision = Decide(light, serial);
     *outcome = decision.outcome;
     int slot = decision.slot;
@@ -154,17 +166,20 @@ unsigned SaveAndReport(const DiscoveredLight &light, Outcome *outcome)
         // replaced by another.
         if (!g_deviceSerials[slot][0])
             SaveDeviceSerial(slot, serial);
+        SaveZones(light, slot);
         Log(LogConfirm, "...found %s at %s: already device #%d.", name, address, slot);
         return 0;
     case Moved:
         memcpy(oldAddress, g_devices[slot], kDeviceTextSize);
         SaveDevice(slot, address);
+        SaveZones(light, slot);
         Log(LogConfirm, "...found %s: device #%d moved from %s to %s.", name, slot, oldAddress,
             address);
         return 1u << slot;
     case Saved:
         SaveDevice(slot, address);
         SaveDeviceSerial(slot, serial);
+        SaveZones(light, slot);
         Log(LogConfirm, "...found %s at %s: saved as device #%d.", name, address, slot);
         return 1u << slot;
     case NoSlot:

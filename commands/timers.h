@@ -11,6 +11,9 @@ enum {
     // sends what is due.
     DiscoveryTimer = 3,
     kDiscoveryTickMs = 25,
+    // Runs only while a strip is asked its number of zones.
+    ZoneQueryTimer = 4,
+    kZoneQueryTickMs = 25,
     kPowerOnAfterResumeMs = 5000,
     kPowerOnAfterUnlockMs = 1000,
 };

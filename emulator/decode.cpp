@@ -58,13 +58,22 @@ void ApplySetExtendedColorZones(EmulatedLight &light, const uint8_t *data, int64
     light.zoneCount = data[43];
     light.zonesAtMs = nowMs;
     // The message holds 82 records; the count and index choose which zones
-    // they land on, and a strip has no zone beyond 81.
-    for (int i = 0; i < light.zoneCount && i < kEmulatorZones; i++) {
-        int zone = light.zoneIndex + i;
-        if (zone >= kEmulatorZones) {
-            break;
+    // they land on, and a strip has no zone beyond its last.
+    int zones = light.stripZones >= 1 && light.stripZones <= kEmulatorMaxZones ? light.stripZones
+                                                                               : kEmulatorZones;
+    if (light.zonesApply != 2) {
+        for (int i = 0; i < light.zoneCount && i < kEmulatorZones; i++) {
+            int zone = light.zoneIndex + i;
+            if (zone >= zones) {
+                break;
+            }
+            light.storedZones[zone] = ReadHsbk(data, 44 + 8 * (size_t)i);
         }
-        light.zones[zone] = ReadHsbk(data, 44 + 8 * (size_t)i);
+    }
+    if (light.zonesApply != 0) {
+        for (int zone = 0; zone < zones; zone++) {
+            light.zones[zone] = light.storedZones[zone];
+        }
     }
     light.zonesMessages++;
 }
@@ -166,6 +175,7 @@ void EmulatorResetLight(EmulatedLight &light)
         fresh.serial[i] = light.serial[i];
     }
     fresh.strip = light.strip;
+    fresh.stripZones = light.stripZones;
     fresh.replyMode = light.replyMode;
     light = std::move(fresh);
 }

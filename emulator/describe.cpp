@@ -53,8 +53,12 @@ std::string EmulatorDescribeLight(const EmulatedLight &light)
         Append(text, "; zones dur=%" PRIu32 " apply=%u index=%u count=%u z0=", light.zonesDuration,
                light.zonesApply, light.zoneIndex, light.zoneCount);
         AppendHsbk(text, light.zones[0]);
-        Append(text, " z%d=", kEmulatorZones - 1);
-        AppendHsbk(text, light.zones[kEmulatorZones - 1]);
+        // The strip's last zone: 81 on a strip of 82.
+        int last = light.stripZones >= 1 && light.stripZones <= kEmulatorMaxZones
+                       ? light.stripZones - 1
+                       : kEmulatorZones - 1;
+        Append(text, " z%d=", last);
+        AppendHsbk(text, light.zones[last]);
     }
 
     if (light.effectReceived) {

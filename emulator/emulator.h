@@ -22,7 +22,10 @@
 enum {
     kEmulatorPort = 56700,
     kEmulatorMaxLights = 16,
-    kEmulatorZones = 82,
+    kEmulatorZones = 82, // in one message
+    // A strip has 1 to 1000 zones; 82 unless told otherwise.
+    kEmulatorMaxZones = 1000,
+    kEmulatorMaxZoneReplies = (kEmulatorMaxZones + kEmulatorZones - 1) / kEmulatorZones,
     kEmulatorAddressSize = 16, // "127.255.255.255" and its terminator
 
     kEmulatorHeaderSize = 36,
@@ -90,8 +93,11 @@ enum EmulatorFault {
     EmulatorFaultCount,
 };
 
-// One reply per fault at most.
-enum { kEmulatorMaxReplies = EmulatorFaultCount - 1 };
+// One reply per fault, or one StateExtendedColorZones per 82 zones, at most.
+enum {
+    kEmulatorMaxReplies = EmulatorFaultCount - 1 > kEmulatorMaxZoneReplies ? EmulatorFaultCount - 1
+                                                                           : kEmulatorMaxZoneReplies
+};
 
 struct EmulatorReply {
     uint16_t type; // as written in the header
@@ -141,6 +147,7 @@ struct EmulatedLight {
     // EmulatorResetLight keeps them.
     char label[kEmulatorLabelSize + 1] = {}; // 32 bytes need no terminator
     bool strip = false;
+    int stripZones = kEmulatorZones; // a strip's zones, 1 to 1000
     uint8_t serial[kEmulatorSerialSize] = {};
     EmulatorReplyMode replyMode = EmulatorRepliesNormal;
 
@@ -156,10 +163,13 @@ struct EmulatedLight {
     uint32_t colourDuration = 0;
     int64_t colourAtMs = 0;
 
-    // SetExtendedColorZones; the apply byte is recorded, not interpreted:
-    // the plug-in always sends 1 (apply now).
+    // SetExtendedColorZones. Colours are stored from the message's zone index
+    // on, within the strip's zones; zones shows them once a message with
+    // apply 1 (or 2) arrives, as a strip does. The last message's fields are
+    // kept as they came.
     bool zonesReceived = false;
-    Hsbk zones[kEmulatorZones] = {};
+    Hsbk zones[kEmulatorMaxZones] = {};
+    Hsbk storedZones[kEmulatorMaxZones] = {};
     uint32_t zonesDuration = 0;
     uint8_t zonesApply = 0;
     uint16_t zoneIndex = 0;

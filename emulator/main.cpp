@@ -6,6 +6,7 @@
 //
 // Light options describe the address that follows them, and that one only:
 //   --strip           a multi-zone strip (without it, a bulb)
+//   --zones N         a strip of N zones, 1 to 1000 (a strip has 82 without it)
 //   --label TEXT      its label, at most 32 bytes (default "Light ADDRESS")
 //   --serial HEX      its serial, 12 hexadecimal digits (default d073d5 and
 //                     the address's last three octets, in hexadecimal)
@@ -165,6 +166,7 @@ bool ParseSerial(const char *text, uint8_t serial[kEmulatorSerialSize])
 // What the light options said about one address.
 struct LightOptions {
     bool strip;
+    int zones;         // 0: the default
     const char *label; // nullptr: the default
     bool serialGiven;
     uint8_t serial[kEmulatorSerialSize];
@@ -174,6 +176,8 @@ struct LightOptions {
 void ApplyLightOptions(EmulatedLight &light, const LightOptions &options)
 {
     light.strip = options.strip;
+    if (options.zones)
+        light.stripZones = options.zones;
     if (options.label != nullptr)
         EmulatorSetLabel(light, options.label);
     if (options.serialGiven)
@@ -189,11 +193,12 @@ int Usage()
         "(at most %d loopback addresses)\n"
         "light options, for the address that follows them:\n"
         "  --strip          a multi-zone strip (without it, a bulb)\n"
+        "  --zones N        a strip of N zones, 1 to %d (without it, 82)\n"
         "  --label TEXT     its label, at most %d bytes (default \"Light ADDRESS\")\n"
         "  --serial HEX     its serial, 12 hexadecimal digits (default d073d5 and the\n"
         "                   address's last three octets)\n"
         "  --replies MODE   normal, silent, malformed or older-firmware\n",
-        kEmulatorMaxLights, kEmulatorLabelSize);
+        kEmulatorMaxLights, kEmulatorMaxZones, kEmulatorLabelSize);
     return 2;
 }
 
@@ -225,6 +230,14 @@ int main(int argc, char **argv)
             datagrams = true;
         } else if (!strcmp(argv[i], "--strip")) {
             next.strip = pending = true;
+        } else if (!strcmp(argv[i], "--zones") && i + 1 < argc) {
+            next.strip = pending = true;
+            next.zones = atoi(argv[++i]);
+            if (next.zones < 1 || next.zones > kEmulatorMaxZones) {
+                fprintf(stderr, "lifx-emulator: a strip has 1 to %d zones: \"%s\"\n",
+                        kEmulatorMaxZones, argv[i]);
+                return 2;
+            }
         } else if (!strcmp(argv[i], "--label") && i + 1 < argc) {
             next.label = argv[++i];
             pending = true;

@@ -40,7 +40,8 @@ uint16_t AnswerType(const EmulatedLight &light, int requestType)
 
 // Writes the payload of a reply of this type after the header; returns its
 // size. The buffer is zeroed already.
-size_t WritePayload(const EmulatedLight &light, uint16_t type, int requestType, uint8_t *out)
+size_t WritePayload(const EmulatedLight &light, uint16_t type, int requestType, int firstZone,
+                    uint8_t *out)
 {
     uint8_t *payload = out + kEmulatorHeaderSize;
     switch (type) {
@@ -55,18 +56,24 @@ size_t WritePayload(const EmulatedLight &light, uint16_t type, int requestType, 
     case kEmulatorTypeStateUnhandled:
         WireWriteU16(payload, 0, (uint16_t)requestType);
         return kEmulatorStateUnhandledSize - kEmulatorHeaderSize;
-    case kEmulatorTypeStateExtendedColorZones:
-        WireWriteU16(payload, 0, kEmulatorZones); // zones count
-        WireWriteU16(payload, 2, 0);              // index of the first colour
-        payload[4] = kEmulatorZones;              // colours used
-        for (int z = 0; z < kEmulatorZones; z++) {
-            const Hsbk &colour = light.zones[z];
+    case kEmulatorTypeStateExtendedColorZones: {
+        // One reply per 82 zones, each with the strip's total.
+        int total = light.stripZones >= 1 && light.stripZones <= kEmulatorMaxZones
+                        ? light.stripZones
+                        : kEmulatorZones;
+        int count = total - firstZone < kEmulatorZones ? total - firstZone : kEmulatorZones;
+        WireWriteU16(payload, 0, (uint16_t)total);
+        WireWriteU16(payload, 2, (uint16_t)firstZone);
+        payload[4] = (uint8_t)count;
+        for (int z = 0; z < count; z++) {
+            const Hsbk &colour = light.zones[firstZone + z];
             size_t at = 5 + 8 * (size_t)z;
             WireWriteU16(payload, at, colour.hue);
             WireWriteU16(payload, at + 2, colour.saturation);
             WireWriteU16(payload, at + 4, colour.brightness);
             WireWriteU16(payload, at + 6, colour.kelvin);
         }
+    }
         return kEmulatorStateExtendedColorZonesSize - kEmulatorHeaderSize;
     default:
         return 0;
@@ -74,7 +81,7 @@ size_t WritePayload(const EmulatedLight &light, uint16_t type, int requestType, 
 }
 
 void BuildReply(EmulatorReply &reply, const EmulatedLight &light, const uint8_t *request,
-                uint16_t answer, EmulatorFault fault)
+                uint16_t answer, EmulatorFault fault, int firstZone = 0)
 {
     int requestType = WireReadU16(request, 32);
     // Another reply that does answer some request, whole and valid but for
@@ -86,7 +93,7 @@ void BuildReply(EmulatorReply &reply, const EmulatedLight &light, const uint8_t 
     }
     uint8_t *out = reply.bytes;
     memset(out, 0, sizeof(reply.bytes));
-    size_t length = kEmulatorHeaderSize + WritePayload(light, type, requestType, out);
+    size_t length = kEmulatorHeaderSize + WritePayload(light, type, requestType, firstZone, out);
     if (fault == EmulatorFaultShortPayload) {
         length--;
     } else if (fault == EmulatorFaultLongPayload) {
@@ -188,6 +195,13 @@ EmulatorOutcome EmulatorHandleDatagram(EmulatedLight &light, const uint8_t *data
     if (light.replyMode == EmulatorRepliesMalformed) {
         for (int fault = EmulatorFaultNone + 1; fault < EmulatorFaultCount; fault++) {
             BuildReply(replies.replies[replies.count++], light, data, answer, (EmulatorFault)fault);
+        }
+    } else if (answer == kEmulatorTypeStateExtendedColorZones) {
+        for (int first = 0;
+             (first == 0 || first < light.stripZones) && replies.count < kEmulatorMaxReplies;
+             first += kEmulatorZones) {
+            BuildReply(replies.replies[replies.count++], light, data, answer, EmulatorFaultNone,
+                       first);
         }
     } else {
         BuildReply(replies.replies[replies.count++], light, data, answer, EmulatorFaultNone);

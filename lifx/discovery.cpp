@@ -42,6 +42,7 @@ struct Responder {
     char label[kLabelSize + 1];
     bool labelKnown;
     Kind kind;
+    int zones;
     int queries;
     uint32_t askedMs;
 };
@@ -183,6 +184,7 @@ bool TakeDetail(uint32_t from, const Reply &reply)
         return true;
     case kTypeStateExtendedColorZones:
         responder->kind = KindStrip;
+        responder->zones = reply.zoneCount;
         return true;
     case kTypeStateUnhandled:
         if (reply.unhandledType != kTypeGetExtendedColorZones)
@@ -291,6 +293,7 @@ void Collect()
         memcpy(light.label, responder.label, sizeof light.label);
         light.labelKnown = responder.labelKnown;
         light.strip = responder.kind == KindStrip;
+        light.zones = light.strip ? responder.zones : 0;
         int at = g_foundCount++;
         for (; at > 0 && g_found[at - 1].address > light.address; at--)
             g_found[at] = g_found[at - 1];

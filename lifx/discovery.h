@@ -55,6 +55,7 @@ struct DiscoveredLight {
     char label[kLabelSize + 1]; // as the light sent it; empty when it did not
     bool labelKnown;
     bool strip;
+    int zones; // a strip's zone count as it said, 0 when it did not
 };
 
 enum DiscoveryStart { DiscoveryStarted, DiscoveryBusy, DiscoveryNoSocket };

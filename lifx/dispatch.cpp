@@ -2,9 +2,13 @@
 // before it returns; nothing is queued, retried or received.
 #include "lifx/dispatch.h"
 
+#include <stdio.h>
+
 #include "host/identity.h"
 #include "lifx/colour.h"
 #include "lifx/messages.h"
+#include "lifx/zone_query.h"
+#include "lifx/zones.h"
 #include "palette/palette.h"
 #include "settings/debug_log.h"
 #include "settings/settings.h"
@@ -239,9 +243,8 @@ void SendBulbColour(int device, int entry, SOCKET s)
 }
 
 // Both strips read the same 82 entries from the rotation offset on.
-static void PrepareZones(uint8_t (&message)[kSetExtendedColorZonesSize])
+static void PrepareWindow(Hsbk (&window)[kStripZones])
 {
-    Hsbk zones[kStripZones];
     // Neighbouring entries often hold the same colour: convert it once.
     uint32_t last = 0;
     Hsbk lastHsbk = {};
@@ -251,45 +254,80 @@ static void PrepareZones(uint8_t (&message)[kSetExtendedColorZonesSize])
             last = colour;
             lastHsbk = Convert(colour).hsbk;
         }
-        zones[z] = lastHsbk;
+        window[z] = lastHsbk;
     }
-    EncodeSetExtendedColorZones(message, zones, TransitionMs());
 }
 
-static void SendPreparedStrip(int device, unsigned long address,
-                              const uint8_t (&setZones)[kSetExtendedColorZonesSize], SOCKET s,
-                              bool fresh)
+// A strip's share of a transfer: the window laid over its own zones, in
+// one message or, past 82 zones, several.
+struct StripTransfer {
+    int device;
+    unsigned long address;
+    int zoneCount;
+    int spans;
+    uint8_t setZones[kMaxZoneSpans][kSetExtendedColorZonesSize];
+};
+
+// False when the slot holds no usable address.
+static bool PrepareStrip(StripTransfer &strip, int device, const Hsbk (&window)[kStripZones])
 {
-    // A strip is always switched on, even with every zone black.
-    if (!ConnectAndPower(device, address, s, fresh, true))
-        return;
-    DebugLog(LogMore, kPowerOnLine);
-    if (!Send(s, setZones)) {
-        DebugLog(LogError, kNoSendLine, device, g_devices[device], kLifxPort);
-        return;
-    }
+    strip.address = LightAddress(device);
+    if (!strip.address)
+        return false;
+    strip.device = device;
+    strip.zoneCount = StripZoneCount(device);
+    strip.spans = EncodeStripZones(strip.setZones, strip.zoneCount, window, TransitionMs());
+    // Driven as 82 zones until it has said how many it has.
+    AskZoneCountOnce(device);
+    return true;
+}
+
+static void LogZonesLine(const StripTransfer &strip)
+{
+    // An 82-zone strip, or one of unknown length, is reported as it always was.
+    char across[48] = "multiple zones";
+    if (strip.zoneCount != kStripZones && strip.spans > 1)
+        snprintf(across, sizeof across, "%d zones in %d messages", strip.zoneCount, strip.spans);
+    else if (strip.zoneCount != kStripZones)
+        snprintf(across, sizeof across, "%d zone%s", strip.zoneCount,
+                 strip.zoneCount == 1 ? "" : "s");
     if (Cycling() && g_settings.cycleInterval > 1)
-        DebugLog(LogMore,
-                 "...setting colours across multiple zones, with %d seconds transition time.",
+        DebugLog(LogMore, "...setting colours across %s, with %d seconds transition time.", across,
                  g_settings.cycleInterval);
     else if (Cycling())
-        DebugLog(LogMore,
-                 "...setting colours across multiple zones, with %d second transition time.",
+        DebugLog(LogMore, "...setting colours across %s, with %d second transition time.", across,
                  g_settings.cycleInterval);
     else
-        DebugLog(LogMore, "...setting colours across multiple zones.");
+        DebugLog(LogMore, "...setting colours across %s.", across);
 }
+
+static void SendPreparedStrip(const StripTransfer &strip, SOCKET s, bool fresh)
+{
+    int device = strip.device;
+    // A strip is always switched on, even with every zone black.
+    if (!ConnectAndPower(device, strip.address, s, fresh, true))
+        return;
+    DebugLog(LogMore, kPowerOnLine);
+    for (int n = 0; n < strip.spans; n++) {
+        if (!Send(s, strip.setZones[n])) {
+            DebugLog(LogError, kNoSendLine, device, g_devices[device], kLifxPort);
+            return;
+        }
+    }
+    LogZonesLine(strip);
+}
+
+// Both strips' messages, all encoded before the first is sent.
+static StripTransfer g_strips[kDeviceSlots - kLastBulb];
 
 void SendStripZones(int device, SOCKET s)
 {
     if (!g_anyDeviceConfigured || device < 1 || device > kDeviceSlots)
         return;
-    unsigned long address = LightAddress(device);
-    if (!address)
-        return;
-    static uint8_t setZones[kSetExtendedColorZonesSize];
-    PrepareZones(setZones);
-    SendPreparedStrip(device, address, setZones, s, false);
+    static Hsbk window[kStripZones];
+    PrepareWindow(window);
+    if (PrepareStrip(g_strips[0], device, window))
+        SendPreparedStrip(g_strips[0], s, false);
 }
 
 // Every light from the palette: all conversions and encodings first (the
@@ -298,7 +336,6 @@ void SendStripZones(int device, SOCKET s)
 static void SendPaletteColours(SOCKET s, unsigned slots)
 {
     static BulbTransfer bulbs[kLastBulb];
-    static uint8_t setZones[kSetExtendedColorZonesSize];
     int bulbCount = 0;
     for (int slot = 1; slot <= kLastBulb; slot++) {
         if (!InMask(slots, slot) || !g_devices[slot][0])
@@ -309,17 +346,15 @@ static void SendPaletteColours(SOCKET s, unsigned slots)
         if (PrepareBulb(bulbs[bulbCount], slot, entry))
             bulbCount++;
     }
-    // Indexed by slot; 0 where no strip is to be served.
-    unsigned long stripAddresses[kDeviceSlots + 1] = {};
-    bool zonesPrepared = false;
+    static Hsbk window[kStripZones];
+    int stripCount = 0;
     for (int slot = kLastBulb + 1; slot <= kDeviceSlots; slot++) {
-        if (!InMask(slots, slot) || !g_devices[slot][0])
+        if (!InMask(slots, slot) || !g_devices[slot][0] || !LightAddress(slot))
             continue;
-        stripAddresses[slot] = LightAddress(slot);
-        if (stripAddresses[slot] && !zonesPrepared) {
-            PrepareZones(setZones);
-            zonesPrepared = true;
-        }
+        if (stripCount == 0)
+            PrepareWindow(window);
+        if (PrepareStrip(g_strips[stripCount], slot, window))
+            stripCount++;
     }
 
     // The socket was opened for this transfer: the first light finds it fresh.
@@ -328,11 +363,9 @@ static void SendPaletteColours(SOCKET s, unsigned slots)
         SendPreparedBulb(bulbs[n], s, fresh);
         fresh = false;
     }
-    for (int slot = kLastBulb + 1; slot <= kDeviceSlots; slot++) {
-        if (stripAddresses[slot]) {
-            SendPreparedStrip(slot, stripAddresses[slot], setZones, s, fresh);
-            fresh = false;
-        }
+    for (int n = 0; n < stripCount; n++) {
+        SendPreparedStrip(g_strips[n], s, fresh);
+        fresh = false;
     }
 }
 

@@ -83,6 +83,12 @@ void EncodeGetExtendedColorZones(uint8_t (&message)[kRequestSize], uint32_t sour
     StartRequest(message, kTypeGetExtendedColorZones, source, serial, sequence);
 }
 
+void EncodeGetExtendedColorZonesAny(uint8_t (&message)[kRequestSize], uint32_t source,
+                                    uint8_t sequence)
+{
+    StartRequest(message, kTypeGetExtendedColorZones, source, nullptr, sequence);
+}
+
 void EncodeSetLightPower(uint8_t (&message)[kSetLightPowerSize], bool on)
 {
     StartMessage(message, kSetLightPowerSize, kTypeSetLightPower);
@@ -101,13 +107,23 @@ void EncodeSetColor(uint8_t (&message)[kSetColorSize], const Hsbk &colour, uint3
 void EncodeSetExtendedColorZones(uint8_t (&message)[kSetExtendedColorZonesSize],
                                  const Hsbk (&zones)[kStripZones], uint32_t durationMs)
 {
+    // Every zone from the first, shown at once.
+    EncodeSetExtendedColorZonesSpan(message, zones, 0, kStripZones, 1, durationMs);
+}
+
+void EncodeSetExtendedColorZonesSpan(uint8_t (&message)[kSetExtendedColorZonesSize],
+                                     const Hsbk (&colours)[kStripZones], uint16_t zoneIndex,
+                                     uint8_t count, uint8_t apply, uint32_t durationMs)
+{
     StartMessage(message, kSetExtendedColorZonesSize, kTypeSetExtendedColorZones);
     PutU32(message, 36, durationMs);
-    PutU8(message, 40, 1);  // apply now
-    PutU16(message, 41, 0); // first zone
-    PutU8(message, 43, kStripZones);
-    for (int z = 0; z < kStripZones; ++z)
-        PutHsbk(message, 44 + 8 * z, zones[z]);
+    PutU8(message, 40, apply);
+    PutU16(message, 41, zoneIndex);
+    if (count > kStripZones)
+        count = kStripZones;
+    PutU8(message, 43, count);
+    for (int z = 0; z < count; ++z)
+        PutHsbk(message, 44 + 8 * z, colours[z]);
 }
 
 void EncodeSetMultiZoneEffect(uint8_t (&message)[kSetMultiZoneEffectSize], bool on,

@@ -45,6 +45,12 @@ void EncodeSetLightPower(uint8_t (&message)[kSetLightPowerSize], bool on);
 void EncodeSetColor(uint8_t (&message)[kSetColorSize], const Hsbk &colour, uint32_t durationMs);
 void EncodeSetExtendedColorZones(uint8_t (&message)[kSetExtendedColorZonesSize],
                                  const Hsbk (&zones)[kStripZones], uint32_t durationMs);
+// One span of a strip's zones: count colours (1 to 82) for the zones from
+// zoneIndex on; apply 0 stores them, 1 shows everything stored. Entries past
+// count stay zero. With index 0, count 82 and apply 1 it is the message above.
+void EncodeSetExtendedColorZonesSpan(uint8_t (&message)[kSetExtendedColorZonesSize],
+                                     const Hsbk (&colours)[kStripZones], uint16_t zoneIndex,
+                                     uint8_t count, uint8_t apply, uint32_t durationMs);
 // Requests carry our source, which a light copies into its answers, and ask
 // for an answer. GetService goes to every light (tagged, no target); the
 // others to the light with that serial.
@@ -53,5 +59,9 @@ void EncodeGetLabel(uint8_t (&message)[kRequestSize], uint32_t source,
                     const uint8_t (&serial)[kSerialSize], uint8_t sequence);
 void EncodeGetExtendedColorZones(uint8_t (&message)[kRequestSize], uint32_t source,
                                  const uint8_t (&serial)[kSerialSize], uint8_t sequence);
+// The same to whichever light is at the address it is sent to (tagged, no
+// target): for a light whose serial is not known.
+void EncodeGetExtendedColorZonesAny(uint8_t (&message)[kRequestSize], uint32_t source,
+                                    uint8_t sequence);
 void EncodeSetMultiZoneEffect(uint8_t (&message)[kSetMultiZoneEffectSize], bool on,
                               int speedSeconds, bool reverse);

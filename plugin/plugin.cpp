@@ -4,9 +4,11 @@
 #include <string.h>
 
 #include "commands/discover.h"
+#include "commands/zone_count.h"
 #include "host/identity.h"
 #include "host/vesk.h"
 #include "lifx/dispatch.h"
+#include "lifx/zone_query.h"
 #include "palette/palette.h"
 #include "settings/settings.h"
 
@@ -74,6 +76,8 @@ PLUGIN_EXPORT int beginPlugin(HINSTANCE instance)
 
     ClearDeviceTable();
     LoadSettings();
+    // A strip of unknown length is asked once a start.
+    ForgetZoneQueries();
 
     g_pluginWindow = CreateWindowExA(WS_EX_TOOLWINDOW, PLUGIN_NAME, nullptr,
                                      WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0,
@@ -97,6 +101,7 @@ PLUGIN_EXPORT int beginPlugin(HINSTANCE instance)
             StartCycleTimer();
         if (g_settings.moveEffect && IsPaletteScheme(g_settings.scheme))
             SetMoveEffect(true);
+        StartZoneQueryIfWanted();
     }
 
     AddTrayIcon(instance);
@@ -113,6 +118,7 @@ PLUGIN_EXPORT int beginPluginEx(HINSTANCE instance, HWND)
 PLUGIN_EXPORT int endPlugin(HINSTANCE instance)
 {
     CancelDiscovery();
+    CancelZoneQuery();
     Shell_NotifyIconA(NIM_DELETE, &g_trayIcon);
     DestroyIcon(g_trayIcon.hIcon);
     // The lights keep what they show; only the strips' effect stops.

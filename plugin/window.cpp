@@ -4,6 +4,7 @@
 
 #include "commands/commands.h"
 #include "commands/discover.h"
+#include "commands/zone_count.h"
 #include "host/identity.h"
 #include "lifx/dispatch.h"
 #include "palette/palette.h"
@@ -27,8 +28,10 @@ static void OnTrayEvent(LPARAM lParam)
 static void OnPower(WPARAM event)
 {
     // The network goes with the suspend: a discovery would find nothing.
-    if (event == PBT_APMSUSPEND)
+    if (event == PBT_APMSUSPEND) {
         CancelDiscovery();
+        CancelZoneQuery();
+    }
     if (!g_settings.autoPower)
         return;
     if (event == PBT_APMSUSPEND) {
@@ -80,7 +83,7 @@ static void StyleRefresh()
         ShowScheme();
 }
 
-LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+static LRESULT HandleWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     // Known only at run time, so tested before the fixed numbers.
     if (g_taskbarCreatedMessage && message == g_taskbarCreatedMessage) {
@@ -110,6 +113,8 @@ LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
             PowerOnStep();
         else if (wParam == DiscoveryTimer)
             DiscoveryTick();
+        else if (wParam == ZoneQueryTimer)
+            ZoneQueryTick();
         return 0;
     case HostMsgReconfigure:
     case HostMsgStyleChange:
@@ -119,4 +124,12 @@ LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         return HandleCommand((const char *)lParam);
     }
     return DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = HandleWindowMessage(window, message, wParam, lParam);
+    // Whatever the message drove, a strip may now wait to be asked its zones.
+    StartZoneQueryIfWanted();
+    return result;
 }

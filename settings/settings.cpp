@@ -13,6 +13,7 @@
 Settings g_settings = {80, 100, 95, SchemeManual, false, 10, false, 10, false, false, false};
 char g_devices[kDeviceSlots + 1][kDeviceTextSize];
 char g_deviceSerials[kDeviceSlots + 1][kSerialTextSize];
+int g_deviceZones[kDeviceSlots + 1];
 bool g_anyDeviceConfigured;
 char g_pluginFolder[kModuleNameSize];
 char g_settingsPath[kPathSize];
@@ -25,6 +26,7 @@ static const char kIconFileName[] = PLUGIN_NAME ".ico";
 static const char *const kKeyFormats[] = {
     KEY_DEVICE_FORMAT,
     KEY_DEVICE_SERIAL_FORMAT,
+    KEY_DEVICE_ZONES_FORMAT,
     KEY_CALIBRATION_RED,
     KEY_CALIBRATION_GREEN,
     KEY_CALIBRATION_BLUE,
@@ -58,6 +60,7 @@ void ClearDeviceTable()
 {
     memset(g_devices, 0, sizeof g_devices);
     memset(g_deviceSerials, 0, sizeof g_deviceSerials);
+    memset(g_deviceZones, 0, sizeof g_deviceZones);
 }
 
 void UpdateAnyDeviceConfigured()
@@ -138,6 +141,34 @@ void SaveDeviceSerial(int n, const char *serial)
     char key[32];
     snprintf(key, sizeof key, KEY_DEVICE_SERIAL_FORMAT, n);
     WriteSettingString(key, g_deviceSerials[n]);
+}
+
+static bool IsStripSlot(int n)
+{
+    return n > kLastBulb && n <= kDeviceSlots;
+}
+
+// A zone count as the file holds it: digits alone, 1 to 1000; 0 otherwise.
+static int ReadZoneCount(const char *text)
+{
+    int value = 0, digits = 0;
+    for (; text[digits] >= '0' && text[digits] <= '9' && digits < 5; digits++)
+        value = value * 10 + (text[digits] - '0');
+    if (digits == 0 || text[digits] != 0 || value < kMinStripZones || value > kMaxStripZones)
+        return 0;
+    return value;
+}
+
+void SaveDeviceZones(int n, int zones)
+{
+    if (!IsStripSlot(n) || (zones != 0 && (zones < kMinStripZones || zones > kMaxStripZones)))
+        return;
+    g_deviceZones[n] = zones;
+    char key[32], value[8] = "";
+    snprintf(key, sizeof key, KEY_DEVICE_ZONES_FORMAT, n);
+    if (zones)
+        snprintf(value, sizeof value, "%d", zones);
+    WriteSettingString(key, value);
 }
 
 // Joins folder and name into out; false, leaving out empty, when they do
@@ -280,6 +311,10 @@ void LoadSettings()
         const char *serial = ReadSettingString(key);
         if (IsSerialText(serial))
             CopySerial(g_deviceSerials[n], serial);
+        if (IsStripSlot(n)) {
+            snprintf(key, sizeof key, KEY_DEVICE_ZONES_FORMAT, n);
+            g_deviceZones[n] = ReadZoneCount(ReadSettingString(key));
+        }
     }
     UpdateAnyDeviceConfigured();
 

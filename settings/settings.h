@@ -33,6 +33,10 @@ extern char g_devices[kDeviceSlots + 1][kDeviceTextSize];
 enum { kSerialTextSize = 13 };
 extern char g_deviceSerials[kDeviceSlots + 1][kSerialTextSize];
 extern bool g_anyDeviceConfigured;
+// The number of zones of the strip in slot 9 or 10, 1 to 1000, or 0 when not
+// known (the strip is then driven as 82 zones). Always 0 for a bulb's slot.
+enum { kMinStripZones = 1, kMaxStripZones = 1000 };
+extern int g_deviceZones[kDeviceSlots + 1];
 
 // The plug-in folder keeps its trailing separator. The settings path is empty
 // when no usable path fits its buffer: nothing is then read or written.
@@ -47,6 +51,7 @@ extern HINSTANCE g_instance;
 // The settings keys.
 #define KEY_DEVICE_FORMAT "lifx.device%d:"
 #define KEY_DEVICE_SERIAL_FORMAT "lifx.device%d.serial:"
+#define KEY_DEVICE_ZONES_FORMAT "lifx.device%d.zones:"
 #define KEY_CALIBRATION_RED "lifx.calibration.red:"
 #define KEY_CALIBRATION_GREEN "lifx.calibration.green:"
 #define KEY_CALIBRATION_BLUE "lifx.calibration.blue:"
@@ -87,6 +92,9 @@ bool SaveDevice(int n, const char *address);
 void SaveDeviceSerial(int n, const char *serial);
 // The slot holding the serial, compared without regard to case, or 0.
 int SlotWithSerial(const char *serial);
+// A strip's zone count, stored and written; 0 forgets it. Refused, changing
+// nothing, for a bulb's slot or a count outside 1 to 1000.
+void SaveDeviceZones(int n, int zones);
 
 int ClampInt(int value, int low, int high);
 

@@ -14,6 +14,8 @@
 #include "commands/timers.h"
 #include "lifx/colour.h"
 #include "lifx/discovery.h"
+#include "lifx/messages.h"
+#include "lifx/zone_query.h"
 #include "plugin/plugin.h"
 #include "settings/settings.h"
 #include "tests/commands/commands_fixture.h"
@@ -100,6 +102,9 @@ class DiscoverTest : public CommandTest
 TEST_F(DiscoverTest, ARangeFillsBulbsFromOneAndStripsFromNineInTheOrderOfTheirAddresses)
 {
     Light(1).strip = Light(2).strip = true;
+    // A short strip, and one long enough to answer in two replies.
+    Light(1).stripZones = 16;
+    Light(2).stripZones = 120;
     Light(3).replyMode = EmulatorRepliesOlderFirmware; // says nothing to a strip's question
     Start();
     Discover("@LIFX Discover " + Range());
@@ -113,9 +118,15 @@ TEST_F(DiscoverTest, ARangeFillsBulbsFromOneAndStripsFromNineInTheOrderOfTheirAd
         EXPECT_STREQ(g_devices[slot], Address(n)) << "slot " << slot;
         file = WithLines(file, {{DeviceKey(slot), Address(n)},
                                 {"lifx.device" + std::to_string(slot) + ".serial:", Serial(n)}});
+        if (n <= 2)
+            file = WithLine(
+                file, "lifx.device" + std::to_string(slot) + ".zones:", n == 1 ? "16" : "120");
         logs.push_back(Line("1 ...found %s \"Lamp ", n <= 2 ? "strip" : "bulb") +
-                       std::to_string(n) + "\" at " + Address(n) + ": saved as device #" +
-                       std::to_string(slot) + ".");
+                       std::to_string(n) + "\"" +
+                       (n == 1   ? " (16 zones)"
+                        : n == 2 ? " (120 zones)"
+                                 : "") +
+                       " at " + Address(n) + ": saved as device #" + std::to_string(slot) + ".");
     }
     logs.push_back("1 ...found 10 lights, 10 new.");
     EXPECT_EQ(LogLines(), logs);
@@ -126,10 +137,26 @@ TEST_F(DiscoverTest, ARangeFillsBulbsFromOneAndStripsFromNineInTheOrderOfTheirAd
         EXPECT_EQ(Light(n).serviceRequests, 3) << "three rounds, light " << n;
     ExpectNothingLeftOpen();
 
-    // The next start finds them where they were put.
+    // The next start finds them where they were put, and the strips' lengths.
     StartWithContent(FileNow());
     for (int n = 1; n <= 10; n++)
         EXPECT_STREQ(g_devices[n <= 2 ? 8 + n : n - 2], Address(n));
+    EXPECT_EQ(g_deviceZones[9], 16);
+    EXPECT_EQ(g_deviceZones[10], 120);
+
+    // Fire reaches the short strip in one message of 16 zones, the long one
+    // in 82 zones stored and 38 more shown with them; neither is asked again.
+    Send("@LIFX Scheme Fire");
+    std::vector<std::vector<int>> spans[2];
+    for (int n : {1, 2}) {
+        for (const ReceivedDatagram &d : Light(n).received) {
+            if (d.type == kTypeSetExtendedColorZones)
+                spans[n - 1].push_back({d.bytes[41] | d.bytes[42] << 8, d.bytes[43], d.bytes[40]});
+        }
+    }
+    EXPECT_EQ(spans[0], (std::vector<std::vector<int>>{{0, 16, 1}}));
+    EXPECT_EQ(spans[1], (std::vector<std::vector<int>>{{0, 82, 0}, {82, 38, 1}}));
+    EXPECT_FALSE(ZoneQueryRunning());
 }
 
 TEST_F(DiscoverTest, KnownLightsKeepTheirSlotAMovedOneIsFollowedAndAFullTableSavesNothingNew)
@@ -159,15 +186,17 @@ TEST_F(DiscoverTest, KnownLightsKeepTheirSlotAMovedOneIsFollowedAndAFullTableSav
             "1 ...found bulb \"Lamp 4\": device #2 moved from 192.168.1.12 to " +
                 std::string(Address(4)) + ".",
             "1 ...found bulb \"Lamp 7\" at " + std::string(Address(7)) + ": already device #5.",
-            "1 ...found strip \"Lamp 9\" at " + std::string(Address(9)) + ": saved as device #9.",
-            "1 ...found strip \"Lamp 10\" at " + std::string(Address(10)) +
+            "1 ...found strip \"Lamp 9\" (82 zones) at " + std::string(Address(9)) +
+                ": saved as device #9.",
+            "1 ...found strip \"Lamp 10\" (82 zones) at " + std::string(Address(10)) +
                 ": no free slot for a strip, not saved.",
             "1 ...found 5 lights, 1 new.",
         }));
     EXPECT_EQ(FileNow(), WithLines(before, {{DeviceKey(2), Address(4)},
                                             {"lifx.device5.serial:", Serial(7)},
                                             {DeviceKey(9), Address(9)},
-                                            {"lifx.device9.serial:", Serial(9)}}));
+                                            {"lifx.device9.serial:", Serial(9)},
+                                            {"lifx.device9.zones:", "82"}}));
     EXPECT_STREQ(g_devices[2], Address(4));
     EXPECT_STREQ(g_devices[10], "192.168.1.30");
     ExpectNothingLeftOpen();
@@ -425,7 +454,8 @@ TEST_F(DiscoverTest, ASerialDecidesTheSlotSwappedLightsStayAndAStrangerTakesNoKn
     EXPECT_EQ(LogLines(),
               (std::vector<std::string>{
                   "1 Chromalet-LIFX -> Looking for lights at " + Range() + " (14 addresses)...",
-                  "1 ...found strip" + Moved(1, 9, Address(2)),
+                  "1 ...found strip \"Lamp 1\" (82 zones): device #9 moved from " +
+                      std::string(Address(2)) + " to " + Address(1) + ".",
                   "1 ...found bulb" + Moved(2, 1, Address(1)),
                   "1 ...found bulb" + Found(4) + At(4) + ": no free slot for a bulb, not saved.",
                   "1 ...found bulb" + Moved(5, 2, Address(4)),
@@ -433,7 +463,8 @@ TEST_F(DiscoverTest, ASerialDecidesTheSlotSwappedLightsStayAndAStrangerTakesNoKn
               }));
     EXPECT_EQ(FileNow(), WithLines(before, {{DeviceKey(1), Address(2)},
                                             {DeviceKey(9), Address(1)},
-                                            {DeviceKey(2), Address(5)}}));
+                                            {DeviceKey(2), Address(5)},
+                                            {"lifx.device9.zones:", "82"}}));
 }
 
 TEST_F(DiscoverTest, ASerialSavedInUpperCaseFindsItsLight)
@@ -500,7 +531,8 @@ TEST_F(DiscoverTest, AStripFirstHeardInTheLastRoundIsAskedAgainWhenItsFirstAnswe
             light.serviceRequests < 2 || (light.serviceRequests == 3 && light.labelRequests == 0);
         light.replyMode = deaf ? EmulatorRepliesSilent : EmulatorRepliesNormal;
     });
-    EXPECT_EQ(LogLines()[1], "1 ...found strip" + Found(1) + At(1) + ": saved as device #9.");
+    EXPECT_EQ(LogLines()[1],
+              "1 ...found strip" + Found(1) + " (82 zones)" + At(1) + ": saved as device #9.");
     EXPECT_EQ(Light(1).labelRequests, 2);
 }
 

@@ -158,8 +158,9 @@ TEST(EmulatedStripZones, IndexAndCountChooseTheZonesChanged)
     const Hsbk old = {111, 222, 333, 4444};
     for (const ZoneRangeCase &row : kZoneRanges) {
         EmulatedLight light;
-        for (Hsbk &zone : light.zones)
-            zone = old;
+        // What the strip stores is what it shows.
+        for (int z = 0; z < kEmulatorMaxZones; z++)
+            light.zones[z] = light.storedZones[z] = old;
         ASSERT_TRUE(Apply(light, ZonesDatagram(1234, 1, row.zoneIndex, row.count, records)))
             << row.name;
         // Fields beside the zone array stay intact: nothing is written past zone 81.

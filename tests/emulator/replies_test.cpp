@@ -437,4 +437,35 @@ TEST(EmulatedLightReset, KeepsWhoTheLightIs)
     EXPECT_EQ(EmulatorRepliesOlderFirmware, light.replyMode);
 }
 
+TEST(LongStripAnswers, AStripOf120ZonesGivesItsCountInTwoRepliesAndShowsSpansOnceApplied)
+{
+    static EmulatedLight light;
+    light.strip = true;
+    light.stripZones = 120;
+    EmulatorReplies replies;
+    Bytes ask = Request(511, nullptr);
+    ASSERT_EQ(EmulatorRequested,
+              EmulatorHandleDatagram(light, ask.data(), ask.size(), "127.0.0.1", 5000, 0, replies));
+    ASSERT_EQ(2, replies.count);
+    for (int r = 0; r < 2; r++) {
+        const uint8_t *b = replies.replies[r].bytes;
+        EXPECT_EQ(697u, replies.replies[r].length);
+        EXPECT_EQ(120, b[36] | b[37] << 8) << "every reply carries the total";
+        EXPECT_EQ(82 * r, b[38] | b[39] << 8);
+        EXPECT_EQ(r == 0 ? 82 : 38, b[40]);
+    }
+
+    // Stored by the first span, shown only with the second.
+    Hsbk records[kEmulatorZones];
+    for (int i = 0; i < kEmulatorZones; i++)
+        records[i] = {(uint16_t)(100 + i), 1, 2, 3500};
+    Bytes first = ZonesDatagram(0, 0, 0, 82, records);
+    Bytes last = ZonesDatagram(0, 1, 82, 38, records);
+    ASSERT_TRUE(EmulatorApplyDatagram(light, first.data(), first.size(), 1));
+    EXPECT_EQ(0, light.zones[0].hue);
+    ASSERT_TRUE(EmulatorApplyDatagram(light, last.data(), last.size(), 2));
+    EXPECT_EQ(100, light.zones[0].hue);
+    EXPECT_EQ(137, light.zones[119].hue);
+}
+
 } // namespace

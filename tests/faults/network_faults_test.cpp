@@ -11,8 +11,11 @@
 namespace
 {
 
+// Strips of known length: none is asked its zones, so every socket here is a
+// send's.
 const std::string kLights = "lifx.device1: {1}\r\nlifx.device2: {2}\r\nlifx.device3: {3}\r\n"
-                            "lifx.device9: {9}\r\nlifx.device10: {10}\r\n";
+                            "lifx.device9: {9}\r\nlifx.device10: {10}\r\n"
+                            "lifx.device9.zones: 82\r\nlifx.device10.zones: 82\r\n";
 
 class NetworkFaultTest : public FaultTest
 {

@@ -127,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(replies.count == 0);
         break;
     case EmulatorRepliesMalformed:
-        FUZZ_CHECK(replies.count == kEmulatorMaxReplies);
+        FUZZ_CHECK(replies.count == EmulatorFaultCount - 1);
         break;
     case EmulatorRepliesOlderFirmware:
         FUZZ_CHECK(replies.count ==

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "host/vesk.h"
+#include "lifx/zone_query.h"
 #include "palette/palette.h"
 #include "platform/control_linux.h"
 #include "plugin/plugin.h"
@@ -246,11 +247,14 @@ class SoakTest : public LightsTest
 
     void ExpectResourcesSteady()
     {
+        // A strip set by a command may be waiting for its zone count: its
+        // one socket and timer stay until the asking ends.
+        int asking = ZoneQueryRunning() ? 1 : 0;
         platform::NetStats net = platform::GetNetStats();
-        EXPECT_EQ(net.socketsCreated, net.socketsClosed);
-        EXPECT_EQ(platform::WsaStartupsOutstanding(), 0);
+        EXPECT_EQ(net.socketsCreated, net.socketsClosed + asking);
+        EXPECT_EQ(platform::WsaStartupsOutstanding(), asking);
         EXPECT_LE(testhost::LiveMenus(), 1);
-        EXPECT_LE(platform::RunningTimers(), 2);
+        EXPECT_LE(platform::RunningTimers(), 2 + asking);
     }
 
     std::mt19937 rng{kSeed};

@@ -160,6 +160,27 @@ for (const line of lines) {
     reference.writeUInt32LE(kInstanceId, 36);
     reference.writeUInt8(input.on ? 1 : 0, 40);
     check(name, 'bytes from the library encoder', buf, reference);
+  } else if (image.kind === 'SetExtendedColorZones' && input.zoneCount !== undefined) {
+    // The library has no decoder for this type: the payload is read here
+    // from the published layout, and each colour compared with the window
+    // zone floor(z * 82 / zoneCount) that zone z of the strip must show.
+    const k = input.zoneCount;
+    const index = 82 * input.span;
+    const count = Math.min(82, k - index);
+    check(name, 'duration', buf.readUInt32LE(36), input.duration);
+    check(name, 'apply', buf.readUInt8(40), input.span === input.spans - 1 ? 1 : 0);
+    check(name, 'zone index', buf.readUInt16LE(41), index);
+    check(name, 'colours count', buf.readUInt8(43), count);
+    let colours = '';
+    let expected = '';
+    for (let i = 0; i < 82; i++) {
+      const at = 44 + 8 * i;
+      colours += [0, 2, 4, 6].map((o) => buf.readUInt16LE(at + o)).join(',') + ';';
+      const w = Math.floor((index + i) * 82 / k);
+      expected += i < count ? [w * 797, 65535 - 3 * w, 20000 + 11 * w, 9000].join(',') + ';'
+                            : '0,0,0,0;';
+    }
+    check(name, 'colours', colours, expected);
   } else if (kind.packageName) {
     const reference = lifx.packet.toBuffer({
       size: 36, type: kind.packageName, tagged: kind.type === 2, addressable: true,

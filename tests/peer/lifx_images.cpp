@@ -11,9 +11,12 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <initializer_list>
+
 #include "lifx/colour.h"
 #include "lifx/messages.h"
 #include "lifx/replies.h"
+#include "lifx/zones.h"
 
 namespace
 {
@@ -71,6 +74,27 @@ void Zones(const char *name, uint32_t durationMs)
            name, static_cast<unsigned long>(durationMs));
     PrintHex(message, kSetExtendedColorZonesSize);
     printf("}\n");
+}
+
+// A strip of zoneCount zones: one image per span, the window's colours laid
+// over its zones. Window zone w is hue w * 797, saturation 65535 - 3w,
+// brightness 20000 + 11w, 9000 K.
+void StripSpans(int zoneCount, uint32_t durationMs)
+{
+    Hsbk window[kStripZones];
+    for (int w = 0; w < kStripZones; ++w)
+        window[w] = {static_cast<uint16_t>(w * 797), static_cast<uint16_t>(65535 - 3 * w),
+                     static_cast<uint16_t>(20000 + 11 * w), 9000};
+    static uint8_t messages[kMaxZoneSpans][kSetExtendedColorZonesSize];
+    int spans = EncodeStripZones(messages, zoneCount, window, durationMs);
+    for (int s = 0; s < spans; ++s) {
+        printf("{\"name\":\"strip of %d zones, span %d of %d\",\"kind\":\"SetExtendedColorZones\","
+               "\"input\":{\"duration\":%lu,\"zoneCount\":%d,\"span\":%d,\"spans\":%d},\"hex\":",
+               zoneCount, s + 1, spans, static_cast<unsigned long>(durationMs), zoneCount, s,
+               spans);
+        PrintHex(messages[s], kSetExtendedColorZonesSize);
+        printf("}\n");
+    }
 }
 
 // GetService names no light: its target is printed as zeros.
@@ -163,6 +187,8 @@ int main(int argc, char **argv)
     Move("move off 60 s reversed", false, 60, true);
 
     Zones("strip zones", 4800);
+    for (int zoneCount : {1, 16, 83, 120, 164, 1000})
+        StripSpans(zoneCount, 9800);
 
     const uint8_t serial[kSerialSize] = {0xD0, 0x73, 0xD5, 0x12, 0x34, 0x56};
     Request("get service", "GetService", 0x4C46584Cu, serial, 1);

@@ -304,3 +304,42 @@ TEST_F(LoadSettingsTest, WritesWithoutASettingsPathGoNowhere)
 }
 
 } // namespace
+
+namespace
+{
+
+TEST_F(LoadSettingsTest, AStripsZoneCountIsReadFromOneTo1000AndAnythingElseMeans82)
+{
+    struct Row {
+        const char *value;
+        int zones; // 0: not known, driven as 82
+    };
+    const Row rows[] = {{"16", 16}, {"1", 1},    {"1000", 1000},    {"120", 120},
+                        {"0", 0},   {"1001", 0}, {"-16", 0},        {"abc", 0},
+                        {"16x", 0}, {"", 0},     {"99999999999", 0}};
+    for (const Row &row : rows) {
+        ClearDeviceTable();
+        WriteSettings(std::string("lifx.device9: 127.0.0.9\r\nlifx.device9.zones: ") + row.value +
+                      "\r\nlifx.device10.zones: 30\r\nlifx.device3.zones: 16\r\n");
+        LoadSettings();
+        EXPECT_EQ(g_deviceZones[9], row.zones) << "\"" << row.value << "\"";
+        EXPECT_EQ(g_deviceZones[10], 30) << "a strip slot's count without its address";
+        EXPECT_EQ(g_deviceZones[3], 0) << "a bulb has no zones";
+    }
+}
+
+TEST_F(LoadSettingsTest, AZoneCountIsSavedBesideAStripSlotOnlyAndWithinRange)
+{
+    WriteSettings("lifx.device9: 127.0.0.9\r\n");
+    LoadSettings();
+    SaveDeviceZones(9, 16);
+    SaveDeviceZones(10, 1001);
+    SaveDeviceZones(4, 16);
+    EXPECT_EQ(ReadFileBytes(SettingsPath()),
+              "lifx.device9: 127.0.0.9\r\nlifx.device9.zones: 16\r\n");
+    SaveDeviceZones(9, 0);
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "lifx.device9: 127.0.0.9\r\nlifx.device9.zones: \r\n");
+    EXPECT_EQ(g_deviceZones[9], 0);
+}
+
+} // namespace

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "commands/commands.h"
+#include "lifx/zone_query.h"
 #include "palette/palette.h"
 #include "plugin/plugin.h"
 #include "settings/settings.h"
@@ -59,6 +60,8 @@ void ResetPluginState()
     memset(&g_trayIcon, 0, sizeof g_trayIcon);
     g_taskbarCreatedMessage = 0;
     ForgetPluginMenu();
+    StopZoneQuery();
+    ForgetZoneQueries();
 }
 
 std::vector<std::string> LogLines()

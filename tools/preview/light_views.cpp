@@ -28,17 +28,19 @@ Rgb ColourNow(const LightView &light, int64_t now)
 }
 
 // Zones without travel or power, fading.
-void ZonesFaded(const LightView &light, int64_t now, Rgb out[kZones])
+void ZonesFaded(const LightView &light, int64_t now, Rgb out[kMaxViewZones])
 {
     double t = Progress(light.zonesAt, light.zonesDuration, now);
-    for (int z = 0; z < kZones; z++)
+    for (int z = 0; z < light.zoneCount; z++)
         out[z] = light.zonesKnown ? Mix(light.zonesFrom[z], DisplayRgb(light.zones[z]), t)
                                   : Rgb{0, 0, 0};
 }
 
 void ApplyDatagram(LightView &view, const ReceivedDatagram &datagram)
 {
-    EmulatedLight decoded;
+    static EmulatedLight decoded;
+    decoded = EmulatedLight();
+    decoded.stripZones = view.zoneCount;
     if (!EmulatorApplyDatagram(decoded, datagram.bytes.data(), datagram.bytes.size(),
                                datagram.atMs))
         return;
@@ -51,11 +53,11 @@ void ApplyDatagram(LightView &view, const ReceivedDatagram &datagram)
     case kEmulatorTypeSetColor:
         if (view.strip) {
             // One colour over the whole strip.
-            Rgb shown[kZones];
+            static Rgb shown[kMaxViewZones];
             ZonesFaded(view, at, shown);
-            for (int z = 0; z < kZones; z++) {
+            for (int z = 0; z < view.zoneCount; z++) {
                 view.zonesFrom[z] = shown[z];
-                view.zones[z] = decoded.colour;
+                view.zones[z] = view.storedZones[z] = decoded.colour;
             }
             view.zonesKnown = true;
             view.zonesAt = at;
@@ -68,11 +70,21 @@ void ApplyDatagram(LightView &view, const ReceivedDatagram &datagram)
         view.duration = decoded.colourDuration;
         break;
     case kEmulatorTypeSetExtendedColorZones: {
-        Rgb shown[kZones];
+        // This message's colours are stored; apply 0 shows nothing yet.
+        if (decoded.zonesApply != 2) {
+            for (int i = 0; i < decoded.zoneCount && i < kZones; i++) {
+                int z = decoded.zoneIndex + i;
+                if (z < view.zoneCount)
+                    view.storedZones[z] = decoded.storedZones[z];
+            }
+        }
+        if (decoded.zonesApply == 0)
+            break;
+        static Rgb shown[kMaxViewZones];
         ZonesFaded(view, at, shown);
-        for (int z = 0; z < kZones; z++) {
+        for (int z = 0; z < view.zoneCount; z++) {
             view.zonesFrom[z] = shown[z];
-            view.zones[z] = decoded.zones[z];
+            view.zones[z] = view.storedZones[z];
         }
         view.zonesKnown = true;
         view.zonesAt = at;
@@ -120,8 +132,11 @@ bool StartLights(Lights &lights, int firstGroup, int tries, std::string &message
                 lights.views[n] = LightView();
                 lights.views[n].device = n + 1;
                 lights.views[n].strip = n >= kBulbCount;
+                if (n == kLightCount - 1)
+                    lights.views[n].zoneCount = kShortStripZones;
                 // As a finding plug-in sees them: the last two are strips.
                 emulator.lights[n].strip = lights.views[n].strip;
+                emulator.lights[n].stripZones = lights.views[n].zoneCount;
                 std::string label = (n >= kBulbCount ? "Strip " : "Bulb ") + std::to_string(n + 1);
                 EmulatorSetLabel(emulator.lights[n], label.c_str());
             }
@@ -175,9 +190,10 @@ Rgb BulbShown(const LightView &light, int64_t now)
     return ColourNow(light, now);
 }
 
-void ZonesShown(const LightView &light, int64_t now, Rgb out[kZones])
+void ZonesShown(const LightView &light, int64_t now, Rgb out[kMaxViewZones])
 {
-    Rgb faded[kZones];
+    int zones = light.zoneCount;
+    static Rgb faded[kMaxViewZones];
     ZonesFaded(light, now, faded);
     int shift = 0;
     if (light.moveOn && light.moveSpeedMs > 0) {
@@ -185,17 +201,17 @@ void ZonesShown(const LightView &light, int64_t now, Rgb out[kZones])
         // (not reversed) is shown moving away from zone 1, towards the far
         // end; 0 towards zone 1.
         int64_t elapsed = now > light.moveSince ? now - light.moveSince : 0;
-        shift = (int)((elapsed % light.moveSpeedMs) * kZones / light.moveSpeedMs);
+        shift = (int)((elapsed % light.moveSpeedMs) * zones / light.moveSpeedMs);
         if (light.moveDirection == 0)
-            shift = (kZones - shift) % kZones;
+            shift = (zones - shift) % zones;
     }
-    for (int z = 0; z < kZones; z++)
-        out[z] = light.on ? faded[(z - shift + kZones) % kZones] : Rgb{0, 0, 0};
+    for (int z = 0; z < zones; z++)
+        out[z] = light.on ? faded[(z - shift + zones) % zones] : Rgb{0, 0, 0};
 }
 
-void ZonesTarget(const LightView &light, Hsbk out[kZones])
+void ZonesTarget(const LightView &light, Hsbk out[kMaxViewZones])
 {
-    for (int z = 0; z < kZones; z++)
+    for (int z = 0; z < light.zoneCount; z++)
         out[z] = light.zonesKnown ? light.zones[z] : Hsbk{};
 }
 
@@ -211,9 +227,9 @@ std::string StateLine(const LightView &light)
     }
     snprintf(line, sizeof line, "strip %d: %s", light.device, light.on ? "on" : "off");
     std::string text = line;
-    Hsbk zones[kZones];
+    static Hsbk zones[kMaxViewZones];
     ZonesTarget(light, zones);
-    for (int z = 0; z < kZones; z++)
+    for (int z = 0; z < light.zoneCount; z++)
         text += " " + Hex(DisplayRgb(zones[z]));
     return text;
 }

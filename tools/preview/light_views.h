@@ -18,13 +18,18 @@ namespace preview
 enum {
     kLightCount = 10, // slots 1-8 bulbs, 9 and 10 strips
     kBulbCount = 8,
-    kZones = kEmulatorZones,
+    kZones = kEmulatorZones, // in one message, and a strip's unless told otherwise
+    kMaxViewZones = kEmulatorMaxZones,
+    // The default lights: strip 10 is a short one, to show a whole scheme
+    // laid over few zones.
+    kShortStripZones = 16,
 };
 
 struct LightView {
     int device = 0; // slot 1-10
     bool strip = false;
-    bool heard = false; // any valid datagram so far
+    int zoneCount = kZones; // a strip's own number of zones
+    bool heard = false;     // any valid datagram so far
     bool on = false;
 
     // The colour last set (a bulb, or a strip told one colour), fading from
@@ -36,10 +41,12 @@ struct LightView {
     uint32_t duration = 0;
 
     // A strip's zones, fading the same way; a single colour sent to a strip
-    // lands here too, in every zone.
+    // lands here too, in every zone. Spans sent without being shown wait in
+    // storedZones, as on a strip.
     bool zonesKnown = false;
-    Hsbk zones[kZones] = {};
-    Rgb zonesFrom[kZones] = {};
+    Hsbk zones[kMaxViewZones] = {};
+    Hsbk storedZones[kMaxViewZones] = {};
+    Rgb zonesFrom[kMaxViewZones] = {};
     int64_t zonesAt = 0;
     uint32_t zonesDuration = 0;
 
@@ -74,14 +81,14 @@ int64_t NowMs();
 
 // What a bulb shows at `now`: its fade, black while off.
 Rgb BulbShown(const LightView &light, int64_t now);
-// What a strip shows at `now`, zone by zone along the strip: fades, the move
-// effect's travel, black while off.
-void ZonesShown(const LightView &light, int64_t now, Rgb out[kZones]);
+// What a strip shows at `now`, zone by zone along the strip (its zoneCount
+// zones): fades, the move effect's travel, black while off.
+void ZonesShown(const LightView &light, int64_t now, Rgb out[kMaxViewZones]);
 // The zones the strip was last told, without fade or travel.
-void ZonesTarget(const LightView &light, Hsbk out[kZones]);
+void ZonesTarget(const LightView &light, Hsbk out[kMaxViewZones]);
 
 // The plain-text state: "light N: on|off #RRGGBB H S B K" for a bulb,
-// "strip N: on|off" and the 82 zone colours for a strip.
+// "strip N: on|off" and the colours of its zones for a strip.
 std::string StateLine(const LightView &light);
 // "strip N move: on|off SPEED ms forward|reverse", or "" before any.
 std::string MoveLine(const LightView &light);

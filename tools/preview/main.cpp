@@ -37,7 +37,7 @@ const char kUsage[] =
     "output is what the host prints and, after each step, the state of every\n"
     "light that changed:\n"
     "  light N: on|off #RRGGBB HUE SATURATION% BRIGHTNESS% KELVIN\n"
-    "  strip N: on|off #RRGGBB x 82\n"
+    "  strip N: on|off #RRGGBB for each of its zones (82; strip 10 has 16)\n"
     "  strip N move: on|off SPEED ms forward|reverse\n"
     "  light|strip N: not driven   (its slot names another address)\n"
     "and what the preview says of it: \"[preview] no change\" after a command\n"

@@ -257,10 +257,10 @@ void BulbCell(const LightView &light, bool driven, int64_t now, Line &top, Line 
 // The distinct colours a strip was told, for its second line.
 std::string ZoneSummary(const LightView &light)
 {
-    Hsbk zones[kZones];
+    static Hsbk zones[kMaxViewZones];
     ZonesTarget(light, zones);
     std::vector<std::string> seen;
-    for (int z = 0; z < kZones && seen.size() < 4; z++) {
+    for (int z = 0; z < light.zoneCount && seen.size() < 4; z++) {
         std::string hex = Hex(DisplayRgb(zones[z]));
         bool known = false;
         for (const std::string &s : seen)
@@ -274,14 +274,18 @@ std::string ZoneSummary(const LightView &light)
     return text;
 }
 
-// A strip: its 82 zones in a bar of `bar` columns (41 at most), each
-// column's left and right halves two zones along the strip; below (when
-// there is a line for it) the bar again and the colours it was told.
+// A strip: its zones in a bar of `bar` columns (half its zones at most, so a
+// short strip draws a short bar), each column's left and right halves two
+// places along the strip; below (when there is a line for it) the bar again
+// and the colours it was told.
 void StripLines(const LightView &light, bool driven, int bar, int width, int64_t now, Line &top,
                 Line *bottom)
 {
-    Rgb zones[kZones];
+    static Rgb zones[kMaxViewZones];
     ZonesShown(light, now, zones);
+    int count = light.zoneCount;
+    if (bar > (count + 1) / 2)
+        bar = (count + 1) / 2;
     std::string label = light.device < 10 ? " " + std::to_string(light.device) + " "
                                           : std::to_string(light.device) + " ";
     top.Text(label, kBold);
@@ -295,8 +299,8 @@ void StripLines(const LightView &light, bool driven, int bar, int width, int64_t
         bottom->PadTo(top.width);
     std::string band;
     for (int i = 0; i < bar; i++) {
-        const Rgb &left = zones[2 * i * kZones / (2 * bar)];
-        const Rgb &right = zones[(2 * i + 1) * kZones / (2 * bar)];
+        const Rgb &left = zones[2 * i * count / (2 * bar)];
+        const Rgb &right = zones[(2 * i + 1) * count / (2 * bar)];
         // Dark zones show as a faint line, so the strip's length stays seen.
         if (!light.heard || !light.on || (left == kBlack && right == kBlack))
             band += std::string(kReset) + Foreground(Rgb{60, 60, 60}) + "▁";

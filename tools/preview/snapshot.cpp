@@ -106,15 +106,25 @@ bool WriteSnapshot(const std::string &path, const Lights &lights, const PluginSe
             caption += std::string(" · move effect ") + (light.moveDirection ? "→" : "←") + " " +
                        std::to_string(light.moveSpeedMs / 1000) + " s";
         Label(file, 40, y - 8, caption, kText, 13, "start");
-        Hsbk zones[kZones];
+        static Hsbk zones[kMaxViewZones];
         ZonesTarget(light, zones);
         bool lit = driven && light.heard && light.on && light.zonesKnown;
-        for (int z = 0; z < kZones; z++) {
+        // Every strip as long as 82 zones of 10 pixels; its own zones share
+        // that length.
+        int count = light.zoneCount;
+        double pitch = 10.0 * kZones / count;
+        for (int z = 0; z < count; z++) {
             std::string fill = lit ? Hex(DisplayRgb(zones[z])) : "#26292e";
-            fprintf(file,
-                    "  <rect x=\"%d\" y=\"%d\" width=\"9\" height=\"30\" rx=\"1.5\" "
-                    "fill=\"%s\"/>\n",
-                    40 + z * 10, y, fill.c_str());
+            if (count == kZones)
+                fprintf(file,
+                        "  <rect x=\"%d\" y=\"%d\" width=\"9\" height=\"30\" rx=\"1.5\" "
+                        "fill=\"%s\"/>\n",
+                        40 + z * 10, y, fill.c_str());
+            else
+                fprintf(file,
+                        "  <rect x=\"%.2f\" y=\"%d\" width=\"%.2f\" height=\"30\" "
+                        "rx=\"1.5\" fill=\"%s\"/>\n",
+                        40 + z * pitch, y, pitch > 1.5 ? pitch - 1 : pitch, fill.c_str());
         }
     }
     fprintf(file, "</svg>\n");

@@ -202,7 +202,8 @@ int FireRotation(const Shown &shown)
 }
 
 // Both strips show entries k to k + 81, with the colours the bulbs show for
-// the same entries.
+// the same entries: strip 9 in its 82 zones, strip 10 laid over its 16, zone
+// z showing entry k + floor(z * 82 / 16).
 void ExpectStripsAtRotation(const Shown &shown, int k, const std::string &where)
 {
     std::string hexOfEntry[8];
@@ -211,9 +212,10 @@ void ExpectStripsAtRotation(const Shown &shown, int k, const std::string &where)
     for (int strip = 9; strip <= 10; strip++) {
         const Light &light = shown.lights.at(strip);
         EXPECT_TRUE(light.on) << where;
-        ASSERT_EQ(light.zones.size(), 82u) << where;
-        for (int z = 0; z < 82; z++)
-            ASSERT_EQ(light.zones[(size_t)z], hexOfEntry[(k - 1 + z) % 8])
+        int zones = strip == 10 ? 16 : 82;
+        ASSERT_EQ(light.zones.size(), (size_t)zones) << where;
+        for (int z = 0; z < zones; z++)
+            ASSERT_EQ(light.zones[(size_t)z], hexOfEntry[(k - 1 + z * 82 / zones) % 8])
                 << where << ", strip " << strip << " zone " << z + 1;
     }
 }
@@ -344,7 +346,7 @@ TEST(PreviewScript, LightsFollowFireWarmCyclingSuspendAndResume)
                 EXPECT_EQ(shown.lights[n].numbers, "0 0 33 3000") << "bulb " << n;
             }
             for (int n = 9; n <= 10; n++) {
-                EXPECT_EQ(shown.lights[n].zones.size(), 82u);
+                EXPECT_EQ(shown.lights[n].zones.size(), n == 10 ? 16u : 82u);
                 for (const std::string &zone : shown.lights[n].zones)
                     EXPECT_EQ(zone, shown.lights[1].hex) << "strip " << n;
             }
@@ -386,6 +388,11 @@ TEST(PreviewScript, LightsFollowFireWarmCyclingSuspendAndResume)
     std::string picture = ReadAll(work + "/lights.svg");
     EXPECT_NE(picture.find("<svg"), std::string::npos);
     EXPECT_NE(picture.find("fill=\"" + shown.lights[4].hex + "\""), std::string::npos);
+    // Each strip drawn with its own zones: 82, and 16 for strip 10.
+    int zoneRects = 0;
+    for (size_t at = 0; (at = picture.find("height=\"30\"", at)) != std::string::npos; at++)
+        zoneRects++;
+    EXPECT_EQ(zoneRects, 82 + 16);
 }
 
 TEST(PreviewScript, AScriptOnAPipeIsPlayedToo)

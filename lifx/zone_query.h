@@ -1,0 +1,34 @@
+// Asking a strip how many zones it has, when no discovery has told us: once
+// after the start, or after "Device" changed its slot, the first time the
+// strip is sent its zones. Nothing waits for the answer: it is read without
+// blocking on a timer, and saved when it comes; until then, and for a strip
+// that never answers, the strip is driven as 82 zones.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+// Marks the strip in slot 9 or 10 to be asked, unless its count is known or
+// it was asked since the start or since ForgetZoneQuery.
+void AskZoneCountOnce(int slot);
+// "Device" changed the slot: its strip may be asked again.
+void ForgetZoneQuery(int slot);
+// Back to the start: no strip asked yet.
+void ForgetZoneQueries();
+
+// Whether a strip waits to be asked while no asking runs.
+bool ZoneQueryWanted();
+// Opens the socket and sends the first questions; false when no socket
+// could be opened (the strips then stay unasked until the next drive).
+bool StartZoneQuery(uint32_t nowMs);
+bool ZoneQueryRunning();
+// Reads what has arrived and sends what is due. *learned gets the slots
+// whose count, other than 82, was saved in this step. False once nothing is outstanding:
+// the socket is then closed.
+bool ZoneQueryStep(uint32_t nowMs, unsigned *learned);
+// Closes the socket. Strips still waiting for an answer are asked again at
+// their next drive; the others are not.
+void StopZoneQuery();
+
+// One datagram as if it had arrived from `from` (host byte order).
+void ZoneQueryHandleDatagram(uint32_t from, const uint8_t *data, size_t length, uint32_t nowMs);
