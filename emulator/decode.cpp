@@ -167,5 +167,6 @@ void EmulatorResetLight(EmulatedLight &light)
     }
     fresh.strip = light.strip;
     fresh.replyMode = light.replyMode;
+    fresh.off = light.off;
     light = std::move(fresh);
 }

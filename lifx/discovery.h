@@ -73,6 +73,8 @@ int DiscoveredLights(const DiscoveredLight **lights);
 // Datagrams refused since the start, and requests the system would not send.
 int DiscoveryIgnored();
 int DiscoveryFailedSends();
+// A datagram that could not be read, or was not for anyone.
+void DiscoveryCountIgnored();
 // Closes the socket, if open, and forgets the lights found.
 void StopDiscovery();
 

@@ -158,6 +158,8 @@ typedef unsigned long u_long;
 #define WSAEWOULDBLOCK EWOULDBLOCK
 #define WSAEMSGSIZE EMSGSIZE
 #define WSAECONNRESET ECONNRESET
+#define WSAENETUNREACH ENETUNREACH
+#define WSAEHOSTUNREACH EHOSTUNREACH
 int ioctlsocket(SOCKET s, long command, u_long *argument);
 int WSAGetLastError();
 

@@ -97,6 +97,7 @@ PLUGIN_EXPORT int beginPlugin(HINSTANCE instance)
             SetMoveEffect(true);
     }
 
+    KeepAnswersTimer();
     AddTrayIcon(instance);
     g_taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
     ChangeWindowMessageFilterEx(g_pluginWindow, g_taskbarCreatedMessage, MSGFLT_ALLOW, nullptr);
@@ -115,6 +116,8 @@ PLUGIN_EXPORT int endPlugin(HINSTANCE instance)
     DestroyIcon(g_trayIcon.hIcon);
     // The lights keep what they show; only the strips' effect stops.
     SetMoveEffect(false);
+    // Sent once: nothing may stay behind to resend it.
+    StopAnswers();
     KillTimer(g_pluginWindow, CycleTimer);
     KillTimer(g_pluginWindow, PowerOnTimer);
     WTSUnRegisterSessionNotification(g_pluginWindow);

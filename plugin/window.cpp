@@ -5,6 +5,7 @@
 #include "commands/commands.h"
 #include "commands/discover.h"
 #include "host/identity.h"
+#include "lifx/delivery.h"
 #include "lifx/dispatch.h"
 #include "palette/palette.h"
 #include "settings/debug_log.h"
@@ -29,6 +30,10 @@ static void OnPower(WPARAM event)
     // The network goes with the suspend: a discovery would find nothing.
     if (event == PBT_APMSUSPEND)
         CancelDiscovery();
+    // Hours may have passed: what was still being resent is stale, and the
+    // lights' silence while the computer slept is not theirs.
+    if (event == PBT_APMRESUMEAUTOMATIC)
+        DropDeliveries();
     if (!g_settings.autoPower)
         return;
     if (event == PBT_APMSUSPEND) {
@@ -47,8 +52,11 @@ static void OnPower(WPARAM event)
 
 static void OnSessionChange(WPARAM event)
 {
-    if (event == WTS_SESSION_UNLOCK && g_settings.autoPower)
+    if (event == WTS_SESSION_UNLOCK && g_settings.autoPower) {
+        // The power-on step sends the state afresh, confirmed in its turn.
+        DropDeliveries();
         SetTimer(g_pluginWindow, PowerOnTimer, kPowerOnAfterUnlockMs, nullptr);
+    }
 }
 
 static void CycleStep()
@@ -58,7 +66,8 @@ static void CycleStep()
     g_palette.offset++;
     if (g_palette.offset > kRotationSteps)
         g_palette.offset = 1;
-    SendColours(0);
+    // Unconfirmed: the next tick replaces it.
+    SendCycleColours();
 }
 
 static void PowerOnStep()
@@ -80,7 +89,7 @@ static void StyleRefresh()
         ShowScheme();
 }
 
-LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+static LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     // Known only at run time, so tested before the fixed numbers.
     if (g_taskbarCreatedMessage && message == g_taskbarCreatedMessage) {
@@ -108,8 +117,8 @@ LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
             CycleStep();
         else if (wParam == PowerOnTimer)
             PowerOnStep();
-        else if (wParam == DiscoveryTimer)
-            DiscoveryTick();
+        else if (wParam == AnswersTimer)
+            AnswersTick();
         return 0;
     case HostMsgReconfigure:
     case HostMsgStyleChange:
@@ -119,4 +128,12 @@ LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         return HandleCommand((const char *)lParam);
     }
     return DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = HandleMessage(window, message, wParam, lParam);
+    // Whatever the event sent waits for its acknowledgements.
+    KeepAnswersTimer();
+    return result;
 }

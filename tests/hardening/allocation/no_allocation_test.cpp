@@ -176,10 +176,10 @@ TEST_F(NoAllocationTest, FindingLightsAllocatesNothing)
     Send(HostMsgCommand, 0, (LPARAM)command.c_str());
     count += allocations::Disarm();
     // The lights answer between the ticks: their allocations are not counted.
-    for (int i = 0; i < 400 && platform::TimerRunning(g_pluginWindow, DiscoveryTimer); i++) {
+    for (int i = 0; i < 400 && platform::TimerRunning(g_pluginWindow, AnswersTimer); i++) {
         EmulatorPoll(emulator, 0);
         allocations::Arm();
-        platform::AdvanceClock(kDiscoveryTickMs);
+        platform::AdvanceClock(kAnswersTickMs);
         count += allocations::Disarm();
     }
     EXPECT_EQ(count, 0) << allocations::Sites();
