@@ -200,6 +200,20 @@ bool DeliveryPending()
     return g_pendingCount > 0;
 }
 
+bool DeliveryAwaits(int slot, int type)
+{
+    for (const Pending &entry : g_pending) {
+        if (entry.used && entry.slot == slot && entry.type == type)
+            return true;
+    }
+    return false;
+}
+
+uint32_t DeliverySource()
+{
+    return Source();
+}
+
 bool DeliveryStep(uint32_t nowMs)
 {
     if (!g_pendingCount)

@@ -28,6 +28,10 @@ bool DeliverConfirmed(int slot, const uint8_t *message, int length);
 bool DeliverOnce(int slot, const uint8_t *message, int length);
 
 bool DeliveryPending();
+// Whether a message of that type to that light awaits its acknowledgement.
+bool DeliveryAwaits(int slot, int type);
+// The source our messages carry: chosen once per start, never 0.
+uint32_t DeliverySource();
 // One step: reads the answers that have arrived, sends what is due again,
 // and gives up on what ran out of tries. True while anything is pending.
 bool DeliveryStep(uint32_t nowMs);
