@@ -188,20 +188,19 @@ void ApplyLightOptions(EmulatedLight &light, const LightOptions &options)
 
 int Usage()
 {
-    fprintf(
-        stderr,
-        "usage: lifx-emulator [--seconds N] [--datagrams [--hex]] [--loss PERCENT [--seed N]]\n"
-        "                     [LIGHT-OPTION...] ADDRESS...\n"
-        "(at most %d loopback addresses)\n"
-        "  --loss PERCENT   lose that share (0-100) of what each light receives and of\n"
-        "                   its acknowledgements; --seed N chooses which (default 1)\n"
-        "light options, for the address that follows them:\n"
-        "  --strip          a multi-zone strip (without it, a bulb)\n"
-        "  --label TEXT     its label, at most %d bytes (default \"Light ADDRESS\")\n"
-        "  --serial HEX     its serial, 12 hexadecimal digits (default d073d5 and the\n"
-        "                   address's last three octets)\n"
-        "  --replies MODE   normal, silent, malformed or older-firmware\n",
-        kEmulatorMaxLights, kEmulatorLabelSize);
+    fprintf(stderr,
+            "usage: lifx-emulator [--seconds N] [--datagrams [--hex]] [--loss PERCENT [--seed N]]\n"
+            "                     [LIGHT-OPTION...] ADDRESS...\n"
+            "(at most %d loopback addresses)\n"
+            "  --loss PERCENT   lose that share (0-100) of what each light receives and of\n"
+            "                   its acknowledgements; --seed N chooses which (default 1)\n"
+            "light options, for the address that follows them:\n"
+            "  --strip          a multi-zone strip (without it, a bulb)\n"
+            "  --label TEXT     its label, at most %d bytes (default \"Light ADDRESS\")\n"
+            "  --serial HEX     its serial, 12 hexadecimal digits (default d073d5 and the\n"
+            "                   address's last three octets)\n"
+            "  --replies MODE   normal, silent, malformed or older-firmware\n",
+            kEmulatorMaxLights, kEmulatorLabelSize);
     return 2;
 }
 
