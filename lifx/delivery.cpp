@@ -219,7 +219,8 @@ bool DeliveryStep(uint32_t nowMs)
     if (!g_pendingCount)
         return false;
     ReadLightAnswers(nowMs);
-    if (nowMs - g_lastSeenMs >= kGiveUpMs) {
+    // Signed: a clock read a moment earlier elsewhere is no pause.
+    if ((int32_t)(nowMs - g_lastSeenMs) >= (int32_t)kGiveUpMs) {
         // Nothing ran for longer than a message's whole life: the computer
         // slept, and the lights are not to blame.
         DropDeliveries();
