@@ -230,6 +230,13 @@ bool DeliveryStep(uint32_t nowMs)
     for (Pending &entry : g_pending) {
         if (!entry.used)
             continue;
+        // The slot now names another light, or none: this one is not ours
+        // to chase any more.
+        uint32_t address;
+        if (!SlotAddress(entry.slot, &address) || address != entry.address) {
+            Forget(entry);
+            continue;
+        }
         uint32_t age = nowMs - entry.firstMs;
         if (age >= kGiveUpMs) {
             ReportSilent(entry);
