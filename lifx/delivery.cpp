@@ -2,6 +2,7 @@
 // lights that stopped answering.
 #include "lifx/delivery.h"
 
+#include <stdio.h>
 #include <string.h>
 
 #include "host/identity.h"
@@ -10,8 +11,6 @@
 #include "lifx/messages.h"
 #include "lifx/replies.h"
 #include "settings/settings.h"
-
-#include <stdio.h>
 
 namespace
 {
