@@ -275,6 +275,8 @@ void DropDeliveries()
 void StopDelivery()
 {
     DropDeliveries();
+    // A new start, a new source: the sequences may begin again.
     g_source = 0;
+    memset(g_sequence, 0, sizeof g_sequence);
     memset(g_silent, 0, sizeof g_silent);
 }
