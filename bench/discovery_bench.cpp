@@ -61,7 +61,7 @@ void StartCommand()
 
 void Tick()
 {
-    platform::AdvanceClock(kDiscoveryTickMs);
+    platform::AdvanceClock(kAnswersTickMs);
 }
 
 void DiscoveryLongestStep(benchmark::State &state)

@@ -21,7 +21,7 @@ endforeach()
 
 set(FUZZ_DIR ${CMAKE_SOURCE_DIR}/tests/fuzz)
 add_custom_target(fuzz)
-foreach(name command settings style datagram discovery)
+foreach(name command settings style datagram discovery delivery)
   set(target fuzz_${name})
   add_executable(${target} ${FUZZ_DIR}/${target}.cpp ${FUZZ_DIR}/fuzz_support.cpp)
   target_compile_options(${target} PRIVATE -fsanitize=fuzzer ${FUZZ_SANITIZERS}

@@ -325,5 +325,7 @@ int HandleCommand(const char *text)
             break;
         }
     }
+    // What the command sent waits for its acknowledgements.
+    KeepAnswersTimer();
     return 0;
 }

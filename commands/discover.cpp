@@ -333,32 +333,32 @@ void DiscoverCommand(const char *arg1, const char *arg2, const char *)
         return;
     }
     // Without its timer a discovery would never end.
-    if (!SetTimer(g_pluginWindow, DiscoveryTimer, kDiscoveryTickMs, nullptr))
+    if (!StartAnswersTimer())
         StopDiscovery();
 }
 
-void DiscoveryTick()
+bool DiscoveryTick()
 {
     if (DiscoveryRunning() && DiscoveryStep(GetTickCount()))
-        return;
+        return true;
     // The window has just closed: the saving starts with the next tick. Or
     // a tick already on its way when the discovery was cancelled, which
     // does nothing.
     if (DiscoveryFinished() && !g_saving.active) {
         BeginSaving();
-        return;
+        return true;
     }
     if (g_saving.active && SaveNext())
-        return;
-    KillTimer(g_pluginWindow, DiscoveryTimer);
+        return true;
     StopDiscovery();
+    return false;
 }
 
 void CancelDiscovery()
 {
     if (!DiscoveryUnderway())
         return;
-    KillTimer(g_pluginWindow, DiscoveryTimer);
+    // The timer stops by itself once nothing else waits.
     StopDiscovery();
     g_saving.active = false;
     DebugLog(LogFirst, PLUGIN_LOG_PREFIX "Stopped looking for lights.");

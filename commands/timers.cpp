@@ -1,10 +1,15 @@
 #include "commands/timers.h"
 
+#include "commands/discover.h"
+#include "lifx/delivery.h"
 #include "lifx/dispatch.h"
+#include "lifx/light_socket.h"
+#include "lifx/zone_query.h"
 #include "palette/palette.h"
 #include "settings/settings.h"
 
 HWND g_pluginWindow;
+static bool g_answersTimer;
 
 void StartCycleTimer()
 {
@@ -23,4 +28,61 @@ void ShowScheme()
     SendColours(0);
     if (g_settings.cycleColours)
         StartCycleTimer();
+}
+
+bool StartAnswersTimer()
+{
+    if (!g_answersTimer)
+        g_answersTimer = SetTimer(g_pluginWindow, AnswersTimer, kAnswersTickMs, nullptr) != 0;
+    return g_answersTimer;
+}
+
+void KeepAnswersTimer()
+{
+    if (!g_pluginWindow)
+        return;
+    // A strip just sent its zones may wait to be asked how many it has.
+    if (ZoneQueryWanted())
+        StartZoneQuery(GetTickCount());
+    if (DeliveryPending() || DiscoveryUnderway() || ZoneQueryRunning())
+        StartAnswersTimer();
+}
+
+// A strip whose length was just learnt was sent 82 zones: it shows the
+// scheme over its own zones now rather than at the next change.
+static bool ZoneQueryTick()
+{
+    unsigned learned = 0;
+    bool running = ZoneQueryStep(GetTickCount(), &learned);
+    if (learned && IsPaletteScheme(g_settings.scheme) && g_palette.offset != 0)
+        SendSchemeTo(learned);
+    return running;
+}
+
+void AnswersTick()
+{
+    bool discovering = DiscoveryTick();
+    bool asking = ZoneQueryTick();
+    bool delivering = DeliveryStep(GetTickCount());
+    ReleaseLightSocket();
+    if (discovering || asking || delivering)
+        return;
+    KillTimer(g_pluginWindow, AnswersTimer);
+    g_answersTimer = false;
+}
+
+void CancelZoneQuery()
+{
+    StopZoneQuery();
+}
+
+void StopAnswers()
+{
+    CancelDiscovery();
+    StopZoneQuery();
+    StopDelivery();
+    CloseLightSocket();
+    if (g_answersTimer)
+        KillTimer(g_pluginWindow, AnswersTimer);
+    g_answersTimer = false;
 }

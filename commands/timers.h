@@ -7,13 +7,11 @@
 enum {
     CycleTimer = 1,
     PowerOnTimer = 2,
-    // Runs only while a discovery does: each tick reads its answers and
-    // sends what is due.
-    DiscoveryTimer = 3,
-    kDiscoveryTickMs = 25,
-    // Runs only while a strip is asked its number of zones.
-    ZoneQueryTimer = 4,
-    kZoneQueryTickMs = 25,
+    // Runs only while something waits for lights (a discovery, a message
+    // awaiting its acknowledgement, a strip asked its length): each tick
+    // reads their answers and sends what is due.
+    AnswersTimer = 3,
+    kAnswersTickMs = 25,
     kPowerOnAfterResumeMs = 5000,
     kPowerOnAfterUnlockMs = 1000,
 };
@@ -25,6 +23,21 @@ extern HWND g_pluginWindow;
 // Starts CycleTimer with the current cycle interval; a running timer restarts.
 void StartCycleTimer();
 void StopCycleTimer();
+// Starts AnswersTimer unless it runs; false when it cannot be started.
+bool StartAnswersTimer();
+// Starts AnswersTimer when something waits for lights and it does not run:
+// after every event that may have sent.
+void KeepAnswersTimer();
+// A tick: the steps of discovery, of the strips' zone questions and of
+// delivery; the timer stops, and the socket closes, once none has anything
+// outstanding.
+void AnswersTick();
+// At exit, or when the plug-in's state is reset: the timer stopped, every
+// wait forgotten, the socket closed.
+void StopAnswers();
+// Stops asking strips their length (the network goes with a suspend); a
+// strip not yet answered is asked again at its next drive.
+void CancelZoneQuery();
 // The scheme's colours afresh: the palette rebuilt from rotation offset 1,
 // sent to every light, and cycling started again when it is on.
 void ShowScheme();

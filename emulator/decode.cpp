@@ -177,5 +177,6 @@ void EmulatorResetLight(EmulatedLight &light)
     fresh.strip = light.strip;
     fresh.stripZones = light.stripZones;
     fresh.replyMode = light.replyMode;
+    fresh.off = light.off;
     light = std::move(fresh);
 }

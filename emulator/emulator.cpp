@@ -133,6 +133,13 @@ void SendReplies(Emulator &emulator, int index, const EmulatorReplies &replies,
     EmulatedLight &light = emulator.lights[index];
     for (int i = 0; i < replies.count; i++) {
         const EmulatorReply &reply = replies.replies[i];
+        if (reply.type == kEmulatorTypeAcknowledgement) {
+            light.acknowledgements++;
+            if (EmulatorLoses(emulator)) {
+                light.lostAcknowledgements++;
+                continue;
+            }
+        }
         ssize_t sent = sendto(emulator.sockets[index], reply.bytes, reply.length, 0,
                               (const sockaddr *)&to, sizeof(to));
         // A full send buffer loses the reply, as a busy network would.
@@ -164,6 +171,10 @@ int DrainSocket(Emulator &emulator, int index)
         }
         handled++;
         EmulatedLight &light = emulator.lights[index];
+        if (light.off || EmulatorLoses(emulator)) {
+            light.lostDatagrams++;
+            continue;
+        }
         if ((size_t)length > sizeof(buffer)) {
             light.malformed++;
             emulator.malformed++;
@@ -178,7 +189,7 @@ int DrainSocket(Emulator &emulator, int index)
                                    EmulatorNowMs(), replies);
         if (outcome == EmulatorRefused) {
             emulator.malformed++;
-        } else if (outcome == EmulatorRequested) {
+        } else if (outcome == EmulatorRequested || replies.count > 0) {
             SendReplies(emulator, index, replies, from, fromText);
         }
     }
@@ -276,4 +287,24 @@ int64_t EmulatorNowMs()
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     return (int64_t)now.tv_sec * 1000 + now.tv_nsec / 1000000;
+}
+
+void EmulatorSetLoss(Emulator &emulator, int percent, uint32_t seed)
+{
+    emulator.lossPercent = percent < 0 ? 0 : percent > 100 ? 100 : percent;
+    emulator.lossState = seed ? seed : 1;
+}
+
+bool EmulatorLoses(Emulator &emulator)
+{
+    if (emulator.lossPercent <= 0) {
+        return false;
+    }
+    // xorshift32: the same seed, the same losses, on every machine.
+    uint32_t x = emulator.lossState;
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    emulator.lossState = x;
+    return (int)(x % 100) < emulator.lossPercent;
 }

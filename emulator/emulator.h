@@ -2,7 +2,10 @@
 // decoding the four Set messages the plug-in sends into the state a real
 // light would show, and answering the three requests that find lights
 // (GetService, GetLabel, GetExtendedColorZones) as a real light does, or as a
-// silent, broken or older one does. Set messages are never answered.
+// silent, broken or older one does. A Set message that asks for an
+// acknowledgement is acknowledged to its sender; others are never answered.
+// On request a share of what each light receives, and of its
+// acknowledgements, is lost, as on a bad Wi-Fi network.
 //
 // Single-threaded and poll-driven: the owner calls EmulatorPoll from its own
 // loop (a preview) or right after the plug-in has sent (a test).
@@ -56,6 +59,10 @@ enum {
     kEmulatorStateUnhandledSize = 38,           // the unhandled type, u16
     kEmulatorStateExtendedColorZonesSize = 697, // counts, index, 82 colours
     kEmulatorMaxReplySize = 698,                // the longest, with one byte too many
+
+    kEmulatorTypeAcknowledgement = 45,
+    kEmulatorAcknowledgementSize = 36,
+    kEmulatorAckRequiredBit = 0x02, // in byte 22
 
     kEmulatorTypeSetColor = 102,
     kEmulatorTypeSetLightPower = 117,
@@ -206,6 +213,14 @@ struct EmulatedLight {
     // Every request and every reply sent, in order.
     std::vector<EmulatorExchange> exchanges;
 
+    // Switched off at the wall: hears nothing at all.
+    bool off = false;
+    // Datagrams that never reached the light (lost, or the light off), and
+    // acknowledgements sent and lost on the way back.
+    int lostDatagrams = 0;
+    int acknowledgements = 0;
+    int lostAcknowledgements = 0;
+
     // Arrival times of valid datagrams within the last rate window, and the
     // most that ever arrived within one window.
     std::deque<int64_t> recentArrivals;
@@ -219,10 +234,20 @@ struct Emulator {
     bool running = false;
 
     long malformed = 0;
-    // Replies sent. Set messages are never answered, and tests check that
-    // it stays so.
+    // Replies sent. Set messages without the acknowledgement flag are never
+    // answered, and tests check that it stays so.
     long sentDatagrams = 0;
+
+    // The share, in per cent, of what each light receives and of its
+    // acknowledgements that is lost; the same seed loses the same datagrams.
+    int lossPercent = 0;
+    uint32_t lossState = 1;
 };
+
+// From 0 to 100 per cent of datagrams lost each way, from this seed on.
+void EmulatorSetLoss(Emulator &emulator, int percent, uint32_t seed);
+// Whether the next datagram is lost, by the emulator's loss share.
+bool EmulatorLoses(Emulator &emulator);
 
 // Binds one non-blocking UDP socket to port 56700 on each address, each
 // separately (never the wildcard address), so other emulators can listen on

@@ -20,6 +20,7 @@ const Name kMessageNames[] = {
     {kEmulatorTypeGetService, "GetService"},
     {kEmulatorTypeStateService, "StateService"},
     {kEmulatorTypeGetLabel, "GetLabel"},
+    {kEmulatorTypeAcknowledgement, "Acknowledgement"},
     {kEmulatorTypeStateLabel, "StateLabel"},
     {kEmulatorTypeSetColor, "SetColor"},
     {kEmulatorTypeSetLightPower, "SetLightPower"},

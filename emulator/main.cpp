@@ -2,7 +2,12 @@
 // runs of the host programs. It listens until its standard input closes or
 // its time runs out, then prints each light's final state.
 //
-//   lifx-emulator [--seconds N] [--datagrams [--hex]] [LIGHT-OPTION...] ADDRESS...
+//   lifx-emulator [--seconds N] [--datagrams [--hex]] [--loss PERCENT [--seed N]]
+//                 [LIGHT-OPTION...] ADDRESS...
+//
+// --loss loses that share of what each light receives and of the
+// acknowledgements it sends, as a bad Wi-Fi network does; the same seed
+// (default 1) loses the same datagrams.
 //
 // Light options describe the address that follows them, and that one only:
 //   --strip           a multi-zone strip (without it, a bulb)
@@ -187,18 +192,20 @@ void ApplyLightOptions(EmulatedLight &light, const LightOptions &options)
 
 int Usage()
 {
-    fprintf(
-        stderr,
-        "usage: lifx-emulator [--seconds N] [--datagrams [--hex]] [LIGHT-OPTION...] ADDRESS...\n"
-        "(at most %d loopback addresses)\n"
-        "light options, for the address that follows them:\n"
-        "  --strip          a multi-zone strip (without it, a bulb)\n"
-        "  --zones N        a strip of N zones, 1 to %d (without it, 82)\n"
-        "  --label TEXT     its label, at most %d bytes (default \"Light ADDRESS\")\n"
-        "  --serial HEX     its serial, 12 hexadecimal digits (default d073d5 and the\n"
-        "                   address's last three octets)\n"
-        "  --replies MODE   normal, silent, malformed or older-firmware\n",
-        kEmulatorMaxLights, kEmulatorMaxZones, kEmulatorLabelSize);
+    fprintf(stderr,
+            "usage: lifx-emulator [--seconds N] [--datagrams [--hex]] [--loss PERCENT [--seed N]]\n"
+            "                     [LIGHT-OPTION...] ADDRESS...\n"
+            "(at most %d loopback addresses)\n"
+            "  --loss PERCENT   lose that share (0-100) of what each light receives and of\n"
+            "                   its acknowledgements; --seed N chooses which (default 1)\n"
+            "light options, for the address that follows them:\n"
+            "  --strip          a multi-zone strip (without it, a bulb)\n"
+            "  --zones N        a strip of N zones, 1 to %d (without it, 82)\n"
+            "  --label TEXT     its label, at most %d bytes (default \"Light ADDRESS\")\n"
+            "  --serial HEX     its serial, 12 hexadecimal digits (default d073d5 and the\n"
+            "                   address's last three octets)\n"
+            "  --replies MODE   normal, silent, malformed or older-firmware\n",
+            kEmulatorMaxLights, kEmulatorMaxZones, kEmulatorLabelSize);
     return 2;
 }
 
@@ -217,6 +224,8 @@ bool InputClosed(short revents)
 int main(int argc, char **argv)
 {
     int seconds = kDefaultSeconds;
+    int lossPercent = 0;
+    uint32_t seed = 1;
     bool datagrams = false, hex = false;
     const char *addresses[kEmulatorMaxLights];
     static LightOptions lightOptions[kEmulatorMaxLights];
@@ -226,6 +235,16 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; i++) {
         if (!strcmp(argv[i], "--seconds") && i + 1 < argc) {
             seconds = atoi(argv[++i]);
+        } else if (!strcmp(argv[i], "--loss") && i + 1 < argc) {
+            char *end;
+            long percent = strtol(argv[++i], &end, 10);
+            if (*end || percent < 0 || percent > 100) {
+                fprintf(stderr, "lifx-emulator: --loss takes a percentage from 0 to 100\n");
+                return 2;
+            }
+            lossPercent = (int)percent;
+        } else if (!strcmp(argv[i], "--seed") && i + 1 < argc) {
+            seed = (uint32_t)strtoul(argv[++i], nullptr, 10);
         } else if (!strcmp(argv[i], "--datagrams")) {
             datagrams = true;
         } else if (!strcmp(argv[i], "--strip")) {
@@ -287,6 +306,7 @@ int main(int argc, char **argv)
     }
     for (int i = 0; i < count; i++)
         ApplyLightOptions(emulator.lights[i], lightOptions[i]);
+    EmulatorSetLoss(emulator, lossPercent, seed);
     printf("ready\n");
     fflush(stdout);
 

@@ -1,8 +1,10 @@
-// One discovery at a time: its socket, what it has sent, and who answered.
+// One discovery at a time: what it has sent, and who answered. It sends from
+// and reads through the socket it shares with delivery.
 #include "lifx/discovery.h"
 
 #include <string.h>
 
+#include "lifx/light_socket.h"
 #include "lifx/replies.h"
 #include "platform/win32.h"
 
@@ -22,16 +24,13 @@ const uint32_t kQuietMs = 500;
 // Whatever happens, a discovery ends after this long.
 const uint32_t kLongestMs = 10000;
 // Per step: so that one step never holds the user-interface thread for long,
-// a range goes out in batches and at most this many datagrams are read.
+// a range goes out in batches.
 const int kSendsPerStep = 64;
-const int kReadsPerStep = 64;
 // A light is asked its label and kind at most this many times, this long
 // apart, from when it is first heard: one heard in the last round is asked
 // as often as one heard in the first.
 const int kMaxQueries = 3;
 const uint32_t kQuerySpacingMs = kRoundSpacingMs;
-// Larger than any answer, so an over-long datagram shows as one.
-const int kReceiveSize = 1024;
 const int kMaxDestinations = 1024;
 
 enum Kind { KindUnknown, KindBulb, KindStrip };
@@ -49,7 +48,6 @@ struct Responder {
 
 struct Session {
     bool running;
-    SOCKET socket;
     DiscoveryTarget target;
     uint32_t destinations[kMaxDestinations];
     int destinationCount;
@@ -80,14 +78,8 @@ bool Elapsed(uint32_t nowMs, uint32_t sinceMs, uint32_t spanMs)
 
 void SendTo(uint32_t address, const uint8_t (&message)[kRequestSize], uint32_t nowMs)
 {
-    sockaddr_in light = {};
-    light.sin_family = AF_INET;
-    light.sin_port = htons(kLifxPort);
-    light.sin_addr.s_addr = htonl(address);
-    int sent = sendto(g_session.socket, (const char *)message, kRequestSize, 0,
-                      (const sockaddr *)&light, sizeof light);
     g_session.sends++;
-    if (sent != kRequestSize) {
+    if (!SendToLight(address, message, kRequestSize)) {
         g_session.failedSends++;
         g_session.sendError = WSAGetLastError();
     }
@@ -196,33 +188,6 @@ bool TakeDetail(uint32_t from, const Reply &reply)
     return false;
 }
 
-void Receive(uint32_t nowMs)
-{
-    static uint8_t buffer[kReceiveSize];
-    for (int reads = 0; reads < kReadsPerStep; reads++) {
-        sockaddr_in from = {};
-        socklen_t fromLength = sizeof from;
-        int length = recvfrom(g_session.socket, (char *)buffer, kReceiveSize, 0, (sockaddr *)&from,
-                              &fromLength);
-        if (length < 0) {
-            int error = WSAGetLastError();
-            if (error == WSAEWOULDBLOCK)
-                return;
-            // Windows reports here a refusal of an earlier request (an ICMP
-            // "port unreachable", as WSAECONNRESET) and an over-long
-            // datagram (WSAEMSGSIZE): neither ends the reading.
-            if (error != WSAEINTR)
-                g_session.ignored++;
-            continue;
-        }
-        if (from.sin_family != AF_INET || length >= kReceiveSize) {
-            g_session.ignored++;
-            continue;
-        }
-        DiscoveryHandleDatagram(ntohl(from.sin_addr.s_addr), buffer, (size_t)length, nowMs);
-    }
-}
-
 void SendDue(uint32_t nowMs)
 {
     Session &s = g_session;
@@ -274,9 +239,10 @@ void CloseSocket()
 {
     if (!g_session.running)
         return;
-    closesocket(g_session.socket);
-    WSACleanup();
     g_session.running = false;
+    if (g_session.target.form == DiscoverBroadcast)
+        AllowLightBroadcasts(false);
+    ReleaseLightSocket();
 }
 
 // The lights found, in the order of their addresses.
@@ -323,31 +289,6 @@ int FillDestinations(const DiscoveryTarget &target)
     return BroadcastDestinations(interfaces, count, out, kMaxDestinations);
 }
 
-SOCKET OpenSocket(bool broadcast)
-{
-    WSADATA data;
-    if (WSAStartup(MAKEWORD(1, 1), &data) != 0)
-        return INVALID_SOCKET;
-    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (s == INVALID_SOCKET) {
-        WSACleanup();
-        return INVALID_SOCKET;
-    }
-    int on = 1;
-    u_long nonBlocking = 1;
-    sockaddr_in any = {};
-    any.sin_family = AF_INET;
-    any.sin_addr.s_addr = htonl(INADDR_ANY);
-    if ((broadcast && setsockopt(s, SOL_SOCKET, SO_BROADCAST, (const char *)&on, sizeof on) != 0) ||
-        bind(s, (const sockaddr *)&any, sizeof any) != 0 ||
-        ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
-        closesocket(s);
-        WSACleanup();
-        return INVALID_SOCKET;
-    }
-    return s;
-}
-
 } // namespace
 
 DiscoveryStart StartDiscovery(const DiscoveryTarget &target, uint32_t nowMs)
@@ -356,11 +297,15 @@ DiscoveryStart StartDiscovery(const DiscoveryTarget &target, uint32_t nowMs)
         return DiscoveryBusy;
     g_foundCount = 0;
     g_finished = false;
-    SOCKET s = OpenSocket(target.form == DiscoverBroadcast);
-    if (s == INVALID_SOCKET)
+    if (AcquireLightSocket() == INVALID_SOCKET)
         return DiscoveryNoSocket;
+    // Only the broadcast form: an address typed as one light's that is a
+    // network's broadcast address is refused, and says so.
+    if (!AllowLightBroadcasts(target.form == DiscoverBroadcast)) {
+        ReleaseLightSocket();
+        return DiscoveryNoSocket;
+    }
     memset(&g_session, 0, sizeof g_session);
-    g_session.socket = s;
     g_session.target = target;
     g_session.destinationCount = FillDestinations(target);
     g_session.startMs = nowMs;
@@ -380,7 +325,7 @@ bool DiscoveryStep(uint32_t nowMs)
 {
     if (!g_session.running)
         return false;
-    Receive(nowMs);
+    ReadLightAnswers(nowMs);
     SendDue(nowMs);
     AskAgain(nowMs);
     if (!WindowClosed(nowMs))
@@ -412,6 +357,12 @@ int DiscoveredLights(const DiscoveredLight **lights)
 {
     *lights = g_found;
     return g_foundCount;
+}
+
+void DiscoveryCountIgnored()
+{
+    if (g_session.running)
+        g_session.ignored++;
 }
 
 int DiscoveryIgnored()

@@ -77,6 +77,8 @@ int DiscoveryFailedSends();
 // Whether the system refused every request; error is its code for the
 // last refusal.
 bool DiscoveryNothingSent(int *error);
+// A datagram that could not be read, or was not for anyone.
+void DiscoveryCountIgnored();
 // Closes the socket, if open, and forgets the lights found.
 void StopDiscovery();
 

@@ -1,11 +1,15 @@
-// The six light operations. Each opens its sockets, sends and closes them
-// before it returns; nothing is queued, retried or received.
+// The six light operations. Each sends from the socket it shares with
+// discovery, each message that sets a light's state confirmed (resent until
+// the light acknowledges it), except a cycle tick's, which the next tick
+// replaces anyway.
 #include "lifx/dispatch.h"
 
 #include <stdio.h>
 
 #include "host/identity.h"
 #include "lifx/colour.h"
+#include "lifx/delivery.h"
+#include "lifx/light_socket.h"
 #include "lifx/messages.h"
 #include "lifx/zone_query.h"
 #include "lifx/zones.h"
@@ -48,57 +52,30 @@ static unsigned long LightAddress(int device)
     return address;
 }
 
-// Starts the socket layer and opens a UDP socket. On failure the layer is
-// cleaned up again and, where the operation reports it, the failure logged.
+// While a cycle tick sends: its datagrams go once, unconfirmed, exactly as
+// they always did (no source, no acknowledgement, sequence 0).
+static bool g_tick;
+
+// The shared socket, opened when no other wait keeps it open. On failure
+// the failure is logged where the operation reports it.
 static SOCKET OpenSocket(bool report)
 {
-    WSADATA data;
-    if (WSAStartup(MAKEWORD(1, 1), &data) != 0) {
-        if (report)
-            DebugLog(LogError, kNoSocketLayerLine);
-        return INVALID_SOCKET;
-    }
-    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (s == INVALID_SOCKET) {
-        if (report)
-            DebugLog(LogError, kNoSocketLine);
-        WSACleanup();
-    }
+    SOCKET s = AcquireLightSocket();
+    if (s == INVALID_SOCKET && report)
+        DebugLog(LogError, LightSocketLayerFailed() ? kNoSocketLayerLine : kNoSocketLine);
     return s;
 }
 
-static void CloseSocket(SOCKET s, bool shutDown)
+// Closed unless a message awaits its acknowledgement or a discovery runs.
+static void CloseSocket()
 {
-    if (shutDown)
-        shutdown(s, SD_BOTH);
-    closesocket(s);
-    WSACleanup();
+    ReleaseLightSocket();
 }
 
-// For a socket that has sent nothing yet: no error can be pending on it.
-static bool Connect(SOCKET s, unsigned long address)
+// One message to one light: confirmed, or once on a cycle tick.
+template <size_t N> static bool Send(int slot, const uint8_t (&message)[N])
 {
-    sockaddr_in light = {};
-    light.sin_family = AF_INET;
-    light.sin_port = htons(kLifxPort);
-    light.sin_addr.s_addr = address;
-    return connect(s, (const sockaddr *)&light, sizeof light) == 0;
-}
-
-static bool ConnectTo(SOCKET s, unsigned long address)
-{
-    // A light that refused the previous datagrams leaves an error pending on
-    // the shared socket, which would fail the next light's first send: read
-    // it away before turning to the next light.
-    int pending = 0;
-    socklen_t length = sizeof pending;
-    getsockopt(s, SOL_SOCKET, SO_ERROR, (char *)&pending, &length);
-    return Connect(s, address);
-}
-
-template <size_t N> static bool Send(SOCKET s, const uint8_t (&message)[N])
-{
-    return send(s, (const char *)message, (int)N, 0) == (int)N;
+    return g_tick ? DeliverOnce(slot, message, (int)N) : DeliverConfirmed(slot, message, (int)N);
 }
 
 static bool InMask(unsigned slots, int slot)
@@ -111,14 +88,13 @@ template <size_t N> static void SendToSlots(const uint8_t (&message)[N], unsigne
 {
     if (!g_anyDeviceConfigured)
         return;
-    SOCKET s = OpenSocket(false);
-    if (s == INVALID_SOCKET)
+    if (OpenSocket(false) == INVALID_SOCKET)
         return;
     for (int slot = 1; slot <= kDeviceSlots; slot++) {
-        if (InMask(slots, slot) && g_devices[slot][0] && ConnectTo(s, inet_addr(g_devices[slot])))
-            Send(s, message);
+        if (InMask(slots, slot) && g_devices[slot][0])
+            Send(slot, message);
     }
-    CloseSocket(s, true);
+    CloseSocket();
 }
 
 void SetPowerAll(bool on)
@@ -156,22 +132,21 @@ static Conversion Convert(uint32_t colour)
                      g_settings.calibrationBlue);
 }
 
-// Connects, logs, and switches the light on or off; false when the light
-// is to be left alone from here on. A fresh socket has sent nothing yet.
-static bool ConnectAndPower(int device, unsigned long address, SOCKET s, bool fresh, bool on)
+// Logs, and switches the light on or off; false when the light is to be
+// left alone from here on.
+static bool ConnectAndPower(int device, bool on)
 {
-    if (!(fresh ? Connect(s, address) : ConnectTo(s, address))) {
-        DebugLog(LogError, kNoConnectLine, device, g_devices[device], kLifxPort);
-        return false;
-    }
     DebugLog(LogFirst, kConnectingLine, device, g_devices[device], kLifxPort);
     uint8_t power[kSetLightPowerSize];
     EncodeSetLightPower(power, on);
-    if (!Send(s, power)) {
-        DebugLog(LogError, kNoSendLine, device, g_devices[device], kLifxPort);
-        return false;
-    }
-    return true;
+    if (Send(device, power))
+        return true;
+    // No route to the light: what connecting to it used to find out.
+    int error = WSAGetLastError();
+    bool unreachable = error == WSAENETUNREACH || error == WSAEHOSTUNREACH;
+    DebugLog(LogError, unreachable ? kNoConnectLine : kNoSendLine, device, g_devices[device],
+             kLifxPort);
+    return false;
 }
 
 // A bulb's share of a transfer, converted and encoded before anything is
@@ -199,11 +174,11 @@ static bool PrepareBulb(BulbTransfer &bulb, int device, int entry)
     return true;
 }
 
-static void SendPreparedBulb(const BulbTransfer &bulb, SOCKET s, bool fresh)
+static void SendPreparedBulb(const BulbTransfer &bulb)
 {
     int device = bulb.device;
     uint32_t colour = bulb.colour;
-    if (!ConnectAndPower(device, bulb.address, s, fresh, colour != 0))
+    if (!ConnectAndPower(device, colour != 0))
         return;
     if (colour == 0) {
         // Black means off: no colour follows.
@@ -211,7 +186,7 @@ static void SendPreparedBulb(const BulbTransfer &bulb, SOCKET s, bool fresh)
         return;
     }
     DebugLog(LogMore, kPowerOnLine);
-    if (!Send(s, bulb.setColor)) {
+    if (!Send(device, bulb.setColor)) {
         DebugLog(LogError, kNoSendLine, device, g_devices[device], kLifxPort);
         return;
     }
@@ -233,13 +208,17 @@ static void SendPreparedBulb(const BulbTransfer &bulb, SOCKET s, bool fresh)
     DebugLog(LogMore, "   -> H %d\xB0 / S %d%% / L %d%%", c.h, c.s, c.l);
 }
 
+// The caller's socket says the caller could open one; the sends go out over
+// the shared socket, from which the acknowledgements are read.
 void SendBulbColour(int device, int entry, SOCKET s)
 {
-    if (!g_anyDeviceConfigured || device < 1 || device > kDeviceSlots)
+    if (!g_anyDeviceConfigured || device < 1 || device > kDeviceSlots || s == INVALID_SOCKET)
         return;
     BulbTransfer bulb;
-    if (PrepareBulb(bulb, device, entry))
-        SendPreparedBulb(bulb, s, false);
+    if (!PrepareBulb(bulb, device, entry) || OpenSocket(false) == INVALID_SOCKET)
+        return;
+    SendPreparedBulb(bulb);
+    CloseSocket();
 }
 
 // Both strips read the same 82 entries from the rotation offset on.
@@ -301,15 +280,15 @@ static void LogZonesLine(const StripTransfer &strip)
         DebugLog(LogMore, "...setting colours across %s.", across);
 }
 
-static void SendPreparedStrip(const StripTransfer &strip, SOCKET s, bool fresh)
+static void SendPreparedStrip(const StripTransfer &strip)
 {
     int device = strip.device;
     // A strip is always switched on, even with every zone black.
-    if (!ConnectAndPower(device, strip.address, s, fresh, true))
+    if (!ConnectAndPower(device, true))
         return;
     DebugLog(LogMore, kPowerOnLine);
     for (int n = 0; n < strip.spans; n++) {
-        if (!Send(s, strip.setZones[n])) {
+        if (!Send(device, strip.setZones[n])) {
             DebugLog(LogError, kNoSendLine, device, g_devices[device], kLifxPort);
             return;
         }
@@ -322,18 +301,22 @@ static StripTransfer g_strips[kDeviceSlots - kLastBulb];
 
 void SendStripZones(int device, SOCKET s)
 {
-    if (!g_anyDeviceConfigured || device < 1 || device > kDeviceSlots)
+    if (!g_anyDeviceConfigured || device < 1 || device > kDeviceSlots || s == INVALID_SOCKET)
         return;
     static Hsbk window[kStripZones];
     PrepareWindow(window);
-    if (PrepareStrip(g_strips[0], device, window))
-        SendPreparedStrip(g_strips[0], s, false);
+    if (!PrepareStrip(g_strips[0], device, window))
+        return;
+    if (OpenSocket(false) == INVALID_SOCKET)
+        return;
+    SendPreparedStrip(g_strips[0]);
+    CloseSocket();
 }
 
 // Every light from the palette: all conversions and encodings first (the
 // strips' zones once for both), then the sends, light after light in slot
 // order with each light's log lines beside its own sends.
-static void SendPaletteColours(SOCKET s, unsigned slots)
+static void SendPaletteColours(unsigned slots)
 {
     static BulbTransfer bulbs[kLastBulb];
     int bulbCount = 0;
@@ -357,16 +340,10 @@ static void SendPaletteColours(SOCKET s, unsigned slots)
             stripCount++;
     }
 
-    // The socket was opened for this transfer: the first light finds it fresh.
-    bool fresh = true;
-    for (int n = 0; n < bulbCount; n++) {
-        SendPreparedBulb(bulbs[n], s, fresh);
-        fresh = false;
-    }
-    for (int n = 0; n < stripCount; n++) {
-        SendPreparedStrip(g_strips[n], s, fresh);
-        fresh = false;
-    }
+    for (int n = 0; n < bulbCount; n++)
+        SendPreparedBulb(bulbs[n]);
+    for (int n = 0; n < stripCount; n++)
+        SendPreparedStrip(g_strips[n]);
 }
 
 void SendWhite(int device, int brightness, int kelvin)
@@ -376,8 +353,7 @@ void SendWhite(int device, int brightness, int kelvin)
     unsigned long address = LightAddress(device);
     if (!address)
         return;
-    SOCKET s = OpenSocket(true);
-    if (s == INVALID_SOCKET)
+    if (OpenSocket(true) == INVALID_SOCKET)
         return;
     uint8_t power[kSetLightPowerSize];
     EncodeSetLightPower(power, true);
@@ -385,17 +361,14 @@ void SendWhite(int device, int brightness, int kelvin)
     Hsbk white = {0, 0, (uint16_t)brightness, (uint16_t)kelvin};
     EncodeSetColor(setColor, white, 0);
 
-    // Its own socket, fresh: nothing can be pending on it.
-    if (Connect(s, address)) {
-        DebugLog(LogFirst, kConnectingLine, device, g_devices[device], kLifxPort);
-        if (Send(s, power)) {
-            DebugLog(LogMore, kPowerOnLine);
-            if (Send(s, setColor))
-                DebugLog(LogMore, "...setting it to white light at %d\xB0 and %d%% brightness.",
-                         kelvin, brightness * 100 / 65535);
-        }
+    DebugLog(LogFirst, kConnectingLine, device, g_devices[device], kLifxPort);
+    if (Send(device, power)) {
+        DebugLog(LogMore, kPowerOnLine);
+        if (Send(device, setColor))
+            DebugLog(LogMore, "...setting it to white light at %d\xB0 and %d%% brightness.", kelvin,
+                     brightness * 100 / 65535);
     }
-    CloseSocket(s, true);
+    CloseSocket();
 }
 
 static void SendColoursTo(int which, unsigned slots)
@@ -416,14 +389,21 @@ static void SendColoursTo(int which, unsigned slots)
                 SendWhite(slot, kWhiteBrightness, kelvin);
         }
     } else if (g_settings.scheme != SchemeManual) {
-        SendPaletteColours(s, slots);
+        SendPaletteColours(slots);
     }
-    CloseSocket(s, false);
+    CloseSocket();
 }
 
 void SendColours(int which)
 {
     SendColoursTo(which, kAllSlots);
+}
+
+void SendCycleColours()
+{
+    g_tick = true;
+    SendColoursTo(0, kAllSlots);
+    g_tick = false;
 }
 
 void SendSchemeTo(unsigned slots)

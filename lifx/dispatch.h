@@ -18,6 +18,9 @@ void SetMoveEffectOn(unsigned slots, bool on);
 // which below 1: every light by scheme; 1 to 10: that light from its palette
 // entry; above 10: nothing.
 void SendColours(int which);
+// A cycle tick's SendColours(0): sent once, unconfirmed, as the next tick
+// replaces it.
+void SendCycleColours();
 // What SendColours(0) sends, to the lights of the mask alone.
 void SendSchemeTo(unsigned slots);
 void SendBulbColour(int device, int entry, SOCKET s);

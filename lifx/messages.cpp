@@ -11,6 +11,7 @@ namespace
 const uint16_t kProtocolWord = 0x3400;
 const uint16_t kProtocolWordAddressed = 0x1400;
 const uint8_t kResponseRequired = 0x01;
+const uint8_t kAcknowledgementRequired = 0x02;
 
 void PutU8(uint8_t *buf, int offset, uint32_t value)
 {
@@ -87,6 +88,13 @@ void EncodeGetExtendedColorZonesAny(uint8_t (&message)[kRequestSize], uint32_t s
                                     uint8_t sequence)
 {
     StartRequest(message, kTypeGetExtendedColorZones, source, nullptr, sequence);
+}
+
+void AskAcknowledgement(uint8_t *message, uint32_t source, uint8_t sequence)
+{
+    PutU32(message, 4, source);
+    PutU8(message, 22, kAcknowledgementRequired);
+    PutU8(message, 23, sequence);
 }
 
 void EncodeSetLightPower(uint8_t (&message)[kSetLightPowerSize], bool on)

@@ -36,6 +36,11 @@ enum {
     kTypeGetExtendedColorZones = 511,
     kTypeStateExtendedColorZones = 512,
 
+    // Confirmed delivery: a light answers a message that asks for it with an
+    // Acknowledgement naming the message's source and sequence.
+    kTypeAcknowledgement = 45,
+    kAcknowledgementSize = kHeaderSize,
+
     kRequestSize = kHeaderSize, // a request carries no payload
     kSerialSize = 6,
     kLabelSize = 32,
@@ -63,5 +68,9 @@ void EncodeGetExtendedColorZones(uint8_t (&message)[kRequestSize], uint32_t sour
 // target): for a light whose serial is not known.
 void EncodeGetExtendedColorZonesAny(uint8_t (&message)[kRequestSize], uint32_t source,
                                     uint8_t sequence);
+// Turns an encoded Set message into one the light acknowledges: our source,
+// the acknowledgement flag and the light's sequence number. Every other byte
+// stays as encoded.
+void AskAcknowledgement(uint8_t *message, uint32_t source, uint8_t sequence);
 void EncodeSetMultiZoneEffect(uint8_t (&message)[kSetMultiZoneEffectSize], bool on,
                               int speedSeconds, bool reverse);

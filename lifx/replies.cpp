@@ -69,3 +69,14 @@ bool ReadReply(const uint8_t *data, size_t length, uint32_t source, Reply *reply
     }
     return true;
 }
+
+bool ReadAcknowledgement(const uint8_t *data, size_t length, uint32_t source, uint8_t *sequence)
+{
+    if (!data || length != kAcknowledgementSize || GetU16(data, 0) != length)
+        return false;
+    if ((GetU16(data, 2) & 0x0FFF) != kProtocolNumber || GetU32(data, 4) != source ||
+        GetU16(data, 32) != kTypeAcknowledgement)
+        return false;
+    *sequence = data[23];
+    return true;
+}

@@ -31,3 +31,6 @@ struct Reply {
 // equals the length, protocol 1024, our source, and one of the four answer
 // types with exactly its payload. Anything else leaves *reply undefined.
 bool ReadReply(const uint8_t *data, size_t length, uint32_t source, Reply *reply);
+// True when data is an Acknowledgement for our source: 36 bytes, the size
+// field 36, protocol 1024, type 45. *sequence is the message it answers.
+bool ReadAcknowledgement(const uint8_t *data, size_t length, uint32_t source, uint8_t *sequence);

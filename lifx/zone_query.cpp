@@ -1,9 +1,11 @@
-// The asking of strips' zone counts: a table of the two strip slots, what
-// each waits for, and one non-blocking socket open only while one waits.
+// The asking of strips' zone counts: a table of the two strip slots and
+// what each waits for; the questions go out from the socket shared with the
+// other waits, which stays open while one is outstanding.
 #include "lifx/zone_query.h"
 
 #include <string.h>
 
+#include "lifx/light_socket.h"
 #include "lifx/messages.h"
 #include "lifx/replies.h"
 #include "platform/win32.h"
@@ -19,9 +21,6 @@ const uint32_t kSource = 0x4C46585Au;
 const int kTries = 3;
 const uint32_t kRetryMs = 700;
 const uint32_t kLastWaitMs = 1000;
-const int kReadsPerStep = 16;
-// Larger than any answer, so an over-long datagram shows as one.
-const int kReceiveSize = 1024;
 
 enum State {
     NotAsked, // asked at its next drive, unless its count is known
@@ -51,78 +50,14 @@ bool Due(uint32_t nowMs, uint32_t dueMs)
     return (int32_t)(nowMs - dueMs) >= 0;
 }
 
-// The socket: opened by StartZoneQuery, closed when nothing is outstanding.
-// Everything that touches it sits here.
-struct Socket {
-    bool open;
-    SOCKET s;
-};
-Socket g_socket;
-
-bool OpenSocket()
-{
-    WSADATA data;
-    if (WSAStartup(MAKEWORD(1, 1), &data) != 0)
-        return false;
-    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (s == INVALID_SOCKET) {
-        WSACleanup();
-        return false;
-    }
-    u_long nonBlocking = 1;
-    sockaddr_in any = {};
-    any.sin_family = AF_INET;
-    any.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (bind(s, (const sockaddr *)&any, sizeof any) != 0 ||
-        ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
-        closesocket(s);
-        WSACleanup();
-        return false;
-    }
-    g_socket = {true, s};
-    return true;
-}
-
-void CloseSocket()
-{
-    if (!g_socket.open)
-        return;
-    closesocket(g_socket.s);
-    WSACleanup();
-    g_socket.open = false;
-}
+// Whether questions are out: the shared socket stays open meanwhile.
+bool g_running;
 
 void SendTo(uint32_t address, const uint8_t (&message)[kRequestSize])
 {
-    sockaddr_in light = {};
-    light.sin_family = AF_INET;
-    light.sin_port = htons(kLifxPort);
-    light.sin_addr.s_addr = htonl(address);
     // A lost question is asked again; a refused one gets no answer.
-    sendto(g_socket.s, (const char *)message, kRequestSize, 0, (const sockaddr *)&light,
-           sizeof light);
+    SendToLight(address, message, kRequestSize);
 }
-
-void Receive(uint32_t nowMs)
-{
-    static uint8_t buffer[kReceiveSize];
-    for (int reads = 0; reads < kReadsPerStep; reads++) {
-        sockaddr_in from = {};
-        socklen_t fromLength = sizeof from;
-        int length =
-            recvfrom(g_socket.s, (char *)buffer, kReceiveSize, 0, (sockaddr *)&from, &fromLength);
-        if (length < 0) {
-            // Nothing more now; a refusal of an earlier question (Windows
-            // reports it here) or an over-long datagram is passed over.
-            if (WSAGetLastError() == WSAEWOULDBLOCK)
-                return;
-            continue;
-        }
-        if (from.sin_family == AF_INET && length < kReceiveSize)
-            ZoneQueryHandleDatagram(ntohl(from.sin_addr.s_addr), buffer, (size_t)length, nowMs);
-    }
-}
-// End of the socket.
 
 uint32_t SlotAddress(int slot)
 {
@@ -192,54 +127,58 @@ void ForgetZoneQueries()
 
 bool ZoneQueryWanted()
 {
-    return !g_socket.open && Outstanding();
+    return !g_running && Outstanding();
 }
 
 bool StartZoneQuery(uint32_t nowMs)
 {
-    if (g_socket.open)
+    if (g_running)
         return true;
-    if (!OpenSocket()) {
+    if (AcquireLightSocket() == INVALID_SOCKET) {
         StopZoneQuery();
         return false;
     }
+    g_running = true;
     SendDue(nowMs);
     return true;
 }
 
 bool ZoneQueryRunning()
 {
-    return g_socket.open;
+    return g_running;
 }
 
 bool ZoneQueryStep(uint32_t nowMs, unsigned *learned)
 {
-    g_learned = 0;
-    if (g_socket.open) {
-        Receive(nowMs);
+    if (g_running) {
+        ReadLightAnswers(nowMs);
         SendDue(nowMs);
     }
+    // Answers read by the other waits' steps since the last of ours count too.
     *learned = g_learned;
-    if (g_socket.open && Outstanding())
+    g_learned = 0;
+    if (g_running && Outstanding())
         return true;
-    CloseSocket();
+    g_running = false;
+    ReleaseLightSocket();
     return false;
 }
 
 void StopZoneQuery()
 {
-    CloseSocket();
+    g_running = false;
+    ReleaseLightSocket();
     for (Strip &strip : g_strips) {
         if (strip.state == Wanted || strip.state == Asking)
             strip.state = NotAsked;
     }
 }
 
-void ZoneQueryHandleDatagram(uint32_t from, const uint8_t *data, size_t length, uint32_t)
+bool ZoneQueryHandleDatagram(uint32_t from, const uint8_t *data, size_t length)
 {
     Reply reply;
-    if (!ReadReply(data, length, kSource, &reply))
-        return;
+    if (!g_running || !ReadReply(data, length, kSource, &reply))
+        return false;
     for (int slot = kLastBulb + 1; slot <= kDeviceSlots; slot++) {
         Strip &strip = g_strips[slot];
         // The slot's address may have changed since the question.
@@ -260,4 +199,5 @@ void ZoneQueryHandleDatagram(uint32_t from, const uint8_t *data, size_t length, 
             strip.state = Done;
         }
     }
+    return true;
 }

@@ -18,17 +18,18 @@ void ForgetZoneQueries();
 
 // Whether a strip waits to be asked while no asking runs.
 bool ZoneQueryWanted();
-// Opens the socket and sends the first questions; false when no socket
-// could be opened (the strips then stay unasked until the next drive).
+// Opens the shared socket and sends the first questions; false when it
+// could not be opened (the strips then stay unasked until the next drive).
 bool StartZoneQuery(uint32_t nowMs);
 bool ZoneQueryRunning();
 // Reads what has arrived and sends what is due. *learned gets the slots
-// whose count, other than 82, was saved in this step. False once nothing is outstanding:
-// the socket is then closed.
+// whose count, other than 82, was saved since the last step. False once
+// nothing is outstanding: the shared socket is then released.
 bool ZoneQueryStep(uint32_t nowMs, unsigned *learned);
-// Closes the socket. Strips still waiting for an answer are asked again at
-// their next drive; the others are not.
+// Stops asking and releases the shared socket. Strips still waiting for an answer are asked again
+// at their next drive; the others are not.
 void StopZoneQuery();
 
-// One datagram as if it had arrived from `from` (host byte order).
-void ZoneQueryHandleDatagram(uint32_t from, const uint8_t *data, size_t length, uint32_t nowMs);
+// One datagram from `from` (host byte order); false when it is no answer to
+// a question of ours.
+bool ZoneQueryHandleDatagram(uint32_t from, const uint8_t *data, size_t length);

@@ -76,6 +76,15 @@ void CountSocketClosed()
 
 using namespace platform;
 
+// Sockets opened through the wrapper, as the plug-in opens them: the
+// emulator opens its own past it.
+static bool pluginSockets[4096];
+
+static bool IsPluginSocket(int fd)
+{
+    return fd >= 0 && fd < (int)(sizeof pluginSockets) && pluginSockets[fd];
+}
+
 static bool NetFails(NetFault fault, in_addr_t address)
 {
     NetFaultRule &rule = netFaults[fault];
@@ -149,6 +158,8 @@ extern "C" int __wrap_socket(int domain, int type, int protocol)
     int fd = __real_socket(domain, type, protocol);
     if (fd >= 0)
         netStats.socketsCreated++;
+    if (fd >= 0 && fd < (int)(sizeof pluginSockets))
+        pluginSockets[fd] = true;
     return fd;
 }
 
@@ -180,11 +191,28 @@ extern "C" ssize_t __wrap_sendto(int fd, const void *data, size_t size, int flag
 {
     if (!GuardDestination(fd, "sendto", address))
         return -1;
+    // The emulator's answers are not the plug-in's sends.
+    if (!address || address->sa_family != AF_INET || !IsPluginSocket(fd))
+        return __real_sendto(fd, data, size, flags, address, length);
+    netStats.sends++;
+    in_addr_t to = ((const sockaddr_in *)address)->sin_addr.s_addr;
+    // Unconnected, a light without a route fails its sends as its connect
+    // used to.
+    if (NetFails(NetFaultConnect, to)) {
+        errno = ENETUNREACH;
+        return -1;
+    }
+    if (NetFails(NetFaultSend, to)) {
+        errno = ENOBUFS;
+        return -1;
+    }
     return __real_sendto(fd, data, size, flags, address, length);
 }
 
 int closesocket(SOCKET s)
 {
     CountSocketClosed();
+    if (s >= 0 && s < (int)(sizeof pluginSockets))
+        pluginSockets[s] = false;
     return close(s);
 }

@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "commands/discover.h"
-#include "commands/zone_count.h"
+#include "commands/timers.h"
 #include "host/identity.h"
 #include "host/vesk.h"
 #include "lifx/dispatch.h"
@@ -101,9 +101,9 @@ PLUGIN_EXPORT int beginPlugin(HINSTANCE instance)
             StartCycleTimer();
         if (g_settings.moveEffect && IsPaletteScheme(g_settings.scheme))
             SetMoveEffect(true);
-        StartZoneQueryIfWanted();
     }
 
+    KeepAnswersTimer();
     AddTrayIcon(instance);
     g_taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
     ChangeWindowMessageFilterEx(g_pluginWindow, g_taskbarCreatedMessage, MSGFLT_ALLOW, nullptr);
@@ -123,6 +123,8 @@ PLUGIN_EXPORT int endPlugin(HINSTANCE instance)
     DestroyIcon(g_trayIcon.hIcon);
     // The lights keep what they show; only the strips' effect stops.
     SetMoveEffect(false);
+    // Sent once: nothing may stay behind to resend it.
+    StopAnswers();
     KillTimer(g_pluginWindow, CycleTimer);
     KillTimer(g_pluginWindow, PowerOnTimer);
     WTSUnRegisterSessionNotification(g_pluginWindow);

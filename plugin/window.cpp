@@ -4,8 +4,9 @@
 
 #include "commands/commands.h"
 #include "commands/discover.h"
-#include "commands/zone_count.h"
+#include "commands/timers.h"
 #include "host/identity.h"
+#include "lifx/delivery.h"
 #include "lifx/dispatch.h"
 #include "palette/palette.h"
 #include "settings/debug_log.h"
@@ -32,6 +33,10 @@ static void OnPower(WPARAM event)
         CancelDiscovery();
         CancelZoneQuery();
     }
+    // Hours may have passed: what was still being resent is stale, and the
+    // lights' silence while the computer slept is not theirs.
+    if (event == PBT_APMRESUMEAUTOMATIC)
+        DropDeliveries();
     if (!g_settings.autoPower)
         return;
     if (event == PBT_APMSUSPEND) {
@@ -50,8 +55,11 @@ static void OnPower(WPARAM event)
 
 static void OnSessionChange(WPARAM event)
 {
-    if (event == WTS_SESSION_UNLOCK && g_settings.autoPower)
+    if (event == WTS_SESSION_UNLOCK && g_settings.autoPower) {
+        // The power-on step sends the state afresh, confirmed in its turn.
+        DropDeliveries();
         SetTimer(g_pluginWindow, PowerOnTimer, kPowerOnAfterUnlockMs, nullptr);
+    }
 }
 
 static void CycleStep()
@@ -61,7 +69,8 @@ static void CycleStep()
     g_palette.offset++;
     if (g_palette.offset > kRotationSteps)
         g_palette.offset = 1;
-    SendColours(0);
+    // Unconfirmed: the next tick replaces it.
+    SendCycleColours();
 }
 
 static void PowerOnStep()
@@ -83,7 +92,7 @@ static void StyleRefresh()
         ShowScheme();
 }
 
-static LRESULT HandleWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+static LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     // Known only at run time, so tested before the fixed numbers.
     if (g_taskbarCreatedMessage && message == g_taskbarCreatedMessage) {
@@ -111,10 +120,8 @@ static LRESULT HandleWindowMessage(HWND window, UINT message, WPARAM wParam, LPA
             CycleStep();
         else if (wParam == PowerOnTimer)
             PowerOnStep();
-        else if (wParam == DiscoveryTimer)
-            DiscoveryTick();
-        else if (wParam == ZoneQueryTimer)
-            ZoneQueryTick();
+        else if (wParam == AnswersTimer)
+            AnswersTick();
         return 0;
     case HostMsgReconfigure:
     case HostMsgStyleChange:
@@ -128,8 +135,9 @@ static LRESULT HandleWindowMessage(HWND window, UINT message, WPARAM wParam, LPA
 
 LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    LRESULT result = HandleWindowMessage(window, message, wParam, lParam);
-    // Whatever the message drove, a strip may now wait to be asked its zones.
-    StartZoneQueryIfWanted();
+    LRESULT result = HandleMessage(window, message, wParam, lParam);
+    // Whatever the event sent waits for its acknowledgements, and a strip
+    // it drove may wait to be asked its zones.
+    KeepAnswersTimer();
     return result;
 }

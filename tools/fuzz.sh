@@ -9,14 +9,14 @@
 # build-fuzz/fuzz/fuzz_<target> FILE; once fixed, copy it into the seeds,
 # whose every file the tests replay (tests/hardening/CMakeLists.txt).
 #
-#   tools/fuzz.sh [SECONDS] [TARGET...]     TARGET: command settings style datagram discovery
+#   tools/fuzz.sh [SECONDS] [TARGET...]     TARGET: command settings style datagram discovery delivery
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 SECONDS_EACH=${1:-60}
 shift || true
 TARGETS=("$@")
-[ ${#TARGETS[@]} -gt 0 ] || TARGETS=(command settings style datagram discovery)
+[ ${#TARGETS[@]} -gt 0 ] || TARGETS=(command settings style datagram discovery delivery)
 BUILD=${FUZZ_BUILD_DIR:-$ROOT/build-fuzz}
 
 case $SECONDS_EACH in
@@ -37,7 +37,7 @@ ninja -C "$BUILD" fuzz >&2
 max_len() {
   case $1 in
     datagram) echo 1024 ;;
-    discovery) echo 4096 ;;
+    discovery | delivery) echo 4096 ;;
     *) echo 8192 ;;
   esac
 }

@@ -54,7 +54,7 @@ class DiscoverTest : public CommandTest
             if (beforePoll)
                 beforePoll();
             EmulatorPoll(emulator, 0);
-            platform::AdvanceClock(kDiscoveryTickMs);
+            platform::AdvanceClock(kAnswersTickMs);
         }
         EXPECT_FALSE(DiscoveryUnderway());
         Drain();
@@ -87,7 +87,7 @@ class DiscoverTest : public CommandTest
         platform::NetStats net = platform::GetNetStats();
         EXPECT_EQ(net.socketsCreated, net.socketsClosed);
         EXPECT_EQ(platform::WsaStartupsOutstanding(), 0);
-        EXPECT_FALSE(platform::TimerRunning(g_pluginWindow, DiscoveryTimer));
+        EXPECT_FALSE(platform::TimerRunning(g_pluginWindow, AnswersTimer));
     }
 
     std::string Line(const char *format, const std::string &a = "", int n = 0,
@@ -290,7 +290,7 @@ TEST_F(DiscoverTest, StoppingTheHostOrSuspendingMidwayClosesEverythingAndSavesNo
         Send("@LIFX Discover " + Range());
         for (int i = 0; i < 8; i++) {
             EmulatorPoll(emulator, 0);
-            platform::AdvanceClock(kDiscoveryTickMs);
+            platform::AdvanceClock(kAnswersTickMs);
         }
         ASSERT_TRUE(DiscoveryUnderway());
         ASSERT_GT(Light(1).labelRequests, 0) << "answers were coming in";

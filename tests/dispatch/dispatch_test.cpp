@@ -87,6 +87,7 @@ TEST_F(DispatchTest, PaletteSchemeAtOffsetOneGivesBulbNEntryNAndStripsEntriesOne
         EXPECT_EQ(Light(n).zoneCount, 82);
         ExpectZones(n, 1);
     }
+    Confirm();
     EXPECT_EQ(GetNetStats().socketsCreated, 1) << "one socket serves every light";
     EXPECT_EQ(platform::WsaStartupsOutstanding(), 0);
 }
@@ -119,7 +120,7 @@ TEST_F(DispatchTest, OffsetThreeMapsBulbsAsTheUserSeesThem)
     ExpectColour(8, 2);
 }
 
-TEST_F(DispatchTest, WarmSendsWhiteOverASocketPerLight)
+TEST_F(DispatchTest, WarmSendsWhiteOverTheOneSocket)
 {
     UseSlots({2, 9});
     g_settings.scheme = SchemeWarm;
@@ -136,7 +137,8 @@ TEST_F(DispatchTest, WarmSendsWhiteOverASocketPerLight)
         EXPECT_EQ(Light(n).colour.kelvin, 3000);
         EXPECT_EQ(Light(n).colourDuration, 0u);
     }
-    EXPECT_EQ(GetNetStats().socketsCreated, 3) << "the call's own socket and one per light";
+    Confirm();
+    EXPECT_EQ(GetNetStats().socketsCreated, 1) << "one socket serves every light";
     EXPECT_EQ(platform::WsaStartupsOutstanding(), 0);
     std::vector<std::string> expected = {
         std::string("0 Chromalet-LIFX -> Connecting to device #2 at ") + Address(2) +
@@ -319,14 +321,14 @@ TEST_F(DispatchTest, PowerAllReachesEveryConfiguredLight)
 {
     UseSlots({1, 5, 10});
     SetPowerAll(false);
-    Drain();
+    Confirm();
     for (int n : {1, 5, 10}) {
         EXPECT_EQ(Types(n), std::vector<int>{kTypeSetLightPower});
         EXPECT_EQ(Light(n).powerLevel, 0);
     }
     EXPECT_TRUE(Light(2).received.empty());
     SetPowerAll(true);
-    Drain();
+    Confirm();
     EXPECT_EQ(Light(5).powerLevel, 65535);
     EXPECT_EQ(GetNetStats().socketsCreated, 2);
     EXPECT_EQ(GetNetStats().socketsClosed, 2);
@@ -341,13 +343,13 @@ TEST_F(DispatchTest, ZeroAddressIsSkippedByColoursButTriedByPowerAll)
 
     SendColours(0);
     Drain();
-    EXPECT_EQ(GetNetStats().connects, 1) << "only slot 2";
+    EXPECT_EQ(GetNetStats().sends, 2) << "only slot 2";
     EXPECT_EQ(Types(2), kPowerThenColour);
     for (const std::string &line : LogLines())
         EXPECT_EQ(line.find("#1 "), std::string::npos) << line;
 
     SetPowerAll(true);
-    EXPECT_EQ(GetNetStats().connects, 3) << "slot 1 is tried too";
+    EXPECT_EQ(GetNetStats().sends, 4) << "slot 1 is tried too";
 }
 
 TEST_F(DispatchTest, UnparsableAndBroadcastAddressesAreSkippedSilently)
@@ -393,6 +395,10 @@ TEST_F(DispatchTest, DebugOffSendsTheSameBytesAndLogsNothing)
     for (int n : {1, 2, 9}) {
         for (const ReceivedDatagram &d : Light(n).received)
             withoutDebug.push_back(d.bytes);
+    }
+    for (auto *list : {&withDebug, &withoutDebug}) {
+        for (std::vector<uint8_t> &bytes : *list)
+            bytes = Unstamped(bytes);
     }
     EXPECT_EQ(withDebug, withoutDebug);
     EXPECT_TRUE(LogLines().empty());
@@ -441,7 +447,8 @@ TEST_F(DispatchTest, FailedConnectIsLoggedAndTheNextLightIsServed)
     EXPECT_TRUE(Light(1).received.empty());
     EXPECT_EQ(Types(2), kPowerThenColour);
     EXPECT_EQ(Types(9), kPowerThenZones);
-    EXPECT_EQ(LogLines()[0], std::string("3 Chromalet-LIFX -> Could not connect to device #1 at ") +
+    ASSERT_GE(LogLines().size(), 2u);
+    EXPECT_EQ(LogLines()[1], std::string("3 Chromalet-LIFX -> Could not connect to device #1 at ") +
                                  Address(1) + " port 56700!");
 }
 
@@ -514,10 +521,9 @@ TEST_F(DispatchTest, WhiteFailuresAreSilent)
     SendWhite(1, 65535, 2500);
     Drain();
     EXPECT_TRUE(Light(1).received.empty());
-    std::vector<std::string> expected = {
-        std::string("0 Chromalet-LIFX -> Connecting to device #1 at ") + Address(1) +
-        " port 56700..."};
-    EXPECT_EQ(LogLines(), expected);
+    std::string connecting = std::string("0 Chromalet-LIFX -> Connecting to device #1 at ") +
+                             Address(1) + " port 56700...";
+    EXPECT_EQ(LogLines(), (std::vector<std::string>{connecting, connecting}));
 }
 
 TEST_F(DispatchTest, FlagClearSendsNothingEvenWithSlotsFilled)

@@ -7,7 +7,9 @@
 #include <filesystem>
 
 #include "commands/commands.h"
+#include "lifx/delivery.h"
 #include "lifx/discovery.h"
+#include "lifx/light_socket.h"
 #include "palette/palette.h"
 #include "platform/control_linux.h"
 #include "plugin/plugin.h"
@@ -73,8 +75,11 @@ std::string FuzzReadFile(const std::string &path)
 
 void FuzzResetAll()
 {
-    // A discovery left running by the last input closes its socket first.
+    // A discovery or a delivery left by the last input closes its socket
+    // first.
     StopDiscovery();
+    StopDelivery();
+    CloseLightSocket();
     platform::Reset();
     platform::UseManualClock(true);
     testhost::Reset();

@@ -52,6 +52,8 @@ const kinds = {
   SetMultiZoneEffect: {type: 508, size: 95, packageName: 'setMultiZoneEffect'},
   // The library has no decoder for this type: only its header is checked here.
   SetExtendedColorZones: {type: 510, size: 700, packageName: null},
+  // Confirmed delivery: our source, ack required, a sequence.
+  ConfirmedSetLightPower: {type: 117, size: 42, packageName: 'setPower', confirmed: true},
   // Requests that find lights: they carry a source, ask for an answer, and
   // all but GetService name their light.
   GetService: {type: 2, size: 36, packageName: 'getService', request: true},
@@ -79,13 +81,14 @@ function checkHeader(name, kind, buf, decoded, input) {
   check(name, 'addressable', decoded.addressable, true);
   check(name, 'tagged', decoded.tagged, tagged);
   check(name, 'origin', decoded.origin, false);
-  check(name, 'source', decoded.source, request ? sourceHex(input.source) : '00000000');
+  const stamped = request || kind.confirmed === true;
+  check(name, 'source', decoded.source, stamped ? sourceHex(input.source) : '00000000');
   check(name, 'target', decoded.target, request ? input.target : '000000000000');
   check(name, 'reserved after target', decoded.reserved1, Buffer.alloc(2));
   check(name, 'site', decoded.site, '');
-  check(name, 'ack required', decoded.ackRequired, false);
+  check(name, 'ack required', decoded.ackRequired, kind.confirmed === true);
   check(name, 'response required', decoded.resRequired, request);
-  check(name, 'sequence', decoded.sequence, request ? input.sequence : 0);
+  check(name, 'sequence', decoded.sequence, stamped ? input.sequence : 0);
   check(name, 'time', decoded.time, Buffer.alloc(8));
   check(name, 'type', decoded.type, kind.type);
   check(name, 'reserved after type', decoded.reserved2, Buffer.alloc(2));
@@ -132,6 +135,12 @@ for (const line of lines) {
     check(name, 'level', decoded.level, input.on ? 65535 : 0);
     check(name, 'duration', decoded.duration, 0);
     const reference = libraryImage(buf, {type: 'setPower', level: input.on ? 65535 : 0, duration: 0});
+    check(name, 'bytes from the library encoder', buf, reference);
+  } else if (image.kind === 'ConfirmedSetLightPower') {
+    const reference = libraryImage(buf, {
+      type: 'setPower', level: 65535, duration: 0, source: sourceHex(input.source),
+      ackRequired: true, sequence: input.sequence,
+    });
     check(name, 'bytes from the library encoder', buf, reference);
   } else if (image.kind === 'SetColor') {
     check(name, 'reserved byte', decoded.stream, 0);
@@ -235,6 +244,29 @@ answers.forEach((answer, i) => {
   const foreign = JSON.parse(readLines[2 * i + 1] || '{}');
   check(answer.name + ' to another source', 'read', foreign.read, false);
 });
+
+// Acknowledgements as the library makes them: ours is read with its
+// sequence; another source's, or one a byte short, is refused.
+const ack = (source) => lifx.packet.toBuffer({
+  size: 36, type: 'acknowledgement', addressable: true, source: source, target: serial,
+  sequence: 200,
+}).toString('hex');
+let ackLines;
+try {
+  ackLines = execFileSync(imagesProgram, ['--read', ours, ack(ours), ack('01020304'),
+                                          ack(ours).slice(0, 70)],
+                          {encoding: 'utf8', timeout: 30000}).trim().split('\n');
+} catch (err) {
+  console.error('check.js: could not run ' + imagesProgram + ' --read: ' + err.message);
+  process.exit(2);
+}
+check('acknowledgement', 'datagram length', ack(ours).length / 2, 36);
+const ackRead = JSON.parse(ackLines[0] || '{}');
+check('acknowledgement', 'read', ackRead.read, true);
+check('acknowledgement', 'type', ackRead.type, 45);
+check('acknowledgement', 'sequence', ackRead.sequence, 200);
+check('acknowledgement to another source', 'read', JSON.parse(ackLines[1] || '{}').read, false);
+check('acknowledgement a byte short', 'read', JSON.parse(ackLines[2] || '{}').read, false);
 
 console.log(passed + ' passed, ' + failed + ' failed');
 process.exit(failed === 0 ? 0 : 1);

@@ -97,6 +97,19 @@ void StripSpans(int zoneCount, uint32_t durationMs)
     }
 }
 
+// A SetLightPower as confirmed delivery sends it.
+void ConfirmedPower(const char *name, uint32_t source, uint8_t sequence)
+{
+    uint8_t message[kSetLightPowerSize];
+    EncodeSetLightPower(message, true);
+    AskAcknowledgement(message, source, sequence);
+    printf("{\"name\":\"%s\",\"kind\":\"ConfirmedSetLightPower\",\"input\":{\"source\":%lu,"
+           "\"sequence\":%u},\"hex\":",
+           name, static_cast<unsigned long>(source), sequence);
+    PrintHex(message, kSetLightPowerSize);
+    printf("}\n");
+}
+
 // GetService names no light: its target is printed as zeros.
 void Request(const char *name, const char *kind, uint32_t source,
              const uint8_t (&serial)[kSerialSize], uint8_t sequence)
@@ -144,6 +157,11 @@ int ReadReplies(int count, char **hex, uint32_t source)
                 return 2;
             bytes[j] = (uint8_t)(high * 16 + low);
         }
+        uint8_t sequence;
+        if (ReadAcknowledgement(bytes, length, source, &sequence)) {
+            printf("{\"read\":true,\"type\":45,\"sequence\":%u}\n", sequence);
+            continue;
+        }
         Reply reply;
         if (!ReadReply(bytes, length, source, &reply)) {
             printf("{\"read\":false}\n");
@@ -189,6 +207,8 @@ int main(int argc, char **argv)
     Zones("strip zones", 4800);
     for (int zoneCount : {1, 16, 83, 120, 164, 1000})
         StripSpans(zoneCount, 9800);
+    ConfirmedPower("confirmed power on", 0x43484C54u, 1);
+    ConfirmedPower("confirmed power on, sequence 255", 0x89ABCDEFu, 255);
 
     const uint8_t serial[kSerialSize] = {0xD0, 0x73, 0xD5, 0x12, 0x34, 0x56};
     Request("get service", "GetService", 0x4C46584Cu, serial, 1);

@@ -242,7 +242,7 @@ TEST_F(WindowEventsTest, DebugLinesForPowerEventsAndNoneWithDebugOff)
     g_settings.debug = false;
     Send(WM_POWERBROADCAST, PBT_APMSUSPEND);
     Send(WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC);
-    platform::AdvanceClock(20000);
+    Pass(20000);
     Send(RegisterWindowMessageA("TaskbarCreated"));
     Send(HostMsgStyleChange);
     EXPECT_TRUE(LogLines().empty());

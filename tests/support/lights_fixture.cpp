@@ -1,6 +1,17 @@
 #include "tests/support/lights_fixture.h"
 
+#include "lifx/delivery.h"
+#include "lifx/light_socket.h"
 #include "settings/settings.h"
+
+std::vector<uint8_t> Unstamped(std::vector<uint8_t> bytes)
+{
+    for (size_t i : {4, 5, 6, 7, 22, 23}) {
+        if (i < bytes.size())
+            bytes[i] = 0;
+    }
+    return bytes;
+}
 
 void LightsTest::SetUp()
 {
@@ -43,6 +54,29 @@ int LightsTest::Drain()
         total += n;
     }
     return total;
+}
+
+void LightsTest::Confirm()
+{
+    for (int i = 0; i < 20; i++) {
+        Drain();
+        DeliveryStep(GetTickCount());
+        if (!DeliveryPending())
+            break;
+    }
+    ReleaseLightSocket();
+}
+
+void LightsTest::Pass(int ms)
+{
+    const int tick = 25;
+    for (int passed = 0; passed < ms; passed += tick) {
+        for (int i = 0; i < 100 && EmulatorPoll(emulator, 0) > 0; i++) {
+        }
+        platform::AdvanceClock(ms - passed < tick ? ms - passed : tick);
+    }
+    for (int i = 0; i < 100 && EmulatorPoll(emulator, 0) > 0; i++) {
+    }
 }
 
 std::vector<int> LightsTest::Types(int n)

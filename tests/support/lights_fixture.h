@@ -9,6 +9,11 @@
 #include "emulator/loopback.h"
 #include "tests/support/plugin_fixture.h"
 
+// A datagram as it was before it asked for an acknowledgement: the source
+// (bytes 4-7), the flags (22) and the sequence (23) zeroed, every other byte
+// as sent.
+std::vector<uint8_t> Unstamped(std::vector<uint8_t> bytes);
+
 class LightsTest : public PluginTest
 {
   protected:
@@ -20,6 +25,13 @@ class LightsTest : public PluginTest
     int Poll(int timeoutMs = 200);
     // Reads until nothing more arrives, and returns the count.
     int Drain();
+    // Reads what has arrived, lets the plug-in read the lights'
+    // acknowledgements (without time passing, so nothing is resent), and
+    // closes the shared socket once nothing awaits one.
+    void Confirm();
+    // Lets ms pass on the manual clock in timer ticks, the lights reading
+    // and answering between ticks as they would in real time.
+    void Pass(int ms);
     // Reads what is on its way, then forgets what every light received.
     void ResetLights();
     EmulatedLight &Light(int n) { return emulator.lights[n - 1]; }

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "commands/commands.h"
+#include "commands/timers.h"
 #include "lifx/zone_query.h"
 #include "palette/palette.h"
 #include "plugin/plugin.h"
@@ -56,6 +57,8 @@ void ResetPluginState()
     g_settingsPath[0] = 0;
     g_iconPath[0] = 0;
     memset(&g_palette, 0, sizeof g_palette);
+    // Nothing left waiting for a light from before.
+    StopAnswers();
     g_pluginWindow = nullptr;
     memset(&g_trayIcon, 0, sizeof g_trayIcon);
     g_taskbarCreatedMessage = 0;
@@ -83,6 +86,7 @@ void PluginTest::SetUp()
 
 void PluginTest::TearDown()
 {
+    StopAnswers();
     platform::SetModuleFileName("");
 }
 

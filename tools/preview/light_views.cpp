@@ -1,5 +1,7 @@
 #include "tools/preview/light_views.h"
 
+#include <stdlib.h>
+
 #include <arpa/inet.h>
 #include <stdio.h>
 
@@ -147,6 +149,11 @@ bool StartLights(Lights &lights, int firstGroup, int tries, std::string &message
     return false;
 }
 
+void SetLightsLoss(int percent)
+{
+    EmulatorSetLoss(emulator, percent, 1);
+}
+
 void StopLights(Lights &lights)
 {
     if (lights.enabled)
@@ -259,6 +266,20 @@ std::string NotDrivenLine(const LightView &light)
 {
     return std::string(light.strip ? "strip " : "light ") + std::to_string(light.device) +
            ": not driven";
+}
+
+void NoteAnswering(Lights &lights, const std::string &hostLine)
+{
+    size_t at = hostLine.find("Chromalet-LIFX -> Device #");
+    if (at == std::string::npos)
+        return;
+    int device = atoi(hostLine.c_str() + at + 26);
+    if (device < 1 || device > kLightCount)
+        return;
+    if (hostLine.find(" did not answer", at) != std::string::npos)
+        lights.views[device - 1].silent = true;
+    else if (hostLine.find(" answers again.", at) != std::string::npos)
+        lights.views[device - 1].silent = false;
 }
 
 } // namespace preview

@@ -31,6 +31,9 @@ struct LightView {
     int zoneCount = kZones; // a strip's own number of zones
     bool heard = false;     // any valid datagram so far
     bool on = false;
+    // The plug-in said it does not answer, and has not said since that it
+    // answers again.
+    bool silent = false;
 
     // The colour last set (a bulb, or a strip told one colour), fading from
     // `from` since `at` over `duration` milliseconds.
@@ -69,6 +72,9 @@ struct Lights {
 // are taken (another preview, say). On failure, message says why.
 bool StartLights(Lights &lights, int firstGroup, int tries, std::string &message);
 void StopLights(Lights &lights);
+// Each light loses that share of what it receives and of its
+// acknowledgements, always the same ones: a bad Wi-Fi network.
+void SetLightsLoss(int percent);
 
 // The emulator's sockets, to wait on; returns how many were written.
 int LightSockets(const Lights &lights, int fds[], int capacity);
@@ -98,5 +104,8 @@ std::string MoveLine(const LightView &light);
 bool SlotDriven(const Lights &lights, const PluginSettings &settings, int slot);
 // "light N: not driven" or "strip N: not driven".
 std::string NotDrivenLine(const LightView &light);
+
+// Follows the plug-in's lines about lights that stop and start answering.
+void NoteAnswering(Lights &lights, const std::string &hostLine);
 
 } // namespace preview

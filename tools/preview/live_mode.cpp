@@ -202,6 +202,7 @@ void LineBegins(Live &live, const std::string &line)
 void OnHostLines(Live &live, const std::vector<HostLine> &lines)
 {
     for (const HostLine &line : lines) {
+        NoteAnswering(live.preview.lights, line.text);
         if (line.echo) {
             LineEnded(live);
             if (!line.internal)

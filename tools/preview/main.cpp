@@ -59,6 +59,8 @@ const char kUsage[] =
     "                      it reach 127.0.0.0/8 (and the Linux host's network guard\n"
     "                      stops the host on anything else): real lights need Vesk.\n"
     "  --lights-group N    try 127.56.N.x first (then N+1, ... when taken)\n"
+    "  --loss PERCENT      the lights lose that share (0-100) of what they receive\n"
+    "                      and of their acknowledgements, as on a bad network\n"
     "  --debug, --no-debug turn the plug-in's own log on or off (its settings\n"
     "                      file's lifx.debug, as a hand edit would)\n"
     "  --windows-paths     give the host Windows paths (Z:\\...), for Vesk.exe\n"
@@ -110,7 +112,7 @@ bool ParseOptions(int argc, char **argv, preview::Options &options)
         } else if (i + 1 < argc &&
                    (name == "--script" || name == "--snapshot" || name == "--style" ||
                     name == "--plugin-dir" || name == "--lights-group" || name == "--host-label" ||
-                    name == "--start-seconds")) {
+                    name == "--start-seconds" || name == "--loss")) {
             std::string value = argv[++i];
             if (name == "--script")
                 options.script = value;
@@ -124,6 +126,8 @@ bool ParseOptions(int argc, char **argv, preview::Options &options)
                 options.hostLabel = value;
             else if (name == "--lights-group")
                 options.lightsGroup = atoi(value.c_str());
+            else if (name == "--loss")
+                options.lossPercent = atoi(value.c_str());
             else
                 options.startSeconds = atoi(value.c_str());
         } else {
@@ -131,6 +135,10 @@ bool ParseOptions(int argc, char **argv, preview::Options &options)
                     name.c_str());
             return false;
         }
+    }
+    if (options.lossPercent < 0 || options.lossPercent > 100) {
+        fprintf(stderr, "chromalet-preview: --loss takes 0 to 100\n");
+        return false;
     }
     if (options.lightsGroup < 0 || options.lightsGroup > 255) {
         fprintf(stderr, "chromalet-preview: --lights-group takes 0 to 255\n");
@@ -245,6 +253,7 @@ static int Run(preview::Preview &run)
                     options.lightsGroup, options.lightsGroup + 9, message.c_str());
             return 2;
         }
+        preview::SetLightsLoss(options.lossPercent);
     }
 
     if (options.hostCommand.empty())

@@ -19,6 +19,7 @@ struct Options {
     std::string pluginFolder;
     bool lights = true;
     int lightsGroup = 0; // the third octet tried first
+    int lossPercent = 0; // --loss: what the lights lose each way
     int debug = -1;      // 1 --debug, 0 --no-debug, -1 as the file says
     bool tour = false;
     bool windowsPaths = false;

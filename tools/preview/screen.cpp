@@ -234,6 +234,10 @@ void BulbCell(const LightView &light, bool driven, int64_t now, Line &top, Line 
         top.Text("not driven", kDim);
         return;
     }
+    if (light.silent) {
+        top.Text("no answer", kBold);
+        return;
+    }
     if (!light.heard) {
         top.Text("—", kDim);
         return;
@@ -291,6 +295,10 @@ void StripLines(const LightView &light, bool driven, int bar, int width, int64_t
     top.Text(label, kBold);
     if (!driven) {
         top.Text("not driven", kDim);
+        return;
+    }
+    if (light.silent) {
+        top.Text("no answer", kBold);
         return;
     }
     top.Text(light.heard ? (light.on ? "on " : "off") : "—  ", light.on ? "" : kDim);

@@ -176,14 +176,36 @@ TEST_F(NoAllocationTest, FindingLightsAllocatesNothing)
     Send(HostMsgCommand, 0, (LPARAM)command.c_str());
     count += allocations::Disarm();
     // The lights answer between the ticks: their allocations are not counted.
-    for (int i = 0; i < 400 && platform::TimerRunning(g_pluginWindow, DiscoveryTimer); i++) {
+    for (int i = 0; i < 400 && platform::TimerRunning(g_pluginWindow, AnswersTimer); i++) {
         EmulatorPoll(emulator, 0);
         allocations::Arm();
-        platform::AdvanceClock(kDiscoveryTickMs);
+        platform::AdvanceClock(kAnswersTickMs);
         count += allocations::Disarm();
     }
     EXPECT_EQ(count, 0) << allocations::Sites();
     EXPECT_STREQ(g_devices[9], Address(9)) << "the lights were found";
+}
+
+TEST_F(NoAllocationTest, ResendsAcknowledgementsAndALightThatNeverAnswersAllocateNothing)
+{
+    Start("lifx.color.scheme: Fire\r\nlifx.auto.power: true\r\nlifx.move.effect: true\r\n");
+    Settle();
+    EmulatorSetLoss(emulator, 30, 7);
+    Light(2).off = true;
+    long count = 0;
+    allocations::Arm();
+    Send(HostMsgCommand, 0, (LPARAM) "@LIFX Scheme Ocean");
+    count += allocations::Disarm();
+    // The lights answer between the ticks: their allocations are not counted.
+    for (int i = 0; i < 600 && platform::TimerRunning(g_pluginWindow, AnswersTimer); i++) {
+        EmulatorPoll(emulator, 0);
+        allocations::Arm();
+        platform::AdvanceClock(kAnswersTickMs);
+        count += allocations::Disarm();
+    }
+    EXPECT_EQ(count, 0) << allocations::Sites();
+    EXPECT_FALSE(platform::TimerRunning(g_pluginWindow, AnswersTimer)) << "every wait ended";
+    EXPECT_GT(Light(2).lostDatagrams, 2) << "the silent light was tried again";
 }
 
 TEST_F(NoAllocationTest, SuspendResumeLockAndUnlockAllocateNothing)

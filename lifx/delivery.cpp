@@ -1,0 +1,282 @@
+// The table of messages awaiting acknowledgement, their resends, and the
+// lights that stopped answering.
+#include "lifx/delivery.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "host/identity.h"
+#include "host/log.h"
+#include "lifx/light_socket.h"
+#include "lifx/messages.h"
+#include "lifx/replies.h"
+#include "settings/settings.h"
+
+namespace
+{
+
+// When each try goes out, counted from the first: the first resend soon,
+// as most losses are single datagrams; the later ones spread out to outlast
+// a burst of losses, or a network that comes back a few seconds after a
+// resume.
+const uint32_t kTryAtMs[kDeliveryTries] = {0, 250, 750, 1750, 3750, 7750};
+// After the last try, this long for its answer, then the light is given up.
+const uint32_t kLastAnswerMs = 1250;
+const uint32_t kGiveUpMs = 7750 + kLastAnswerMs;
+// Discovery's source; ours must differ from it.
+const uint32_t kDiscoverySource = 0x4C46584Cu;
+
+struct Pending {
+    bool used;
+    int slot;
+    uint32_t address; // host byte order
+    int type;
+    int zoneIndex; // SetExtendedColorZones: the span's first zone
+    uint8_t sequence;
+    int tries;
+    uint32_t firstMs;
+    int length;
+    uint8_t bytes[kSetExtendedColorZonesSize];
+};
+
+Pending g_pending[kMaxPending];
+int g_pendingCount;
+uint32_t g_source;
+uint8_t g_sequence[kDeviceSlots + 1];
+// Lights reported as not answering, until they answer again.
+bool g_silent[kDeviceSlots + 1];
+// When the table was last looked after: a much longer pause means the
+// computer was away, not the lights.
+uint32_t g_lastSeenMs;
+
+uint16_t GetU16(const uint8_t *data, int offset)
+{
+    return (uint16_t)(data[offset] | (data[offset + 1] << 8));
+}
+
+uint32_t Source()
+{
+    if (!g_source) {
+        // Once per start, and never 0: a light broadcasts its answers to 0.
+        g_source = GetTickCount() * 2654435761u ^ 0x43484C54u;
+        if (g_source == 0 || g_source == kDiscoverySource)
+            g_source = 0x43484C54u;
+    }
+    return g_source;
+}
+
+// The slot's address in host byte order; false when it holds none that can
+// be sent to. 0.0.0.0 is tried, as the system may take it for this host.
+bool SlotAddress(int slot, uint32_t *address)
+{
+    if (slot < 1 || slot > kDeviceSlots || !g_devices[slot][0])
+        return false;
+    unsigned long parsed = inet_addr(g_devices[slot]);
+    *address = ntohl((uint32_t)parsed);
+    return parsed != INADDR_NONE;
+}
+
+int ZoneIndex(const uint8_t *message, int length)
+{
+    return GetU16(message, 32) == kTypeSetExtendedColorZones && length >= 43 ? GetU16(message, 41)
+                                                                             : 0;
+}
+
+void Forget(Pending &entry)
+{
+    if (entry.used) {
+        entry.used = false;
+        g_pendingCount--;
+    }
+}
+
+Pending *SameKind(int slot, int type, int zoneIndex)
+{
+    for (Pending &entry : g_pending) {
+        if (entry.used && entry.slot == slot && entry.type == type && entry.zoneIndex == zoneIndex)
+            return &entry;
+    }
+    return nullptr;
+}
+
+Pending *FreeEntry()
+{
+    for (Pending &entry : g_pending) {
+        if (!entry.used)
+            return &entry;
+    }
+    return nullptr;
+}
+
+void ReportSilent(const Pending &entry)
+{
+    if (g_silent[entry.slot])
+        return;
+    g_silent[entry.slot] = true;
+    // Sent whatever the debug setting says: a light that does not answer
+    // is something the user has to do something about.
+    static char line[256];
+    snprintf(line, sizeof line,
+             PLUGIN_LOG_PREFIX "Device #%d at %s did not answer; is it switched on and on this "
+                               "network?",
+             entry.slot, g_devices[entry.slot]);
+    HostLog(LogError, line);
+}
+
+void ReportAnswering(int slot)
+{
+    if (!g_silent[slot])
+        return;
+    g_silent[slot] = false;
+    static char line[256];
+    snprintf(line, sizeof line, PLUGIN_LOG_PREFIX "Device #%d at %s answers again.", slot,
+             g_devices[slot]);
+    HostLog(LogConfirm, line);
+}
+
+bool Valid(int slot, const uint8_t *message, int length)
+{
+    return slot >= 1 && slot <= kDeviceSlots && message && length >= kHeaderSize &&
+           length <= kSetExtendedColorZonesSize;
+}
+
+} // namespace
+
+bool DeliverConfirmed(int slot, const uint8_t *message, int length)
+{
+    uint32_t address;
+    if (!Valid(slot, message, length) || !SlotAddress(slot, &address))
+        return false;
+    int type = GetU16(message, 32);
+    int zoneIndex = ZoneIndex(message, length);
+    Pending *entry = SameKind(slot, type, zoneIndex);
+    if (!entry) {
+        entry = FreeEntry();
+        // Cannot happen with ten lights; sent unconfirmed rather than not.
+        if (!entry)
+            return SendToLight(address, message, length);
+    }
+    Pending fresh;
+    fresh.used = true;
+    fresh.slot = slot;
+    fresh.address = address;
+    fresh.type = type;
+    fresh.zoneIndex = zoneIndex;
+    fresh.sequence = ++g_sequence[slot];
+    fresh.tries = 1;
+    fresh.firstMs = GetTickCount();
+    fresh.length = length;
+    memcpy(fresh.bytes, message, (size_t)length);
+    AskAcknowledgement(fresh.bytes, Source(), fresh.sequence);
+    if (!SendToLight(address, fresh.bytes, length)) {
+        // A failed send is reported by the caller; the older message it
+        // replaces would be stale all the same.
+        Forget(*entry);
+        return false;
+    }
+    if (!g_pendingCount)
+        g_lastSeenMs = fresh.firstMs;
+    bool wasUsed = entry->used;
+    *entry = fresh;
+    if (!wasUsed)
+        g_pendingCount++;
+    return true;
+}
+
+bool DeliverOnce(int slot, const uint8_t *message, int length)
+{
+    uint32_t address;
+    if (!Valid(slot, message, length) || !SlotAddress(slot, &address))
+        return false;
+    Pending *older = SameKind(slot, GetU16(message, 32), ZoneIndex(message, length));
+    if (older)
+        Forget(*older);
+    return SendToLight(address, message, length);
+}
+
+bool DeliveryPending()
+{
+    return g_pendingCount > 0;
+}
+
+bool DeliveryAwaits(int slot, int type)
+{
+    for (const Pending &entry : g_pending) {
+        if (entry.used && entry.slot == slot && entry.type == type)
+            return true;
+    }
+    return false;
+}
+
+uint32_t DeliverySource()
+{
+    return Source();
+}
+
+bool DeliveryStep(uint32_t nowMs)
+{
+    if (!g_pendingCount)
+        return false;
+    ReadLightAnswers(nowMs);
+    // Signed: a clock read a moment earlier elsewhere is no pause.
+    if ((int32_t)(nowMs - g_lastSeenMs) >= (int32_t)kGiveUpMs) {
+        // Nothing ran for longer than a message's whole life: the computer
+        // slept, and the lights are not to blame.
+        DropDeliveries();
+        return false;
+    }
+    g_lastSeenMs = nowMs;
+    for (Pending &entry : g_pending) {
+        if (!entry.used)
+            continue;
+        // The slot now names another light, or none: this one is not ours
+        // to chase any more.
+        uint32_t address;
+        if (!SlotAddress(entry.slot, &address) || address != entry.address) {
+            Forget(entry);
+            continue;
+        }
+        uint32_t age = nowMs - entry.firstMs;
+        if (age >= kGiveUpMs) {
+            ReportSilent(entry);
+            Forget(entry);
+        } else if (entry.tries < kDeliveryTries && age >= kTryAtMs[entry.tries]) {
+            entry.tries++;
+            SendToLight(entry.address, entry.bytes, entry.length);
+        }
+    }
+    return g_pendingCount > 0;
+}
+
+bool DeliveryHandleDatagram(uint32_t from, const uint8_t *data, size_t length)
+{
+    uint8_t sequence;
+    if (!g_source || !ReadAcknowledgement(data, length, g_source, &sequence))
+        return false;
+    for (Pending &entry : g_pending) {
+        if (entry.used && entry.address == from && entry.sequence == sequence)
+            Forget(entry);
+    }
+    uint32_t address;
+    for (int slot = 1; slot <= kDeviceSlots; slot++) {
+        if (g_silent[slot] && SlotAddress(slot, &address) && address == from)
+            ReportAnswering(slot);
+    }
+    return true;
+}
+
+void DropDeliveries()
+{
+    for (Pending &entry : g_pending)
+        entry.used = false;
+    g_pendingCount = 0;
+}
+
+void StopDelivery()
+{
+    DropDeliveries();
+    // A new start, a new source: the sequences may begin again.
+    g_source = 0;
+    memset(g_sequence, 0, sizeof g_sequence);
+    memset(g_silent, 0, sizeof g_silent);
+}

@@ -1,0 +1,46 @@
+// Confirmed delivery: every message that sets a light's state asks the light
+// for an acknowledgement, and is sent again, the identical datagram, until
+// the light answers or its tries run out. Lossy Wi-Fi then costs a resend,
+// not a light left in its old state.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+enum {
+    // Pending messages at most: per light its power, colour and effect, and
+    // a strip's zones in spans of 82.
+    kMaxPending = 64,
+    // Tries of one message, the first send included.
+    kDeliveryTries = 6,
+};
+
+// Sends an encoded Set message to the light in slot 1-10, asking for an
+// acknowledgement, and keeps it until the light answers. It replaces a
+// pending message of the same type to that light (for zones: the same first
+// zone), so a light never receives an older state after a newer one. The
+// caller's bytes are copied, not changed. False when the system would not
+// send it; nothing is kept then.
+bool DeliverConfirmed(int slot, const uint8_t *message, int length);
+// Sends the message once, unconfirmed, as a cycle tick does: the next tick
+// replaces it. A pending message of the same kind is forgotten, as it is
+// older.
+bool DeliverOnce(int slot, const uint8_t *message, int length);
+
+bool DeliveryPending();
+// Whether a message of that type to that light awaits its acknowledgement.
+bool DeliveryAwaits(int slot, int type);
+// The source our messages carry: chosen once per start, never 0.
+uint32_t DeliverySource();
+// One step: reads the answers that have arrived, sends what is due again,
+// and gives up on what ran out of tries. True while anything is pending.
+bool DeliveryStep(uint32_t nowMs);
+// An acknowledgement from `from` (host byte order) confirms the message of
+// that light with its sequence number. True when the datagram was an
+// acknowledgement of ours, so that nobody else needs to read it.
+bool DeliveryHandleDatagram(uint32_t from, const uint8_t *data, size_t length);
+// After a suspend or an unlock: what was pending is forgotten, and no light
+// is reported as not answering for the time the computer was away.
+void DropDeliveries();
+// At exit: forgets everything; the next start chooses a new source.
+void StopDelivery();
