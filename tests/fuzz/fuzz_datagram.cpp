@@ -109,6 +109,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(asked.malformed == malformedBefore + (outcome == EmulatorRefused ? 1 : 0));
     FUZZ_CHECK(Requests(asked) == requestsBefore + (outcome == EmulatorRequested ? 1 : 0));
     FUZZ_CHECK(replies.count >= 0 && replies.count <= kEmulatorMaxReplies);
+    if (outcome == EmulatorApplied) {
+        // A message that asks for it is acknowledged, by any light that answers.
+        bool acknowledged =
+            (data[22] & kEmulatorAckRequiredBit) && asked.replyMode != EmulatorRepliesSilent;
+        FUZZ_CHECK(replies.count == (acknowledged ? 1 : 0));
+        FUZZ_CHECK(!acknowledged || replies.replies[0].type == kEmulatorTypeAcknowledgement);
+        return 0;
+    }
     if (outcome != EmulatorRequested) {
         FUZZ_CHECK(replies.count == 0);
         return 0;
