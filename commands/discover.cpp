@@ -90,7 +90,7 @@ void LabelForLog(char (&out)[kLabelSize + 1], const char *label)
 bool SlotHasAddress(int n, uint32_t address)
 {
     uint32_t stored;
-    return ReadAddress(g_devices[n], strlen(g_devices[n]), &stored) && stored == address;
+    return DeviceAddress(n, &stored) && stored == address;
 }
 
 // The first empty slot of the kind, or 0.

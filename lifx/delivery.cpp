@@ -65,17 +65,6 @@ uint32_t Source()
     return g_source;
 }
 
-// The slot's address in host byte order; false when it holds none that can
-// be sent to. 0.0.0.0 is tried, as the system may take it for this host.
-bool SlotAddress(int slot, uint32_t *address)
-{
-    if (slot < 1 || slot > kDeviceSlots || !g_devices[slot][0])
-        return false;
-    unsigned long parsed = inet_addr(g_devices[slot]);
-    *address = ntohl((uint32_t)parsed);
-    return parsed != INADDR_NONE;
-}
-
 int ZoneIndex(const uint8_t *message, int length)
 {
     return GetU16(message, 32) == kTypeSetExtendedColorZones && length >= 43 ? GetU16(message, 41)
@@ -145,7 +134,8 @@ bool Valid(int slot, const uint8_t *message, int length)
 bool DeliverConfirmed(int slot, const uint8_t *message, int length)
 {
     uint32_t address;
-    if (!Valid(slot, message, length) || !SlotAddress(slot, &address))
+    // 0.0.0.0 is tried, as the system may take it for this host.
+    if (!Valid(slot, message, length) || !DeviceAddress(slot, &address))
         return false;
     int type = GetU16(message, 32);
     int zoneIndex = ZoneIndex(message, length);
@@ -186,7 +176,7 @@ bool DeliverConfirmed(int slot, const uint8_t *message, int length)
 bool DeliverOnce(int slot, const uint8_t *message, int length)
 {
     uint32_t address;
-    if (!Valid(slot, message, length) || !SlotAddress(slot, &address))
+    if (!Valid(slot, message, length) || !DeviceAddress(slot, &address))
         return false;
     Pending *older = SameKind(slot, GetU16(message, 32), ZoneIndex(message, length));
     if (older)
@@ -232,7 +222,7 @@ bool DeliveryStep(uint32_t nowMs)
         // The slot now names another light, or none: this one is not ours
         // to chase any more.
         uint32_t address;
-        if (!SlotAddress(entry.slot, &address) || address != entry.address) {
+        if (!DeviceAddress(entry.slot, &address) || address != entry.address) {
             Forget(entry);
             continue;
         }
@@ -259,7 +249,7 @@ bool DeliveryHandleDatagram(uint32_t from, const uint8_t *data, size_t length)
     }
     uint32_t address;
     for (int slot = 1; slot <= kDeviceSlots; slot++) {
-        if (g_silent[slot] && SlotAddress(slot, &address) && address == from)
+        if (g_silent[slot] && DeviceAddress(slot, &address) && address == from)
             ReportAnswering(slot);
     }
     return true;

@@ -43,13 +43,11 @@ static uint32_t TransitionMs()
     return Cycling() ? g_settings.cycleInterval * 1000 - 200 : 0;
 }
 
-// The slot's address, or 0 when the slot holds no usable address.
-static unsigned long LightAddress(int device)
+// Whether the slot holds an address a light can have.
+static bool HasLightAddress(int device)
 {
-    unsigned long address = inet_addr(g_devices[device]);
-    if (address == INADDR_NONE || address == 0)
-        return 0;
-    return address;
+    uint32_t address;
+    return DeviceAddress(device, &address) && address != 0;
 }
 
 // While a cycle tick sends: its datagrams go once, unconfirmed, exactly as
@@ -153,7 +151,6 @@ static bool ConnectAndPower(int device, bool on)
 // sent, so that the sends of a full transfer follow one another.
 struct BulbTransfer {
     int device;
-    unsigned long address;
     int entry;
     uint32_t colour;
     Conversion converted;
@@ -163,8 +160,7 @@ struct BulbTransfer {
 // False when the slot holds no usable address.
 static bool PrepareBulb(BulbTransfer &bulb, int device, int entry)
 {
-    bulb.address = LightAddress(device);
-    if (!bulb.address)
+    if (!HasLightAddress(device))
         return false;
     bulb.device = device;
     bulb.entry = entry;
@@ -241,7 +237,6 @@ static void PrepareWindow(Hsbk (&window)[kStripZones])
 // one message or, past 82 zones, several.
 struct StripTransfer {
     int device;
-    unsigned long address;
     int zoneCount;
     int spans;
     uint8_t setZones[kMaxZoneSpans][kSetExtendedColorZonesSize];
@@ -250,8 +245,7 @@ struct StripTransfer {
 // False when the slot holds no usable address.
 static bool PrepareStrip(StripTransfer &strip, int device, const Hsbk (&window)[kStripZones])
 {
-    strip.address = LightAddress(device);
-    if (!strip.address)
+    if (!HasLightAddress(device))
         return false;
     strip.device = device;
     strip.zoneCount = StripZoneCount(device);
@@ -332,7 +326,7 @@ static void SendPaletteColours(unsigned slots)
     static Hsbk window[kStripZones];
     int stripCount = 0;
     for (int slot = kLastBulb + 1; slot <= kDeviceSlots; slot++) {
-        if (!InMask(slots, slot) || !g_devices[slot][0] || !LightAddress(slot))
+        if (!InMask(slots, slot) || !HasLightAddress(slot))
             continue;
         if (stripCount == 0)
             PrepareWindow(window);
@@ -350,8 +344,7 @@ void SendWhite(int device, int brightness, int kelvin)
 {
     if (!g_anyDeviceConfigured || device < 1 || device > kDeviceSlots)
         return;
-    unsigned long address = LightAddress(device);
-    if (!address)
+    if (!HasLightAddress(device))
         return;
     if (OpenSocket(true) == INVALID_SOCKET)
         return;

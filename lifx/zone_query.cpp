@@ -59,10 +59,11 @@ void SendTo(uint32_t address, const uint8_t (&message)[kRequestSize])
     SendToLight(address, message, kRequestSize);
 }
 
+// The slot's address, or 0 when it holds none.
 uint32_t SlotAddress(int slot)
 {
-    unsigned long address = inet_addr(g_devices[slot]);
-    return address == INADDR_NONE ? 0 : ntohl(address);
+    uint32_t address;
+    return DeviceAddress(slot, &address) ? address : 0;
 }
 
 void SendDue(uint32_t nowMs)

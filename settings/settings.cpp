@@ -97,6 +97,13 @@ static bool IsSerialText(const char *text)
     return text[kSerialTextSize - 1] == 0;
 }
 
+bool DeviceAddress(int n, uint32_t *address)
+{
+    if (n < 1 || n > kDeviceSlots || !g_devices[n][0])
+        return false;
+    return ReadAddress(g_devices[n], strlen(g_devices[n]), address) && *address != 0xFFFFFFFFu;
+}
+
 bool SaveDevice(int n, const char *address)
 {
     if (!SetDeviceSlot(n, address))

@@ -1,6 +1,8 @@
 // The settings file, every settings value and the device table.
 #pragma once
 
+#include <stdint.h>
+
 enum {
     kDeviceSlots = 10,     // slots 1 to 10; there is no slot 0
     kLastBulb = 8,         // slots 1 to 8 are bulbs, 9 and 10 strips
@@ -84,6 +86,9 @@ void UpdateAnyDeviceConfigured();
 // empty and returns false.
 bool SetDeviceSlot(int n, const char *text);
 
+// Slot n's address in host byte order, read as every address is read;
+// false for an empty slot, a text that is no address, or 255.255.255.255.
+bool DeviceAddress(int n, uint32_t *address);
 // Slot n's address, stored and written to the settings file as the "Device"
 // command writes it; false, changing nothing, for a text that does not fit.
 bool SaveDevice(int n, const char *address);
