@@ -57,22 +57,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     uint32_t now = GetTickCount();
     size_t at = 0;
-    while (at + 3 <= size) {
-        uint8_t sender = data[at];
-        size_t length = data[at + 1] | (size_t)data[at + 2] << 8;
-        at += 3;
-        if (length > size - at)
-            length = size - at;
-        uint32_t from = sender < 250 ? 0x7F000000u + (sender & 3) : 0x0A000000u + sender;
+    FuzzDatagram d;
+    while (NextFuzzDatagram(data, size, &at, &d)) {
+        uint32_t from = d.sender < 250 ? 0x7F000000u + (d.sender & 3) : 0x0A000000u + d.sender;
         bool waited[4];
         for (int slot = 1; slot <= 3; slot++)
             waited[slot] = DeliveryAwaits(slot, kTypeSetLightPower);
-        DeliveryHandleDatagram(from, data + at, length);
+        DeliveryHandleDatagram(from, d.data, d.length);
         for (int slot = 1; slot <= 3; slot++) {
-            bool confirms = ConfirmsLight(from, data + at, length, slot, source);
+            bool confirms = ConfirmsLight(from, d.data, d.length, slot, source);
             FUZZ_CHECK(DeliveryAwaits(slot, kTypeSetLightPower) == (waited[slot] && !confirms));
         }
-        at += length;
     }
 
     // Whatever is left runs out of tries, and the socket closes.

@@ -24,16 +24,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(StartDiscovery(target, now) == DiscoveryStarted);
 
     size_t at = 0;
-    while (at + 3 <= size) {
-        uint8_t sender = data[at];
-        size_t length = data[at + 1] | (size_t)data[at + 2] << 8;
-        at += 3;
-        if (length > size - at)
-            length = size - at;
-        uint32_t from = sender < 250 ? 0x7F000000u + sender : 0x0A000000u + sender;
+    FuzzDatagram d;
+    while (NextFuzzDatagram(data, size, &at, &d)) {
+        uint32_t from = d.sender < 250 ? 0x7F000000u + d.sender : 0x0A000000u + d.sender;
         now += 5;
-        DiscoveryHandleDatagram(from, data + at, length, now);
-        at += length;
+        DiscoveryHandleDatagram(from, d.data, d.length, now);
     }
 
     // The window closes within its longest time.

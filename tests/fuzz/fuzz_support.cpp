@@ -103,3 +103,18 @@ void FuzzFail(const char *what)
     fflush(stderr);
     abort();
 }
+
+bool NextFuzzDatagram(const uint8_t *input, size_t size, size_t *at, FuzzDatagram *datagram)
+{
+    if (*at + 3 > size)
+        return false;
+    datagram->sender = input[*at];
+    size_t length = input[*at + 1] | (size_t)input[*at + 2] << 8;
+    *at += 3;
+    if (length > size - *at)
+        length = size - *at;
+    datagram->data = input + *at;
+    datagram->length = length;
+    *at += length;
+    return true;
+}

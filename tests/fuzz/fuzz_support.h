@@ -20,6 +20,17 @@ std::string FuzzReadFile(const std::string &path);
 // process-wide values as when the library was just loaded.
 void FuzzResetAll();
 
+// Inputs of the targets that take answers from the network: datagrams one
+// after another, each a sender byte, a little-endian length of two bytes and
+// that many bytes, the last cut short to what is left.
+struct FuzzDatagram {
+    uint8_t sender;
+    const uint8_t *data;
+    size_t length;
+};
+// The datagram at *at, moving *at past it; false when none is left.
+bool NextFuzzDatagram(const uint8_t *input, size_t size, size_t *at, FuzzDatagram *datagram);
+
 // Reports a broken rule and aborts, so the fuzzer saves the input.
 [[noreturn]] void FuzzFail(const char *what);
 #define FUZZ_CHECK(condition)                                                                      \
