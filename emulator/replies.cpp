@@ -115,21 +115,6 @@ void BuildReply(EmulatorReply &reply, const EmulatedLight &light, const uint8_t 
     reply.length = length;
 }
 
-void BuildAcknowledgement(EmulatorReply &reply, const EmulatedLight &light, const uint8_t *message)
-{
-    uint8_t *out = reply.bytes;
-    memset(out, 0, sizeof(reply.bytes));
-    WireWriteU16(out, 0, kEmulatorAcknowledgementSize);
-    WireWriteU16(out, 2, kEmulatorUntaggedWord);
-    WireWriteU32(out, 4, WireReadU32(message, 4)); // source
-    memcpy(out + kTargetOffset, light.serial, kEmulatorSerialSize);
-    out[23] = message[23]; // sequence
-    WireWriteU16(out, 32, kEmulatorTypeAcknowledgement);
-    reply.type = kEmulatorTypeAcknowledgement;
-    reply.fault = EmulatorFaultNone;
-    reply.length = kEmulatorAcknowledgementSize;
-}
-
 void Record(EmulatedLight &light, EmulatorExchangeKind kind, const uint8_t *request,
             const char *fromAddress, uint16_t fromPort, int64_t nowMs)
 {
@@ -185,7 +170,10 @@ EmulatorOutcome EmulatorHandleDatagram(EmulatedLight &light, const uint8_t *data
         }
         // Acknowledged after acting on it, as a light does.
         if ((data[22] & kEmulatorAckRequiredBit) && light.replyMode != EmulatorRepliesSilent) {
-            BuildAcknowledgement(replies.replies[replies.count++], light, data);
+            // A reply without payload, naming the message's source and
+            // sequence.
+            BuildReply(replies.replies[replies.count++], light, data, kEmulatorTypeAcknowledgement,
+                       EmulatorFaultNone);
         }
         return EmulatorApplied;
     }
