@@ -61,7 +61,6 @@ enum {
     kEmulatorMaxReplySize = 698,                // the longest, with one byte too many
 
     kEmulatorTypeAcknowledgement = 45,
-    kEmulatorAcknowledgementSize = 36,
     kEmulatorAckRequiredBit = 0x02, // in byte 22
 
     kEmulatorTypeSetColor = 102,
