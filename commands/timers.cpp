@@ -71,11 +71,6 @@ void AnswersTick()
     g_answersTimer = false;
 }
 
-void CancelZoneQuery()
-{
-    StopZoneQuery();
-}
-
 void StopAnswers()
 {
     CancelDiscovery();

@@ -35,9 +35,6 @@ void AnswersTick();
 // At exit, or when the plug-in's state is reset: the timer stopped, every
 // wait forgotten, the socket closed.
 void StopAnswers();
-// Stops asking strips their length (the network goes with a suspend); a
-// strip not yet answered is asked again at its next drive.
-void CancelZoneQuery();
 // The scheme's colours afresh: the palette rebuilt from rotation offset 1,
 // sent to every light, and cycling started again when it is on.
 void ShowScheme();

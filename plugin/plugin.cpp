@@ -118,7 +118,6 @@ PLUGIN_EXPORT int beginPluginEx(HINSTANCE instance, HWND)
 PLUGIN_EXPORT int endPlugin(HINSTANCE instance)
 {
     CancelDiscovery();
-    CancelZoneQuery();
     Shell_NotifyIconA(NIM_DELETE, &g_trayIcon);
     DestroyIcon(g_trayIcon.hIcon);
     // The lights keep what they show; only the strips' effect stops.

@@ -8,6 +8,7 @@
 #include "host/identity.h"
 #include "lifx/delivery.h"
 #include "lifx/dispatch.h"
+#include "lifx/zone_query.h"
 #include "palette/palette.h"
 #include "settings/debug_log.h"
 #include "settings/settings.h"
@@ -31,7 +32,8 @@ static void OnPower(WPARAM event)
     // The network goes with the suspend: a discovery would find nothing.
     if (event == PBT_APMSUSPEND) {
         CancelDiscovery();
-        CancelZoneQuery();
+        // A strip not yet answered is asked again at its next drive.
+        StopZoneQuery();
     }
     // Hours may have passed: what was still being resent is stale, and the
     // lights' silence while the computer slept is not theirs.
