@@ -138,7 +138,9 @@ void SaveDeviceSerial(int n, const char *serial)
     if (n < 1 || n > kDeviceSlots || (serial[0] && !IsSerialText(serial)))
         return;
     // One light, one slot: wherever else its serial is, it is stale.
-    for (int other; (other = SlotWithSerial(serial)) != 0 && other != n;) {
+    for (int other = 1; serial[0] && other <= kDeviceSlots; other++) {
+        if (other == n || !EqualIgnoringCase(g_deviceSerials[other], serial))
+            continue;
         g_deviceSerials[other][0] = 0;
         char key[32];
         snprintf(key, sizeof key, KEY_DEVICE_SERIAL_FORMAT, other);
