@@ -12,6 +12,7 @@
 #include "host/log.h"
 #include "host/vesk.h"
 #include "lifx/dispatch.h"
+#include "lifx/label_query.h"
 #include "lifx/zone_query.h"
 #include "palette/palette.h"
 #include "settings/address.h"
@@ -62,6 +63,15 @@ static void ForgetZonesUnless(int n, const char *address)
     ForgetZoneQuery(n);
 }
 
+// And so does its label; a light set by hand without one is asked for it
+// when it is first driven.
+static void ForgetLabelUnless(int n, const char *address)
+{
+    if (strcmp(g_devices[n], address) != 0)
+        SaveDeviceLabel(n, "");
+    ForgetLabelQuery(n);
+}
+
 static void DeviceCommand(const char *arg1, const char *arg2, const char *)
 {
     if (arg1[0] != '#' || arg1[1] == 0)
@@ -79,6 +89,7 @@ static void DeviceCommand(const char *arg1, const char *arg2, const char *)
             return;
         ForgetSerialUnless(n, address);
         ForgetZonesUnless(n, address);
+        ForgetLabelUnless(n, address);
         SaveDevice(n, address);
         LogDeviceLine("...IP address for device #%d saved.", n);
         return;
@@ -88,6 +99,7 @@ static void DeviceCommand(const char *arg1, const char *arg2, const char *)
         return;
     ForgetSerialUnless(n, "");
     ForgetZonesUnless(n, "");
+    ForgetLabelUnless(n, "");
     SaveDevice(n, "");
     LogDeviceLine("...IP address for device #%d removed.", n);
 }

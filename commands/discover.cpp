@@ -141,6 +141,15 @@ void SaveZones(const DiscoveredLight &light, int slot)
         SaveDeviceZones(slot, zones);
 }
 
+// The light's label beside its slot, when it said one: a light renamed
+// since the last search is renamed here too. A slot new to the light keeps
+// no label of another.
+void SaveLabel(const DiscoveredLight &light, int slot, bool fresh)
+{
+    if (light.labelKnown || fresh)
+        SaveDeviceLabel(slot, light.label);
+}
+
 // Saves the slot and logs what became of the light; returns the slot when
 // the light is to be sent the scheme.
 unsigned SaveAndReport(const DiscoveredLight &light, Outcome *outcome)
@@ -167,12 +176,14 @@ unsigned SaveAndReport(const DiscoveredLight &light, Outcome *outcome)
         if (!g_deviceSerials[slot][0])
             SaveDeviceSerial(slot, serial);
         SaveZones(light, slot);
+        SaveLabel(light, slot, false);
         Log(LogConfirm, "...found %s at %s: already device #%d.", name, address, slot);
         return 0;
     case Moved:
         memcpy(oldAddress, g_devices[slot], kDeviceTextSize);
         SaveDevice(slot, address);
         SaveZones(light, slot);
+        SaveLabel(light, slot, false);
         Log(LogConfirm, "...found %s: device #%d moved from %s to %s.", name, slot, oldAddress,
             address);
         return 1u << slot;
@@ -180,6 +191,7 @@ unsigned SaveAndReport(const DiscoveredLight &light, Outcome *outcome)
         SaveDevice(slot, address);
         SaveDeviceSerial(slot, serial);
         SaveZones(light, slot);
+        SaveLabel(light, slot, true);
         Log(LogConfirm, "...found %s at %s: saved as device #%d.", name, address, slot);
         return 1u << slot;
     case NoSlot:

@@ -4,6 +4,7 @@
 #include "commands/commands.h"
 #include "host/identity.h"
 #include "host/vesk.h"
+#include "lifx/delivery.h"
 #include "palette/palette.h"
 #include "settings/settings.h"
 
@@ -38,14 +39,27 @@ static const SchemeEntry kSchemeEntries[] = {
     {"Manual", COMMAND("Scheme Manual"), SchemeManual},
 };
 
+// "#3 Bulb", named when the light's label is known ("#3 Bulb: Kitchen"),
+// and marked while it does not answer.
+static void DeviceEntryLabel(int n, char (&label)[kShownLabelSize + 48])
+{
+    char shown[kShownLabelSize];
+    ShownLabel(g_deviceLabels[n], shown);
+    int length = snprintf(label, sizeof label, n <= kLastBulb ? "#%d Bulb" : "#%d MultiZone", n);
+    if (shown[0])
+        length += snprintf(label + length, sizeof label - (size_t)length, ": %s", shown);
+    if (DeliverySlotSilent(n))
+        snprintf(label + length, sizeof label - (size_t)length, " (not answering)");
+}
+
 static void AddDevices(Menu *menu)
 {
     Menu *devices = MakeMenu("Devices");
     for (int n = 1; n <= kDeviceSlots; n++) {
         if (n == kLastBulb + 1)
             MakeMenuNOP(devices, kSeparator);
-        char label[32], command[64];
-        snprintf(label, sizeof label, n <= kLastBulb ? "#%d Bulb" : "#%d MultiZone", n);
+        char label[kShownLabelSize + 48], command[64];
+        DeviceEntryLabel(n, label);
         snprintf(command, sizeof command, COMMAND("Device #%d"), n);
         MakeMenuItemString(devices, label, command, g_devices[n]);
     }

@@ -3,6 +3,7 @@
 #include "commands/discover.h"
 #include "lifx/delivery.h"
 #include "lifx/dispatch.h"
+#include "lifx/label_query.h"
 #include "lifx/light_socket.h"
 #include "lifx/zone_query.h"
 #include "palette/palette.h"
@@ -44,7 +45,10 @@ void KeepAnswersTimer()
     // A strip just sent its zones may wait to be asked how many it has.
     if (ZoneQueryWanted())
         StartZoneQuery(GetTickCount());
-    if (DeliveryPending() || DiscoveryUnderway() || ZoneQueryRunning())
+    // A light set by hand may wait to be asked its label.
+    if (LabelQueryWanted())
+        StartLabelQuery(GetTickCount());
+    if (DeliveryPending() || DiscoveryUnderway() || ZoneQueryRunning() || LabelQueryRunning())
         StartAnswersTimer();
 }
 
@@ -63,6 +67,7 @@ void AnswersTick()
 {
     bool discovering = DiscoveryTick();
     bool asking = ZoneQueryTick();
+    asking = LabelQueryStep(GetTickCount()) || asking;
     bool delivering = DeliveryStep(GetTickCount());
     ReleaseLightSocket();
     if (discovering || asking || delivering)
@@ -75,6 +80,7 @@ void StopAnswers()
 {
     CancelDiscovery();
     StopZoneQuery();
+    StopLabelQuery();
     StopDelivery();
     CloseLightSocket();
     if (g_answersTimer)

@@ -97,6 +97,19 @@ Pending *FreeEntry()
     return nullptr;
 }
 
+// " (Kitchen)" for a light with a label, else nothing.
+const char *NamePart(int slot)
+{
+    static char part[kShownLabelSize + 3];
+    char shown[kShownLabelSize];
+    ShownLabel(g_deviceLabels[slot], shown);
+    if (shown[0])
+        snprintf(part, sizeof part, " (%s)", shown);
+    else
+        part[0] = 0;
+    return part;
+}
+
 void ReportSilent(const Pending &entry)
 {
     if (g_silent[entry.slot])
@@ -104,11 +117,11 @@ void ReportSilent(const Pending &entry)
     g_silent[entry.slot] = true;
     // Sent whatever the debug setting says: a light that does not answer
     // is something the user has to do something about.
-    static char line[256];
+    static char line[384];
     snprintf(line, sizeof line,
-             PLUGIN_LOG_PREFIX "Device #%d at %s did not answer; is it switched on and on this "
+             PLUGIN_LOG_PREFIX "Device #%d%s at %s did not answer; is it switched on and on this "
                                "network?",
-             entry.slot, g_devices[entry.slot]);
+             entry.slot, NamePart(entry.slot), g_devices[entry.slot]);
     HostLog(LogError, line);
 }
 
@@ -117,9 +130,9 @@ void ReportAnswering(int slot)
     if (!g_silent[slot])
         return;
     g_silent[slot] = false;
-    static char line[256];
-    snprintf(line, sizeof line, PLUGIN_LOG_PREFIX "Device #%d at %s answers again.", slot,
-             g_devices[slot]);
+    static char line[384];
+    snprintf(line, sizeof line, PLUGIN_LOG_PREFIX "Device #%d%s at %s answers again.", slot,
+             NamePart(slot), g_devices[slot]);
     HostLog(LogConfirm, line);
 }
 
@@ -201,6 +214,12 @@ bool DeliveryAwaits(int slot, int type)
 uint32_t DeliverySource()
 {
     return Source();
+}
+
+bool DeliverySlotSilent(int slot)
+{
+    // A slot emptied since is no light of ours.
+    return slot >= 1 && slot <= kDeviceSlots && g_silent[slot] && g_devices[slot][0];
 }
 
 bool DeliveryStep(uint32_t nowMs)

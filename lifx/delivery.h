@@ -32,6 +32,9 @@ bool DeliveryPending();
 bool DeliveryAwaits(int slot, int type);
 // The source our messages carry: chosen once per start, never 0.
 uint32_t DeliverySource();
+// Whether the light in slot 1-10 was reported as not answering and has not
+// answered since.
+bool DeliverySlotSilent(int slot);
 // One step: reads the answers that have arrived, sends what is due again,
 // and gives up on what ran out of tries. True while anything is pending.
 bool DeliveryStep(uint32_t nowMs);

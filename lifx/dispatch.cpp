@@ -9,6 +9,7 @@
 #include "host/identity.h"
 #include "lifx/colour.h"
 #include "lifx/delivery.h"
+#include "lifx/label_query.h"
 #include "lifx/light_socket.h"
 #include "lifx/messages.h"
 #include "lifx/zone_query.h"
@@ -137,8 +138,11 @@ static bool ConnectAndPower(int device, bool on)
     DebugLog(LogFirst, kConnectingLine, device, g_devices[device], kLifxPort);
     uint8_t power[kSetLightPowerSize];
     EncodeSetLightPower(power, on);
-    if (Send(device, power))
+    if (Send(device, power)) {
+        // A light set by hand says its name, once.
+        AskLabelOnce(device);
         return true;
+    }
     // No route to the light: what connecting to it used to find out.
     int error = WSAGetLastError();
     bool unreachable = error == WSAENETUNREACH || error == WSAEHOSTUNREACH;

@@ -3,6 +3,7 @@
 
 #include "lifx/delivery.h"
 #include "lifx/discovery.h"
+#include "lifx/label_query.h"
 #include "lifx/messages.h"
 #include "lifx/zone_query.h"
 
@@ -97,7 +98,8 @@ bool LightSocketLayerFailed()
 
 void ReleaseLightSocket()
 {
-    if (!DeliveryPending() && !DiscoveryRunning() && !ZoneQueryRunning())
+    if (!DeliveryPending() && !DiscoveryRunning() && !ZoneQueryRunning() &&
+        !LabelQueryRunning())
         CloseLightSocket();
 }
 
@@ -127,7 +129,8 @@ void ReadLightAnswers(uint32_t nowMs)
         }
         uint32_t address = ntohl(from.sin_addr.s_addr);
         if (!DeliveryHandleDatagram(address, buffer, (size_t)length) &&
-            !ZoneQueryHandleDatagram(address, buffer, (size_t)length))
+            !ZoneQueryHandleDatagram(address, buffer, (size_t)length) &&
+            !LabelQueryHandleDatagram(address, buffer, (size_t)length))
             DiscoveryHandleDatagram(address, buffer, (size_t)length, nowMs);
     }
 }

@@ -26,7 +26,8 @@ bool SendToLight(uint32_t address, const uint8_t *data, int length);
 // Closes the socket unless something is outstanding.
 void ReleaseLightSocket();
 // Reads, without waiting, at most a bounded number of datagrams, and hands
-// each to delivery, then to the zone questions, then to discovery, until
+// each to delivery, then to the zone and label questions, then to
+// discovery, until
 // one takes it.
 void ReadLightAnswers(uint32_t nowMs);
 // Closes the socket and cleans Windows Sockets up, whatever is outstanding.

@@ -90,6 +90,11 @@ void EncodeGetExtendedColorZonesAny(uint8_t (&message)[kRequestSize], uint32_t s
     StartRequest(message, kTypeGetExtendedColorZones, source, nullptr, sequence);
 }
 
+void EncodeGetLabelAny(uint8_t (&message)[kRequestSize], uint32_t source, uint8_t sequence)
+{
+    StartRequest(message, kTypeGetLabel, source, nullptr, sequence);
+}
+
 void AskAcknowledgement(uint8_t *message, uint32_t source, uint8_t sequence)
 {
     PutU32(message, 4, source);

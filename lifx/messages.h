@@ -68,6 +68,7 @@ void EncodeGetExtendedColorZones(uint8_t (&message)[kRequestSize], uint32_t sour
 // target): for a light whose serial is not known.
 void EncodeGetExtendedColorZonesAny(uint8_t (&message)[kRequestSize], uint32_t source,
                                     uint8_t sequence);
+void EncodeGetLabelAny(uint8_t (&message)[kRequestSize], uint32_t source, uint8_t sequence);
 // Turns an encoded Set message into one the light acknowledges: our source,
 // the acknowledgement flag and the light's sequence number. Every other byte
 // stays as encoded.

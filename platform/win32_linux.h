@@ -230,6 +230,17 @@ BOOL WTSUnRegisterSessionNotification(HWND window);
 // Milliseconds since some fixed moment, wrapping after 49.7 days.
 DWORD GetTickCount();
 
+// Text in the system's code page. The stand-in's code page is Latin-1:
+// characters up to U+00FF are their own byte, anything else the default
+// character.
+typedef uint16_t WCHAR;
+#define CP_ACP 0
+#define CP_UTF8 65001
+#define WC_NO_BEST_FIT_CHARS 0x400
+UINT GetACP();
+int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR *wide, int wideCount, LPSTR out,
+                        int outSize, LPCSTR defaultChar, BOOL *usedDefaultChar);
+
 // Module and files.
 BOOL DisableThreadLibraryCalls(HMODULE module);
 DWORD GetModuleFileNameA(HMODULE module, LPSTR name, DWORD size);

@@ -1,12 +1,14 @@
 // The exported entry points: start, stop and identity.
 #include "plugin/plugin.h"
 
+#include <stdio.h>
 #include <string.h>
 
 #include "commands/discover.h"
 #include "commands/timers.h"
 #include "host/identity.h"
 #include "host/vesk.h"
+#include "lifx/delivery.h"
 #include "lifx/dispatch.h"
 #include "lifx/zone_query.h"
 #include "palette/palette.h"
@@ -42,6 +44,34 @@ static HICON LoadTrayIcon(HINSTANCE instance)
     return icon;
 }
 
+static bool g_trayShown;
+
+// "Chromalet-LIFX", or "Chromalet-LIFX: 2 lights not answering".
+static void TrayTip(char (&tip)[sizeof g_trayIcon.szTip])
+{
+    int silent = 0;
+    for (int n = 1; n <= kDeviceSlots; n++)
+        silent += DeliverySlotSilent(n);
+    if (silent == 0)
+        snprintf(tip, sizeof tip, "%s", PLUGIN_NAME);
+    else
+        snprintf(tip, sizeof tip, "%s: %d light%s not answering", PLUGIN_NAME, silent,
+                 silent == 1 ? "" : "s");
+}
+
+void UpdateTrayTip()
+{
+    char tip[sizeof g_trayIcon.szTip];
+    TrayTip(tip);
+    if (!g_trayShown || strcmp(tip, g_trayIcon.szTip) == 0)
+        return;
+    // Kept in the record: the icon re-added after "TaskbarCreated" shows it.
+    memcpy(g_trayIcon.szTip, tip, sizeof tip);
+    NOTIFYICONDATAA change = g_trayIcon;
+    change.uFlags = NIF_TIP | NIF_SHOWTIP;
+    Shell_NotifyIconA(NIM_MODIFY, &change);
+}
+
 static void AddTrayIcon(HINSTANCE instance)
 {
     memset(&g_trayIcon, 0, sizeof g_trayIcon);
@@ -53,8 +83,9 @@ static void AddTrayIcon(HINSTANCE instance)
     g_trayIcon.uFlags = kTrayFlags;
     g_trayIcon.uCallbackMessage = WM_USER;
     g_trayIcon.hIcon = LoadTrayIcon(instance);
-    strcpy(g_trayIcon.szTip, PLUGIN_NAME);
+    TrayTip(g_trayIcon.szTip);
     Shell_NotifyIconA(NIM_ADD, &g_trayIcon);
+    g_trayShown = true;
     g_trayIcon.uVersion = NOTIFYICON_VERSION_4;
     Shell_NotifyIconA(NIM_SETVERSION, &g_trayIcon);
 }
@@ -119,6 +150,7 @@ PLUGIN_EXPORT int endPlugin(HINSTANCE instance)
 {
     CancelDiscovery();
     Shell_NotifyIconA(NIM_DELETE, &g_trayIcon);
+    g_trayShown = false;
     DestroyIcon(g_trayIcon.hIcon);
     // The lights keep what they show; only the strips' effect stops.
     SetMoveEffect(false);

@@ -20,6 +20,9 @@ PLUGIN_EXPORT LPCSTR pluginInfo(int field);
 
 // The tray icon record, filled once at start; the taskbar may need it again.
 extern NOTIFYICONDATAA g_trayIcon;
+// The tip follows the lights that do not answer; the shell is told only
+// when its text changes. Nothing while the icon is not shown.
+void UpdateTrayTip();
 // The number of the registered "TaskbarCreated" message.
 extern UINT g_taskbarCreatedMessage;
 

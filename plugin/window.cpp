@@ -8,6 +8,7 @@
 #include "host/identity.h"
 #include "lifx/delivery.h"
 #include "lifx/dispatch.h"
+#include "lifx/label_query.h"
 #include "lifx/zone_query.h"
 #include "palette/palette.h"
 #include "settings/debug_log.h"
@@ -34,6 +35,7 @@ static void OnPower(WPARAM event)
         CancelDiscovery();
         // A strip not yet answered is asked again at its next drive.
         StopZoneQuery();
+        StopLabelQuery();
     }
     // Hours may have passed: what was still being resent is stale, and the
     // lights' silence while the computer slept is not theirs.
@@ -141,5 +143,7 @@ LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     // Whatever the event sent waits for its acknowledgements, and a strip
     // it drove may wait to be asked its zones.
     KeepAnswersTimer();
+    // A light may have stopped answering, or answered again.
+    UpdateTrayTip();
     return result;
 }

@@ -14,6 +14,7 @@ Settings g_settings = {80, 100, 95, SchemeManual, false, 10, false, 10, false, f
 char g_devices[kDeviceSlots + 1][kDeviceTextSize];
 char g_deviceSerials[kDeviceSlots + 1][kSerialTextSize];
 int g_deviceZones[kDeviceSlots + 1];
+char g_deviceLabels[kDeviceSlots + 1][kLabelTextSize];
 bool g_anyDeviceConfigured;
 char g_pluginFolder[kModuleNameSize];
 char g_settingsPath[kPathSize];
@@ -27,6 +28,7 @@ static const char *const kKeyFormats[] = {
     KEY_DEVICE_FORMAT,
     KEY_DEVICE_SERIAL_FORMAT,
     KEY_DEVICE_ZONES_FORMAT,
+    KEY_DEVICE_LABEL_FORMAT,
     KEY_CALIBRATION_RED,
     KEY_CALIBRATION_GREEN,
     KEY_CALIBRATION_BLUE,
@@ -61,6 +63,7 @@ void ClearDeviceTable()
     memset(g_devices, 0, sizeof g_devices);
     memset(g_deviceSerials, 0, sizeof g_deviceSerials);
     memset(g_deviceZones, 0, sizeof g_deviceZones);
+    memset(g_deviceLabels, 0, sizeof g_deviceLabels);
 }
 
 void UpdateAnyDeviceConfigured()
@@ -178,6 +181,20 @@ void SaveDeviceZones(int n, int zones)
     if (zones)
         snprintf(value, sizeof value, "%d", zones);
     WriteSettingString(key, value);
+}
+
+void SaveDeviceLabel(int n, const char *label)
+{
+    if (n < 1 || n > kDeviceSlots)
+        return;
+    char clean[kLabelTextSize];
+    CleanLabel(label, kLabelBytes, clean);
+    if (strcmp(clean, g_deviceLabels[n]) == 0)
+        return;
+    memcpy(g_deviceLabels[n], clean, sizeof clean);
+    char key[32];
+    snprintf(key, sizeof key, KEY_DEVICE_LABEL_FORMAT, n);
+    WriteSettingString(key, clean);
 }
 
 // Joins folder and name into out; false, leaving out empty, when they do
@@ -324,6 +341,9 @@ void LoadSettings()
             snprintf(key, sizeof key, KEY_DEVICE_ZONES_FORMAT, n);
             g_deviceZones[n] = ReadZoneCount(ReadSettingString(key));
         }
+        snprintf(key, sizeof key, KEY_DEVICE_LABEL_FORMAT, n);
+        const char *label = ReadSettingString(key);
+        CleanLabel(label, strlen(label), g_deviceLabels[n]);
     }
     UpdateAnyDeviceConfigured();
 

@@ -39,6 +39,10 @@ extern bool g_anyDeviceConfigured;
 // known (the strip is then driven as 82 zones). Always 0 for a bulb's slot.
 enum { kMinStripZones = 1, kMaxStripZones = 1000 };
 extern int g_deviceZones[kDeviceSlots + 1];
+// The label of the light in slot N, as CleanLabel keeps it (UTF-8), or
+// empty when not known.
+#include "settings/label.h"
+extern char g_deviceLabels[kDeviceSlots + 1][kLabelTextSize];
 
 // The plug-in folder keeps its trailing separator. The settings path is empty
 // when no usable path fits its buffer: nothing is then read or written.
@@ -54,6 +58,7 @@ extern HINSTANCE g_instance;
 #define KEY_DEVICE_FORMAT "lifx.device%d:"
 #define KEY_DEVICE_SERIAL_FORMAT "lifx.device%d.serial:"
 #define KEY_DEVICE_ZONES_FORMAT "lifx.device%d.zones:"
+#define KEY_DEVICE_LABEL_FORMAT "lifx.device%d.label:"
 #define KEY_CALIBRATION_RED "lifx.calibration.red:"
 #define KEY_CALIBRATION_GREEN "lifx.calibration.green:"
 #define KEY_CALIBRATION_BLUE "lifx.calibration.blue:"
@@ -100,6 +105,9 @@ int SlotWithSerial(const char *serial);
 // A strip's zone count, stored and written; 0 forgets it. Refused, changing
 // nothing, for a bulb's slot or a count outside 1 to 1000.
 void SaveDeviceZones(int n, int zones);
+// Slot n's label, cleaned as CleanLabel does, stored and written when it
+// differs from the one kept; "" forgets it.
+void SaveDeviceLabel(int n, const char *label);
 
 int ClampInt(int value, int low, int high);
 

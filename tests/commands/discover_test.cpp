@@ -121,6 +121,8 @@ TEST_F(DiscoverTest, ARangeFillsBulbsFromOneAndStripsFromNineInTheOrderOfTheirAd
         if (n <= 2)
             file = WithLine(
                 file, "lifx.device" + std::to_string(slot) + ".zones:", n == 1 ? "16" : "120");
+        file = WithLine(
+            file, "lifx.device" + std::to_string(slot) + ".label:", "Lamp " + std::to_string(n));
         logs.push_back(Line("1 ...found %s \"Lamp ", n <= 2 ? "strip" : "bulb") +
                        std::to_string(n) + "\"" +
                        (n == 1   ? " (16 zones)"
@@ -193,10 +195,13 @@ TEST_F(DiscoverTest, KnownLightsKeepTheirSlotAMovedOneIsFollowedAndAFullTableSav
             "1 ...found 5 lights, 1 new.",
         }));
     EXPECT_EQ(FileNow(), WithLines(before, {{DeviceKey(2), Address(4)},
+                                            {"lifx.device2.label:", "Lamp 4"},
                                             {"lifx.device5.serial:", Serial(7)},
+                                            {"lifx.device5.label:", "Lamp 7"},
                                             {DeviceKey(9), Address(9)},
                                             {"lifx.device9.serial:", Serial(9)},
-                                            {"lifx.device9.zones:", "82"}}));
+                                            {"lifx.device9.zones:", "82"},
+                                            {"lifx.device9.label:", "Lamp 9"}}));
     EXPECT_STREQ(g_devices[2], Address(4));
     EXPECT_STREQ(g_devices[10], "192.168.1.30");
     ExpectNothingLeftOpen();
@@ -275,8 +280,9 @@ TEST_F(DiscoverTest, SilentMalformedForeignDuplicateAndLateAnswersChangeNothing)
     EXPECT_EQ(logs[3].substr(0, 7), "254 ...");
     int ignored = atoi(logs[3].c_str() + 7);
     EXPECT_GE(ignored, 4 + 3 * 6) << logs[3];
-    EXPECT_EQ(FileNow(),
-              WithLines(before, {{DeviceKey(1), Address(3)}, {"lifx.device1.serial:", Serial(3)}}));
+    EXPECT_EQ(FileNow(), WithLines(before, {{DeviceKey(1), Address(3)},
+                                            {"lifx.device1.serial:", Serial(3)},
+                                            {"lifx.device1.label:", "Lamp 3"}}));
     EXPECT_EQ(Light(3).serviceRequests, 3) << "three rounds, each answered: duplicates";
     ExpectNothingLeftOpen();
 }
@@ -431,8 +437,9 @@ TEST_F(DiscoverTest, ADeviceCommandThatChangesASlotForgetsItsSerial)
     ExpectLineWritten(DeviceKey(1), Address(1));
     Forget();
     Send("@LIFX Device #1 192.168.1.50");
-    EXPECT_EQ(FileNow(),
-              WithLines(before, {{"lifx.device1.serial:", ""}, {DeviceKey(1), "192.168.1.50"}}));
+    EXPECT_EQ(FileNow(), WithLines(before, {{"lifx.device1.serial:", ""},
+                                            {"lifx.device1.label:", ""},
+                                            {DeviceKey(1), "192.168.1.50"}}));
     EXPECT_STREQ(g_deviceSerials[1], "");
 }
 
@@ -464,7 +471,10 @@ TEST_F(DiscoverTest, ASerialDecidesTheSlotSwappedLightsStayAndAStrangerTakesNoKn
     EXPECT_EQ(FileNow(), WithLines(before, {{DeviceKey(1), Address(2)},
                                             {DeviceKey(9), Address(1)},
                                             {DeviceKey(2), Address(5)},
-                                            {"lifx.device9.zones:", "82"}}));
+                                            {"lifx.device9.zones:", "82"},
+                                            {"lifx.device9.label:", "Lamp 1"},
+                                            {"lifx.device1.label:", "Lamp 2"},
+                                            {"lifx.device2.label:", "Lamp 5"}}));
 }
 
 TEST_F(DiscoverTest, ASerialSavedInUpperCaseFindsItsLight)
@@ -483,13 +493,16 @@ TEST_F(DiscoverTest, ASerialTakenByTheSlotTheUserTypedIsForgottenWhereItWas)
     OnlyLightsAnswer({3});
     // Light 3 was found as device #1; since it moved, the user has typed its
     // new address as device #3.
+    // It was renamed since, too: the search renames it in the menu.
     Start({{DeviceKey(1), "192.168.1.11"},
            {"lifx.device1.serial:", Serial(3)},
-           {DeviceKey(3), Address(3)}});
+           {DeviceKey(3), Address(3)},
+           {"lifx.device3.label:", "Old %n \"name\""}});
     Discover("@LIFX Discover " + Range());
     EXPECT_EQ(LogLines()[1], "1 ...found bulb" + Found(3) + At(3) + ": already device #3.");
     EXPECT_EQ(FileNow(), WithLines(before, {{"lifx.device1.serial:", ""},
-                                            {"lifx.device3.serial:", Serial(3)}}));
+                                            {"lifx.device3.serial:", Serial(3)},
+                                            {"lifx.device3.label:", "Lamp 3"}}));
 }
 
 TEST_F(DiscoverTest, ADeviceCommandTypedWhileLightsAreBeingSavedIsKept)
@@ -511,10 +524,12 @@ TEST_F(DiscoverTest, ADeviceCommandTypedWhileLightsAreBeingSavedIsKept)
     EXPECT_STREQ(g_devices[2], "192.168.1.50");
     EXPECT_EQ(FileNow(), WithLines(before, {{DeviceKey(1), Address(1)},
                                             {"lifx.device1.serial:", Serial(1)},
+                                            {"lifx.device1.label:", "Lamp 1"},
                                             {DeviceKey(2), "192.168.1.50"},
                                             {"lifx.device2.serial:", ""},
                                             {DeviceKey(3), Address(4)},
-                                            {"lifx.device3.serial:", Serial(4)}}));
+                                            {"lifx.device3.serial:", Serial(4)},
+                                            {"lifx.device3.label:", "Lamp 4"}}));
 }
 
 TEST_F(DiscoverTest, AStripFirstHeardInTheLastRoundIsAskedAgainWhenItsFirstAnswerIsLost)

@@ -16,6 +16,7 @@
 #include "commands/timers.h"
 #include "lifx/delivery.h"
 #include "host/vesk.h"
+#include "lifx/label_query.h"
 #include "lifx/zone_query.h"
 #include "palette/palette.h"
 #include "platform/control_linux.h"
@@ -255,9 +256,9 @@ class SoakTest : public LightsTest
             ReadLights(false);
             platform::AdvanceClock(kAnswersTickMs);
         }
-        // A strip set by a command may be waiting for its zone count: its
-        // the shared socket and the timer stay until the asking ends.
-        int asking = ZoneQueryRunning() ? 1 : 0;
+        // A light set by a command may be waiting for its zone count or its
+        // label: the shared socket and the timer stay until the asking ends.
+        int asking = ZoneQueryRunning() || LabelQueryRunning() ? 1 : 0;
         platform::NetStats net = platform::GetNetStats();
         EXPECT_EQ(net.socketsCreated, net.socketsClosed + asking);
         EXPECT_EQ(platform::WsaStartupsOutstanding(), asking);
@@ -322,6 +323,8 @@ const char *Bool(bool value)
 // What the file must say for each key, from the plug-in's values in memory.
 std::string Expected(const std::string &key, const std::string &fileValue)
 {
+    if (key.rfind("lifx.device", 0) == 0 && key.find(".label:") != std::string::npos)
+        return g_deviceLabels[atoi(key.c_str() + 11)];
     if (key.rfind("lifx.device", 0) == 0)
         return g_devices[atoi(key.c_str() + 11)];
     if (key == "lifx.calibration.red:")
@@ -370,6 +373,8 @@ TEST_F(SoakTest, HostileCommandsThenARestartLeaveTheSettingsFileWholeAndReadBack
     for (int n = 10; n >= 1; n--) {
         std::string key = "lifx.device" + std::to_string(n) + ": ";
         content.insert(content.find(key) + key.size(), Address(n));
+        // A light set by hand says its label when first driven.
+        content += "lifx.device" + std::to_string(n) + ".label: \r\n";
     }
     content.replace(content.find("lifx.debug: false"), 17, "lifx.debug: true");
     content.replace(content.find("lifx.auto.power: false"), 22, "lifx.auto.power: true");
