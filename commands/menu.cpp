@@ -46,7 +46,7 @@ static void DeviceEntryLabel(int n, char (&label)[kShownLabelSize + 48])
     char shown[kShownLabelSize];
     ShownLabel(g_deviceLabels[n], shown);
     int length = snprintf(label, sizeof label, n <= kLastBulb ? "#%d Bulb" : "#%d MultiZone", n);
-    if (shown[0])
+    if (shown[0] && g_devices[n][0])
         length += snprintf(label + length, sizeof label - (size_t)length, ": %s", shown);
     if (DeliverySlotSilent(n))
         snprintf(label + length, sizeof label - (size_t)length, " (not answering)");

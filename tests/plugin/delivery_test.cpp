@@ -152,9 +152,21 @@ TEST_F(DeliveryTest, ANewSchemeReplacesTheOneBeingResentAndTheOldOneNeverArrives
         EXPECT_EQ(counts[n - 1], (int)Light(n).received.size()) << "nothing of Fire, light " << n;
 }
 
+// The tips the tray icon was changed to, in order.
+std::vector<std::string> TipChanges()
+{
+    std::vector<std::string> tips;
+    for (const platform::TrayCall &call : platform::TrayCalls()) {
+        if (call.message == NIM_MODIFY)
+            tips.push_back(call.data.szTip);
+    }
+    return tips;
+}
+
 TEST_F(DeliveryTest, ALightThatNeverAnswersCostsItsTriesAndOneLineThenAnswersAgain)
 {
-    Start(kTenLights + "lifx.color.scheme: Manual\r\nlifx.auto.power: true\r\n");
+    Start(kTenLights + "lifx.device3.label: Kitchen\r\nlifx.color.scheme: Manual\r\n"
+                       "lifx.auto.power: true\r\n");
     Light(3).off = true;
     HandleCommandText("@LIFX Scheme Fire");
     Pass(kSettleMs);
@@ -166,15 +178,19 @@ TEST_F(DeliveryTest, ALightThatNeverAnswersCostsItsTriesAndOneLineThenAnswersAga
     EXPECT_LE(Light(3).lostDatagrams, 2 * 2 * 8);
     for (int n : {1, 2, 4, 9})
         EXPECT_EQ(Light(n).received.size(), n <= 8 ? 4u : 6u) << "light " << n;
-    std::string line = std::string("3 Chromalet-LIFX -> Device #3 at ") + Address(3) +
+    std::string line = std::string("3 Chromalet-LIFX -> Device #3 (Kitchen) at ") + Address(3) +
                        " did not answer; is it switched on and on this network?";
     EXPECT_EQ(Lines(3), std::vector<std::string>{line}) << "once, until it answers";
+    const std::string silent = "Chromalet-LIFX: 1 light not answering";
+    EXPECT_EQ(TipChanges(), std::vector<std::string>{silent}) << "once, as the text changed once";
 
     Light(3).off = false;
     HandleCommandText("@LIFX Scheme Ocean");
     Pass(kSettleMs);
-    EXPECT_EQ(Lines(1), std::vector<std::string>{std::string("1 Chromalet-LIFX -> Device #3 at ") +
-                                                 Address(3) + " answers again."});
+    EXPECT_EQ(Lines(1),
+              std::vector<std::string>{std::string("1 Chromalet-LIFX -> Device #3 (Kitchen) at ") +
+                                       Address(3) + " answers again."});
+    EXPECT_EQ(TipChanges(), (std::vector<std::string>{silent, "Chromalet-LIFX"}));
     EXPECT_EQ(Light(3).received.size(), 2u);
     EXPECT_EQ(Lines(3).size(), 1u);
 }
