@@ -122,6 +122,13 @@ bool ReadPluginSettings(const std::string &path, PluginSettings &settings)
         char key[32];
         snprintf(key, sizeof key, "lifx.device%d:", n);
         Value(content, key, settings.devices[n]);
+        snprintf(key, sizeof key, "lifx.device%d.label:", n);
+        Value(content, key, settings.labels[n]);
+        // A hand-edited file must not steer the terminal.
+        for (char &c : settings.labels[n]) {
+            if ((unsigned char)c < 0x20 || c == 0x7F)
+                c = ' ';
+        }
     }
     settings.calibrationRed = Number(content, "lifx.calibration.red:", 80, 0, 100);
     settings.calibrationGreen = Number(content, "lifx.calibration.green:", 100, 0, 100);

@@ -10,6 +10,7 @@ namespace preview
 struct PluginSettings {
     bool exists = false;
     std::string devices[11]; // slots 1-10
+    std::string labels[11];  // the lights' names, UTF-8, control characters as spaces
     int calibrationRed = 80, calibrationGreen = 100, calibrationBlue = 95;
     std::string scheme; // as the file names it, mapped: "Fire", "Manual", ...
     bool cycle = false;

@@ -334,6 +334,27 @@ void StripLines(const LightView &light, bool driven, int bar, int width, int64_t
         bottom->Text(Cut("  " + ZoneSummary(light), width - bottom->width), kDim);
 }
 
+// The lights' names as the plug-in keeps them, each marked as the Devices
+// menu marks it while it does not answer; nothing before any is known.
+void NamesLine(const ScreenState &state, int width, std::vector<Line> &lines)
+{
+    std::string list;
+    for (int n = 1; n <= kLightCount; n++) {
+        const std::string &label = state.settings->labels[n];
+        if (label.empty() || state.settings->devices[n].empty())
+            continue;
+        list += (list.empty() ? " Names: #" : ", #") + std::to_string(n) + " " + label;
+        if (state.lights->views[n - 1].silent)
+            list += " (not answering)";
+    }
+    if (list.empty())
+        return;
+    lines.push_back(Line());
+    Line line;
+    line.Text(Cut(list, width), kDim);
+    lines.push_back(line);
+}
+
 // Title, settings and lights. Compact: one line a bulb and a strip.
 std::vector<Line> LightLines(const ScreenState &state, int width, int64_t now, bool compact)
 {
@@ -384,6 +405,7 @@ std::vector<Line> LightLines(const ScreenState &state, int width, int64_t now, b
         if (!compact)
             lines.push_back(bottom);
     }
+    NamesLine(state, width, lines);
     lines.push_back(Line());
     return lines;
 }

@@ -270,6 +270,8 @@ TEST(LiveView, ANarrowTerminalShowsEverythingAndSaysWhatHappened)
         EXPECT_TRUE(Shows(frame, light)) << light << "\n" << Joined(frame);
     for (const std::string &line : frame)
         EXPECT_LE(Width(line), 59) << line;
+    // The first run found the lights, and with them their names.
+    EXPECT_TRUE(Shows(frame, " Names: #1 Bulb 1, #2 Bulb 2")) << Joined(frame);
 
     // Suspended, the plug-in runs neither cycling nor the move effect.
     terminal.Type(":suspend\r");
