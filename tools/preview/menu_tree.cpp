@@ -56,7 +56,8 @@ bool ParseEntry(const std::string &text, MenuEntry &entry)
         entry.command = right.substr(0, right.rfind(" (style "));
         return true;
     }
-    size_t quote = left.find(" = \"");
+    // The last: a light's label in the entry's label may hold one too.
+    size_t quote = left.rfind(" = \"");
     if (quote != std::string::npos && EndsWith(left, "\"") && EndsWith(right, " TEXT")) {
         entry.kind = MenuText;
         entry.label = left.substr(0, quote);

@@ -14,7 +14,8 @@ const char kPrinted[] = "[Chromalet-LIFX]\n"
                         "  Devices >\n"
                         "    [Devices]\n"
                         "      #1 Bulb = \"127.56.0.1\" -> @Chromalet-LIFX Device #1 TEXT\n"
-                        "      #2 Bulb = \"\" -> @Chromalet-LIFX Device #2 TEXT\n"
+                        "      #2 Bulb: A = \"b\" -> c (not answering) = \"\" -> "
+                        "@Chromalet-LIFX Device #2 TEXT\n"
                         "      ----------\n"
                         "      #9 MultiZone = \"odd -> text\" -> @Chromalet-LIFX Device #9 TEXT\n"
                         "      ----------\n"
@@ -73,6 +74,9 @@ TEST(PrintedMenu, EveryEntryLeadsToTheCommandTheHostWouldSend)
     EXPECT_EQ(preview::CommandForText(bulb1, "127.56.0.7"), "@Chromalet-LIFX Device #1 127.56.0.7");
     // An emptied text still sends the blank, as the host does.
     EXPECT_EQ(preview::CommandForText(bulb1, ""), "@Chromalet-LIFX Device #1 ");
+    // A light's label holding what the line is split at.
+    EXPECT_EQ(Numbered(tree, devices.submenu, 2).label, "#2 Bulb: A = \"b\" -> c (not answering)");
+    EXPECT_EQ(Numbered(tree, devices.submenu, 2).text, "");
     // A text holding the arrow itself.
     const preview::MenuEntry &strip = Numbered(tree, devices.submenu, 3);
     EXPECT_EQ(strip.text, "odd -> text");
