@@ -18,7 +18,8 @@ PLUGIN_EXPORT int beginPluginEx(HINSTANCE instance, HWND slitWindow);
 PLUGIN_EXPORT int endPlugin(HINSTANCE instance);
 PLUGIN_EXPORT LPCSTR pluginInfo(int field);
 
-// The tray icon record, filled once at start; the taskbar may need it again.
+// The tray icon record, filled at start; only its tip changes after. The
+// taskbar may need it again.
 extern NOTIFYICONDATAA g_trayIcon;
 // The tip follows the lights that do not answer; the shell is told only
 // when its text changes. Nothing while the icon is not shown.

@@ -3,6 +3,8 @@
 
 #include <stdint.h>
 
+#include "settings/label.h"
+
 enum {
     kDeviceSlots = 10,     // slots 1 to 10; there is no slot 0
     kLastBulb = 8,         // slots 1 to 8 are bulbs, 9 and 10 strips
@@ -41,7 +43,6 @@ enum { kMinStripZones = 1, kMaxStripZones = 1000 };
 extern int g_deviceZones[kDeviceSlots + 1];
 // The label of the light in slot N, as CleanLabel keeps it (UTF-8), or
 // empty when not known.
-#include "settings/label.h"
 extern char g_deviceLabels[kDeviceSlots + 1][kLabelTextSize];
 
 // The plug-in folder keeps its trailing separator. The settings path is empty
