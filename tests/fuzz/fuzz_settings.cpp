@@ -46,6 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     bool any = false;
     for (int n = 1; n <= kDeviceSlots; n++) {
         FUZZ_CHECK(memchr(g_devices[n], 0, kDeviceTextSize) != nullptr);
+        FUZZ_CHECK(strlen(g_deviceLabels[n]) <= kLabelBytes);
         any = any || g_devices[n][0];
     }
     FUZZ_CHECK(any == g_anyDeviceConfigured);
@@ -55,6 +56,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     ShowPluginMenu();
     FUZZ_CHECK(testhost::LiveMenus() == 1);
     FUZZ_CHECK(testhost::ShownMenus().size() == 1);
+    // A light's label stays on its entry's line, in the menu's bytes.
+    for (const testhost::MenuEntry &entry :
+         testhost::ShownMenus()[0].entries[0].submenu[0].entries) {
+        for (char c : entry.label)
+            FUZZ_CHECK((unsigned char)c >= 0x20);
+    }
 
     std::string after = FuzzReadFile(path);
     FUZZ_CHECK(after.size() == size && (size == 0 || memcmp(after.data(), data, size) == 0));
