@@ -7,7 +7,6 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "commands/timers.h"
 #include "host/identity.h"
 #include "host/log.h"
 #include "lifx/discovery.h"
@@ -328,13 +327,9 @@ void DiscoverCommand(const char *arg1, const char *arg2, const char *)
     }
     LogStart(target);
     g_target = target;
-    if (StartDiscovery(target, GetTickCount()) != DiscoveryStarted) {
+    // Its timer starts with the command's end, or the search stops.
+    if (StartDiscovery(target, GetTickCount()) != DiscoveryStarted)
         HostLog(LogError, PLUGIN_LOG_PREFIX "Could not create socket!");
-        return;
-    }
-    // Without its timer a discovery would never end.
-    if (!StartAnswersTimer())
-        StopDiscovery();
 }
 
 bool DiscoveryTick()
