@@ -1,7 +1,7 @@
 # The end-to-end scripts, run natively: vesk-host loads Chromalet-LIFX.so and
-# drives emulated lights on loopback. Each script gets 127.57.(10 + index).x
-# of its own, so the scripts run in parallel; the Wine suite uses 127.57.100
-# and above.
+# drives emulated lights on loopback. Each script gets 127.B.(10 + index).x
+# of its own, so the scripts run in parallel; the Wine suite uses octets 100
+# and above. B is 57 unless another run holds that block (see run_script.sh).
 file(GLOB E2E_SCRIPTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.script)
 list(SORT E2E_SCRIPTS)
 set(e2e_index 0)

@@ -12,8 +12,8 @@
 # --windows-paths those paths are given as Wine's Z: drive sees them.
 #
 # Directives in the script (comment lines, which the host skips):
-#   #lights N...          emulated lights in device slots N, at 127.57.OCTET.N
-#   #emulate N...         emulated lights at 127.57.OCTET.N that the settings
+#   #lights N...          emulated lights in device slots N, at 127.B.OCTET.N
+#   #emulate N...         emulated lights at 127.B.OCTET.N that the settings
 #                         file does not list, for the plug-in to find
 #   #set TEXT             a line of the settings file written before the run
 #   #nosettings           no settings file: the plug-in creates its own
@@ -30,7 +30,7 @@
 # datagram, "ADDRESS power 65535 ...", one per request and reply, "ADDRESS
 # request GetService ...", "ADDRESS reply StateService ...", then "final
 # ..."), file (the settings file after the run) or errors (the host's
-# standard error); {LN} stands for 127.57.OCTET.N, the address of light N,
+# standard error); {LN} stands for 127.B.OCTET.N, the address of light N,
 # REs are extended regular expressions:
 #   #expect SOURCE RE     some line matches
 #   #reject SOURCE RE     no line matches
@@ -67,7 +67,29 @@ mkdir -p "$work/plugins"
 plugins=$work/plugins
 settings=$plugins/Chromalet-LIFX.rc
 
-address() { printf '127.57.%s.%s' "$octet" "$1"; }
+# Another checkout's suite may run at the same time on this machine, with
+# the same octets. Each script claims the block 127.B.OCTET.0/24, B the first
+# of 57 to 96 that no running script holds, by a lock on a machine-wide file
+# kept until it ends (the kernel lets go however it ends, so a crashed run
+# never blocks the next). No light of another run, and no address a script
+# means to stay unanswered, is then in its block.
+locks=/tmp/chromalet-loopback-blocks
+mkdir -p "$locks" 2>/dev/null && chmod 1777 "$locks" 2>/dev/null
+block=
+for b in $(seq 57 96); do
+  { exec 9>>"$locks/127.$b.$octet.0.lock"; } 2>/dev/null || continue
+  if flock -n 9; then
+    block=$b
+    break
+  fi
+  exec 9>&-
+done
+if [ -z "$block" ]; then
+  echo "$name: every loopback block for octet $octet is taken by other runs" >&2
+  exit 1
+fi
+
+address() { printf '127.%s.%s.%s' "$block" "$octet" "$1"; }
 
 # {Ln} becomes light n's address; escaped for a regular expression when $2 is 1.
 substitute() { # text escape
@@ -141,7 +163,7 @@ if [ ${#emulated[@]} -gt 0 ]; then
     fi
   done
   mkfifo "$work/emulator-input"
-  "$emulator" --seconds $((limit + 60)) "${emulator_options[@]}" "${light_arguments[@]}" <"$work/emulator-input" >"$work/lights.txt" 2>"$work/emulator-errors.txt" &
+  "$emulator" --seconds $((limit + 60)) "${emulator_options[@]}" "${light_arguments[@]}" <"$work/emulator-input" >"$work/lights.txt" 2>"$work/emulator-errors.txt" 9>&- &
   emulator_pid=$!
   exec 3>"$work/emulator-input"
   for _ in $(seq 1 200); do
@@ -158,9 +180,9 @@ if [ ${#emulated[@]} -gt 0 ]; then
   fi
 fi
 
-# The host must not hold the emulator's input open: Wine's services, started
-# by the first host, outlive it.
-timeout "$limit" "${host_command[@]}" "${host_options[@]}" </dev/null >"$work/host.txt" 2>"$work/errors.txt" 3>&-
+# The host must not hold the emulator's input open, nor the block's lock:
+# Wine's services, started by the first host, outlive it.
+timeout "$limit" "${host_command[@]}" "${host_options[@]}" </dev/null >"$work/host.txt" 2>"$work/errors.txt" 3>&- 9>&-
 status=$?
 
 if [ -n "$emulator_pid" ]; then
