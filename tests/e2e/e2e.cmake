@@ -16,3 +16,14 @@ foreach(script ${E2E_SCRIPTS})
   set_tests_properties(e2e_${e2e_name} PROPERTIES TIMEOUT 180 LABELS e2e)
   math(EXPR e2e_index "${e2e_index} + 1")
 endforeach()
+
+# Another run's scripts on the same octet, with and without their lock.
+add_test(NAME e2e_side_by_side
+         COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/side_by_side.sh $<TARGET_FILE:lifx-emulator>
+                 ${CMAKE_BINARY_DIR}/e2e/side_by_side 90 --
+                 bash ${CMAKE_SOURCE_DIR}/tests/e2e/run_script.sh
+                 --script ${CMAKE_SOURCE_DIR}/tests/e2e/commands.script
+                 --emulator $<TARGET_FILE:lifx-emulator> --octet 90
+                 --work ${CMAKE_BINARY_DIR}/e2e/side_by_side/run --timeout 120
+                 -- $<TARGET_FILE:vesk-host> --plugin $<TARGET_FILE:chromalet_plugin>)
+set_tests_properties(e2e_side_by_side PROPERTIES TIMEOUT 180 LABELS e2e)
