@@ -35,8 +35,9 @@ uint32_t DeliverySource();
 // Whether the light in slot 1-10 was reported as not answering and has not
 // answered since.
 bool DeliverySlotSilent(int slot);
-// One step: reads the answers that have arrived, sends what is due again,
-// and gives up on what ran out of tries. True while anything is pending.
+// One step, after the answers that have arrived were offered: sends what is
+// due again, and gives up on what ran out of tries. True while anything is
+// pending.
 bool DeliveryStep(uint32_t nowMs);
 // An acknowledgement from `from` (host byte order) confirms the message of
 // that light with its sequence number. True when the datagram was an

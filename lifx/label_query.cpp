@@ -19,6 +19,8 @@ const uint32_t kSource = 0x4C46584Eu;
 const int kTries = 3;
 const uint32_t kRetryMs = 700;
 const uint32_t kLastWaitMs = 1000;
+// Our bit among the waits that hold the shared socket open.
+const unsigned kSocketHolder = 8;
 
 enum State {
     Idle,   // not to be asked
@@ -36,7 +38,14 @@ struct Question {
 
 Question g_questions[kDeviceSlots + 1];
 uint8_t g_sequence;
+// Whether questions are out: the shared socket stays open meanwhile.
 bool g_running;
+
+void SetRunning(bool running)
+{
+    g_running = running;
+    HoldLightSocket(kSocketHolder, running);
+}
 
 bool Due(uint32_t nowMs, uint32_t dueMs)
 {
@@ -106,7 +115,7 @@ bool StartLabelQuery(uint32_t nowMs)
         StopLabelQuery();
         return false;
     }
-    g_running = true;
+    SetRunning(true);
     SendDue(nowMs);
     return true;
 }
@@ -118,20 +127,18 @@ bool LabelQueryRunning()
 
 bool LabelQueryStep(uint32_t nowMs)
 {
-    if (g_running) {
-        ReadLightAnswers(nowMs);
+    if (g_running)
         SendDue(nowMs);
-    }
     if (g_running && Outstanding())
         return true;
-    g_running = false;
+    SetRunning(false);
     ReleaseLightSocket();
     return false;
 }
 
 void StopLabelQuery()
 {
-    g_running = false;
+    SetRunning(false);
     ReleaseLightSocket();
     for (Question &question : g_questions) {
         if (question.state == Wanted || question.state == Asking)
