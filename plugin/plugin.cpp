@@ -1,20 +1,17 @@
 // The exported entry points: start, stop and identity.
 #include "plugin/plugin.h"
 
-#include <stdio.h>
 #include <string.h>
 
 #include "commands/discover.h"
 #include "commands/timers.h"
 #include "host/identity.h"
 #include "host/vesk.h"
-#include "lifx/delivery.h"
 #include "lifx/dispatch.h"
 #include "lifx/zone_query.h"
 #include "palette/palette.h"
 #include "settings/settings.h"
 
-NOTIFYICONDATAA g_trayIcon;
 UINT g_taskbarCreatedMessage;
 
 // Kept from start to stop: logs ask GetVeskWnd anew, registration does not.
@@ -42,34 +39,6 @@ static HICON LoadTrayIcon(HINSTANCE instance)
     if (!icon)
         icon = LoadIconA(nullptr, IDI_APPLICATION);
     return icon;
-}
-
-static bool g_trayShown;
-
-// "Chromalet-LIFX", or "Chromalet-LIFX: 2 lights not answering".
-static void TrayTip(char (&tip)[sizeof g_trayIcon.szTip])
-{
-    int silent = 0;
-    for (int n = 1; n <= kDeviceSlots; n++)
-        silent += DeliverySlotSilent(n);
-    if (silent == 0)
-        snprintf(tip, sizeof tip, "%s", PLUGIN_NAME);
-    else
-        snprintf(tip, sizeof tip, "%s: %d light%s not answering", PLUGIN_NAME, silent,
-                 silent == 1 ? "" : "s");
-}
-
-void UpdateTrayTip()
-{
-    char tip[sizeof g_trayIcon.szTip];
-    TrayTip(tip);
-    if (!g_trayShown || strcmp(tip, g_trayIcon.szTip) == 0)
-        return;
-    // Kept in the record: the icon re-added after "TaskbarCreated" shows it.
-    memcpy(g_trayIcon.szTip, tip, sizeof tip);
-    NOTIFYICONDATAA change = g_trayIcon;
-    change.uFlags = NIF_TIP | NIF_SHOWTIP;
-    Shell_NotifyIconA(NIM_MODIFY, &change);
 }
 
 static void AddTrayIcon(HINSTANCE instance)

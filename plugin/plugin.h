@@ -3,6 +3,7 @@
 
 #include "commands/timers.h"
 #include "platform/win32.h"
+#include "plugin/tray.h"
 
 #ifdef _WIN32
 #define PLUGIN_EXPORT extern "C" __declspec(dllexport)
@@ -18,12 +19,6 @@ PLUGIN_EXPORT int beginPluginEx(HINSTANCE instance, HWND slitWindow);
 PLUGIN_EXPORT int endPlugin(HINSTANCE instance);
 PLUGIN_EXPORT LPCSTR pluginInfo(int field);
 
-// The tray icon record, filled at start; only its tip changes after. The
-// taskbar may need it again.
-extern NOTIFYICONDATAA g_trayIcon;
-// The tip follows the lights that do not answer; the shell is told only
-// when its text changes. Nothing while the icon is not shown.
-void UpdateTrayTip();
 // The number of the registered "TaskbarCreated" message.
 extern UINT g_taskbarCreatedMessage;
 
