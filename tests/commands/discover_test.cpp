@@ -14,6 +14,7 @@
 #include "commands/timers.h"
 #include "lifx/colour.h"
 #include "lifx/discovery.h"
+#include "lifx/light_socket.h"
 #include "lifx/messages.h"
 #include "lifx/zone_query.h"
 #include "plugin/plugin.h"
@@ -347,6 +348,21 @@ TEST_F(DiscoverTest, WithoutAnArgumentItBroadcastsToTheGlobalAddressAndEachInter
     ExpectNothingLeftOpen();
 }
 
+TEST_F(DiscoverTest, BroadcastsAreRefusedAgainAfterASearchByBroadcastThatLeftTheSocketOpen)
+{
+    Start(LightLines({1}));
+    platform::SetInterfaces({});
+    platform::RecordRefusedDestinations(true, false);
+    Light(1).off = true;
+    Send("@LIFX Power Off"); // resent for longer than the search lasts
+    Discover("@LIFX Discover");
+    int allowed = 1;
+    socklen_t size = sizeof allowed;
+    ASSERT_TRUE(LightSocketOpen());
+    getsockopt(AcquireLightSocket(), SOL_SOCKET, SO_BROADCAST, &allowed, &size);
+    EXPECT_EQ(allowed, 0);
+}
+
 TEST_F(DiscoverTest, ARangeThatFindsNothingIsNotToldToSearchARange)
 {
     for (int n = 1; n <= 10; n++)
@@ -473,22 +489,26 @@ TEST_F(DiscoverTest, ASerialSavedInUpperCaseFindsItsLight)
     std::string upper = Serial(3);
     for (char &c : upper)
         c = (char)toupper(c);
-    Start({{DeviceKey(3), "192.168.1.13"}, {"lifx.device3.serial:", upper}});
-    Discover("@LIFX Discover " + Range());
-    EXPECT_EQ(LogLines()[1], "1 ...found bulb" + Moved(3, 3, "192.168.1.13"));
+    for (std::string at : {std::string("192.168.1.13"), std::string(Address(3))}) {
+        Start({{DeviceKey(3), at}, {"lifx.device3.serial:", upper}});
+        Discover("@LIFX Discover " + Range());
+        EXPECT_EQ(LogLines()[1],
+                  "1 ...found bulb" + (at == Address(3) ? Found(3) + At(3) + ": already device #3."
+                                                        : Moved(3, 3, at)));
+    }
 }
 
 TEST_F(DiscoverTest, ASerialTakenByTheSlotTheUserTypedIsForgottenWhereItWas)
 {
     OnlyLightsAnswer({3});
-    // Light 3 was found as device #1; since it moved, the user has typed its
+    // Light 3 was found as device #10; since it moved, the user has typed its
     // new address as device #3.
-    Start({{DeviceKey(1), "192.168.1.11"},
-           {"lifx.device1.serial:", Serial(3)},
+    Start({{DeviceKey(10), "192.168.1.11"},
+           {"lifx.device10.serial:", Serial(3)},
            {DeviceKey(3), Address(3)}});
     Discover("@LIFX Discover " + Range());
     EXPECT_EQ(LogLines()[1], "1 ...found bulb" + Found(3) + At(3) + ": already device #3.");
-    EXPECT_EQ(FileNow(), WithLines(before, {{"lifx.device1.serial:", ""},
+    EXPECT_EQ(FileNow(), WithLines(before, {{"lifx.device10.serial:", ""},
                                             {"lifx.device3.serial:", Serial(3)}}));
 }
 

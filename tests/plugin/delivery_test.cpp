@@ -294,4 +294,35 @@ TEST_F(DeliveryTest, ASlotGivenAnotherAddressStartsUnmarkedAndStopsTheOldResends
     EXPECT_FALSE(DeliverySlotSilent(3));
 }
 
+TEST_F(DeliveryTest, EachSpanOfALongStripIsResentAndOneStepReadsABoundedNumberOfDatagrams)
+{
+    Start("lifx.device9: {9}\r\nlifx.device9.zones: 120\r\nlifx.color.scheme: Manual\r\n");
+    Light(9).stripZones = 120;
+    Light(9).off = true;
+    HandleCommandText("@LIFX Scheme Fire");
+    Pass(300);
+    // A flood at the plug-in's socket: one tick leaves most of it for later.
+    sockaddr_in at = {};
+    socklen_t size = sizeof at;
+    SOCKET s = AcquireLightSocket();
+    getsockname(s, (sockaddr *)&at, &size);
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int flood = socket(AF_INET, SOCK_DGRAM, 0);
+    uint8_t junk[8] = {};
+    for (int i = 0; i < 200; i++)
+        sendto(flood, junk, sizeof junk, 0, (sockaddr *)&at, sizeof at);
+    close(flood);
+    Pass(25);
+    int left = 0;
+    while (left < 1000 && recv(s, junk, sizeof junk, MSG_DONTWAIT) > 0)
+        left++;
+    EXPECT_GT(left, 100);
+    Light(9).off = false;
+    Pass(kSettleMs);
+    std::set<int> spans;
+    for (const ReceivedDatagram &d : Light(9).received)
+        spans.insert(d.type == kTypeSetExtendedColorZones ? d.bytes[41] : -1);
+    EXPECT_EQ(spans, (std::set<int>{-1, 0, 82})) << "both spans reached the strip";
+}
+
 } // namespace
