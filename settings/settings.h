@@ -44,6 +44,10 @@ extern int g_deviceZones[kDeviceSlots + 1];
 // The label of the light in slot N, as CleanLabel keeps it (UTF-8), or
 // empty when not known.
 extern char g_deviceLabels[kDeviceSlots + 1][kLabelTextSize];
+// How often slot N has been given another text since the library was
+// loaded: what is remembered about the light in a slot is stale once the
+// count has moved on, even if the slot has come back to the same text.
+extern unsigned g_deviceChanges[kDeviceSlots + 1];
 
 // The plug-in folder keeps its trailing separator. The settings path is empty
 // when no usable path fits its buffer: nothing is then read or written.
