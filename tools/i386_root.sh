@@ -12,7 +12,8 @@
 # Made once per machine in DIR (default /var/cache/chromalet-i386-root, or
 # CHROMALET_I386_ROOT), and made anew when the recipe below changes. Prints
 # the 32-bit loader to run (DIR/wine) and exits 0; otherwise prints why not
-# on one line and exits 1. Building needs root; using a built one does not.
+# on one line and exits 1. Building needs root, and so does registering the
+# qemu-i386 handler again after a reboot; using a built root does not.
 # Nothing of the machine's own packages or sources changes: the mirror is the
 # one its package sources name, and every index is checked against Debian's
 # keyring.
