@@ -6,9 +6,9 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 fake=$(mktemp -d)
 trap 'rm -rf "$fake"' EXIT
-# ./run test exports the reason 32-bit Wine could not be installed to what
-# it runs, this test included: each case here says its own.
-unset CHROMALET_WINE32_UNAVAILABLE
+# ./run test exports which 32-bit Wine it found, or why none, to what it
+# runs, this test included: each case here says its own.
+unset CHROMALET_WINE32_UNAVAILABLE CHROMALET_WINE32_LOADER
 export CALLS=$fake/calls CHROMALET_APT_PAUSE=0 STANDIN_MISSING='wine32:i386 wine64 libwidget-dev'
 mkdir "$fake/bin"
 cat >"$fake/bin/apt-get" <<'STANDIN'
