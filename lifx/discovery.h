@@ -44,6 +44,9 @@ struct InterfaceAddress {
 };
 // The IPv4 addresses of the machine's interfaces that are up and not loopback.
 int ListInterfaces(InterfaceAddress *out, int max);
+// 255.255.255.255, or the broadcast address of a network this computer is
+// on: no light's address, and every light's while broadcasts are allowed.
+bool IsBroadcastAddress(uint32_t address);
 // Where a broadcast discovery sends: 255.255.255.255, then the broadcast
 // address of each interface's network, each once. Interfaces without one
 // (/31, /32) add nothing.
@@ -63,9 +66,9 @@ enum DiscoveryStart { DiscoveryStarted, DiscoveryBusy, DiscoveryNoSocket };
 // Opens the socket and sends the first requests.
 DiscoveryStart StartDiscovery(const DiscoveryTarget &target, uint32_t nowMs);
 bool DiscoveryRunning();
-// One step: reads what has arrived and sends what is due. False once the
-// window has closed; the socket is then closed and the lights found wait
-// for DiscoveredLights.
+// One step, after the answers that have arrived were offered: sends what is
+// due. False once the window has closed; the socket is then closed and the
+// lights found wait for DiscoveredLights.
 bool DiscoveryStep(uint32_t nowMs);
 // Whether the window has closed and the lights found wait to be taken.
 bool DiscoveryFinished();

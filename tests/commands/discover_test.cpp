@@ -14,6 +14,7 @@
 #include "commands/timers.h"
 #include "lifx/colour.h"
 #include "lifx/discovery.h"
+#include "lifx/light_socket.h"
 #include "lifx/messages.h"
 #include "lifx/zone_query.h"
 #include "plugin/plugin.h"
@@ -347,6 +348,21 @@ TEST_F(DiscoverTest, WithoutAnArgumentItBroadcastsToTheGlobalAddressAndEachInter
     ExpectNothingLeftOpen();
 }
 
+TEST_F(DiscoverTest, BroadcastsAreRefusedAgainAfterASearchByBroadcastThatLeftTheSocketOpen)
+{
+    Start(LightLines({1}));
+    platform::SetInterfaces({});
+    platform::RecordRefusedDestinations(true, false);
+    Light(1).off = true;
+    Send("@LIFX Power Off"); // resent for longer than the search lasts
+    Discover("@LIFX Discover");
+    int allowed = 1;
+    socklen_t size = sizeof allowed;
+    ASSERT_TRUE(LightSocketOpen());
+    getsockopt(AcquireLightSocket(), SOL_SOCKET, SO_BROADCAST, &allowed, &size);
+    EXPECT_EQ(allowed, 0);
+}
+
 TEST_F(DiscoverTest, ARangeThatFindsNothingIsNotToldToSearchARange)
 {
     for (int n = 1; n <= 10; n++)
@@ -473,23 +489,58 @@ TEST_F(DiscoverTest, ASerialSavedInUpperCaseFindsItsLight)
     std::string upper = Serial(3);
     for (char &c : upper)
         c = (char)toupper(c);
-    Start({{DeviceKey(3), "192.168.1.13"}, {"lifx.device3.serial:", upper}});
-    Discover("@LIFX Discover " + Range());
-    EXPECT_EQ(LogLines()[1], "1 ...found bulb" + Moved(3, 3, "192.168.1.13"));
+    for (std::string at : {std::string("192.168.1.13"), std::string(Address(3))}) {
+        Start({{DeviceKey(3), at}, {"lifx.device3.serial:", upper}});
+        Discover("@LIFX Discover " + Range());
+        EXPECT_EQ(LogLines()[1],
+                  "1 ...found bulb" + (at == Address(3) ? Found(3) + At(3) + ": already device #3."
+                                                        : Moved(3, 3, at)));
+    }
 }
 
-TEST_F(DiscoverTest, ASerialTakenByTheSlotTheUserTypedIsForgottenWhereItWas)
+TEST_F(DiscoverTest, EachLightEndsInOneSlotAndKeepsTheSlotThatHoldsItsSerial)
 {
-    OnlyLightsAnswer({3});
-    // Light 3 was found as device #1; since it moved, the user has typed its
-    // new address as device #3.
-    Start({{DeviceKey(1), "192.168.1.11"},
-           {"lifx.device1.serial:", Serial(3)},
-           {DeviceKey(3), Address(3)}});
-    Discover("@LIFX Discover " + Range());
-    EXPECT_EQ(LogLines()[1], "1 ...found bulb" + Found(3) + At(3) + ": already device #3.");
-    EXPECT_EQ(FileNow(), WithLines(before, {{"lifx.device1.serial:", ""},
-                                            {"lifx.device3.serial:", Serial(3)}}));
+    struct Row {
+        std::vector<int> answering;
+        std::vector<SettingLine> table, written;
+        std::vector<std::string> lines;
+    } rows[] = {
+        // Light 2 was device #1, light 1 typed as device #2; they swapped.
+        {{1, 2},
+         {{DeviceKey(1), Address(1)},
+          {"lifx.device1.serial:", Serial(2)},
+          {DeviceKey(2), Address(2)}},
+         {{DeviceKey(3), Address(1)},
+          {"lifx.device3.serial:", Serial(1)},
+          {DeviceKey(1), Address(2)},
+          {DeviceKey(2), ""}},
+         {"1 ...found bulb" + Found(1) + At(1) + ": saved as device #3.",
+          "1 ...found bulb" + Moved(2, 1, Address(1)),
+          "1 ...device #2 at " + std::string(Address(2)) + " emptied: that light is device #1.",
+          "1 ...found 2 lights, 1 new."}},
+        // Device #1's light, unheard, has left its address to light 1.
+        {{1},
+         {{DeviceKey(1), Address(1)}, {"lifx.device1.serial:", Serial(5)}},
+         {{DeviceKey(2), Address(1)},
+          {"lifx.device2.serial:", Serial(1)},
+          {"lifx.device1.serial:", ""},
+          {DeviceKey(1), ""}},
+         {"1 ...found bulb" + Found(1) + At(1) + ": saved as device #2.",
+          "1 ...device #1 at " + std::string(Address(1)) + " emptied: that light is device #2.",
+          "1 ...found 1 light, 1 new."}},
+    };
+    for (const Row &row : rows) {
+        for (int n = 1; n <= 10; n++)
+            Light(n).replyMode = EmulatorRepliesSilent;
+        for (int n : row.answering)
+            Light(n).replyMode = EmulatorRepliesNormal;
+        Start(row.table);
+        Discover("@LIFX Discover " + Range());
+        std::vector<std::string> lines = LogLines();
+        EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), row.lines);
+        EXPECT_EQ(FileNow(), WithLines(before, row.written));
+        Stop();
+    }
 }
 
 TEST_F(DiscoverTest, ADeviceCommandTypedWhileLightsAreBeingSavedIsKept)
