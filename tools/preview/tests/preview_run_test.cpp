@@ -201,9 +201,8 @@ int FireRotation(const Shown &shown)
     return 0;
 }
 
-// Both strips show entries k to k + 81, with the colours the bulbs show for
-// the same entries: strip 9 in its 82 zones, strip 10 laid over its 16, zone
-// z showing entry k + floor(z * 82 / 16).
+// Both strips show entries k on, one a zone, with the colours the bulbs show
+// for the same entries: strip 9 in its 82 zones, strip 10 in its 16.
 void ExpectStripsAtRotation(const Shown &shown, int k, const std::string &where)
 {
     std::string hexOfEntry[8];
@@ -215,7 +214,7 @@ void ExpectStripsAtRotation(const Shown &shown, int k, const std::string &where)
         int zones = strip == 10 ? 16 : 82;
         ASSERT_EQ(light.zones.size(), (size_t)zones) << where;
         for (int z = 0; z < zones; z++)
-            ASSERT_EQ(light.zones[(size_t)z], hexOfEntry[(k - 1 + z * 82 / zones) % 8])
+            ASSERT_EQ(light.zones[(size_t)z], hexOfEntry[(k - 1 + z) % 8])
                 << where << ", strip " << strip << " zone " << z + 1;
     }
 }
