@@ -171,7 +171,10 @@ int DrainSocket(Emulator &emulator, int index)
         }
         handled++;
         EmulatedLight &light = emulator.lights[index];
-        if (light.off || EmulatorLoses(emulator)) {
+        bool chosen = light.loseCount > 0 && length >= 34 &&
+                      (buffer[32] | buffer[33] << 8) == light.loseType;
+        if (light.off || chosen || EmulatorLoses(emulator)) {
+            light.loseCount -= chosen ? 1 : 0;
             light.lostDatagrams++;
             continue;
         }

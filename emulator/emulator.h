@@ -214,6 +214,9 @@ struct EmulatedLight {
 
     // Switched off at the wall: hears nothing at all.
     bool off = false;
+    // The next loseCount datagrams of type loseType never reach the light.
+    uint16_t loseType = 0;
+    int loseCount = 0;
     // Datagrams that never reached the light (lost, or the light off), and
     // acknowledgements sent and lost on the way back.
     int lostDatagrams = 0;
