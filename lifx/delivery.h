@@ -35,7 +35,7 @@ bool DeliverStripZones(int slot, const uint8_t (*spans)[kSetExtendedColorZonesSi
 bool DeliverStripZonesOnce(int slot, const uint8_t (*spans)[kSetExtendedColorZonesSize], int count);
 // Sends the message once, unconfirmed, as a cycle tick does: the next tick
 // replaces it. A pending message of the same kind is forgotten, as it is
-// older.
+// older (on a strip, any older colour).
 bool DeliverOnce(int slot, const uint8_t *message, int length);
 
 bool DeliveryPending();
