@@ -1,6 +1,7 @@
 // Strips of any length: what each shows, checked against a plain reference
 // of the pattern rule, the spans and their apply flags.
 #include <stdio.h>
+#include <string.h>
 
 #include <algorithm>
 
@@ -21,6 +22,16 @@ namespace
 int U16(const std::vector<uint8_t> &b, int at)
 {
     return b[at] | b[at + 1] << 8;
+}
+
+// The pattern rule, written out plainly: Fire's three colours repeat every
+// 8 entries; eight user colours go there and back, every 14.
+uint32_t PatternEntry(bool user, int n)
+{
+    if (!user)
+        return n & 4 ? 0x0088FF : n & 1 ? 0x0000FF : 0x000088;
+    int step = (n - 1) % 14;
+    return 0x400000u + 0x1Fu * (uint32_t)(step < 8 ? step + 1 : 15 - step);
 }
 
 class StripLengthTest : public LightsTest
@@ -44,6 +55,32 @@ class StripLengthTest : public LightsTest
     }
     // Zone w of an 82-zone strip.
     Hsbk Window(int w) { return Convert(g_palette.entries[g_palette.offset + w]); }
+    // Zones of the strip in slot 9 (k long) off the rule: zone z shows
+    // pattern entry offset + z.
+    int OffPattern(bool user, int k)
+    {
+        int wrong = 0;
+        for (int z = 0; z < k; z++) {
+            Hsbk want = Convert(PatternEntry(user, g_palette.offset + z));
+            wrong += memcmp(&Light(9).zones[z], &want, sizeof want) != 0;
+        }
+        return wrong;
+    }
+    // Resends and acknowledgements run their course.
+    void Settle()
+    {
+        for (int i = 0; i < 200 && DeliveryPending(); i++) {
+            Pass(100);
+            DeliveryStep(GetTickCount());
+        }
+        Drain();
+    }
+    void Show(int scheme)
+    {
+        g_settings.scheme = scheme;
+        RefreshPalette();
+        SendColours(0);
+    }
     std::vector<std::vector<uint8_t>> ZoneDatagrams(int n)
     {
         std::vector<std::vector<uint8_t>> out;
@@ -54,22 +91,6 @@ class StripLengthTest : public LightsTest
         return out;
     }
 };
-
-// The pattern rule, written out plainly: Fire's three colours repeat every
-// 8 entries; eight user colours go there and back, every 14.
-uint32_t PatternEntry(bool user, int n)
-{
-    if (!user)
-        return n & 4 ? 0x0088FF : n & 1 ? 0x0000FF : 0x000088;
-    int step = (n - 1) % 14;
-    return 0x400000u + 0x1Fu * (uint32_t)(step < 8 ? step + 1 : 15 - step);
-}
-
-std::string Text(const Hsbk &c)
-{
-    return std::to_string(c.hue) + "," + std::to_string(c.saturation) + "," +
-           std::to_string(c.brightness) + "," + std::to_string(c.kelvin);
-}
 
 TEST_F(StripLengthTest, ZoneZOfAStripOfAnyLengthShowsEntryOffsetPlusZAlsoAfterACycleStep)
 {
@@ -97,12 +118,9 @@ TEST_F(StripLengthTest, ZoneZOfAStripOfAnyLengthShowsEntryOffsetPlusZAlsoAfterAC
             RefreshPalette();
         g_palette.offset = row.offset;
         for (int step = 0; step < 2; step++) {
-            if (step == 0) {
-                SendColours(0);
-            } else {
-                g_palette.offset = g_palette.offset % 8 + 1; // a cycle tick's step
-                SendCycleColours();
-            }
+            if (step) // a cycle tick's step
+                g_palette.offset = g_palette.offset % 8 + 1;
+            step ? SendCycleColours() : SendColours(0);
             Drain();
             std::vector<std::vector<uint8_t>> spans = ZoneDatagrams(9);
             ASSERT_EQ((int)spans.size(), (step + 1) * ((k + 81) / 82));
@@ -110,11 +128,7 @@ TEST_F(StripLengthTest, ZoneZOfAStripOfAnyLengthShowsEntryOffsetPlusZAlsoAfterAC
                 EXPECT_EQ(U16(spans[s], 41), 82 * s);
                 EXPECT_EQ(spans[s][40], s == (k - 1) / 82 ? 1 : 0) << "only the last span shows";
             }
-            for (int z = 0; z < k; z++) {
-                uint32_t want = PatternEntry(row.user, g_palette.offset + z);
-                ASSERT_EQ(Text(Light(9).zones[z]), Text(Convert(want)))
-                    << "zone " << z << " at offset " << g_palette.offset;
-            }
+            EXPECT_EQ(OffPattern(row.user, k), 0) << "at offset " << g_palette.offset;
         }
     }
 }
@@ -163,27 +177,7 @@ TEST_F(StripLengthTest, TheZonesLineSaysHowManyZonesWentOutAndInHowManyMessages)
               lines.end());
 }
 
-class StripChangeTest : public StripLengthTest
-{
-  protected:
-    // Resends and acknowledgements run their course.
-    void Settle()
-    {
-        for (int i = 0; i < 200 && DeliveryPending(); i++) {
-            Pass(100);
-            DeliveryStep(GetTickCount());
-        }
-        Drain();
-    }
-    void Show(int scheme)
-    {
-        g_settings.scheme = scheme;
-        RefreshPalette();
-        SendColours(0);
-    }
-};
-
-TEST_F(StripChangeTest, AStripEndsWholeOnItsNewestColourWhicheverOfItsMessagesIsLost)
+TEST_F(StripLengthTest, AStripEndsWholeOnItsNewestColourWhicheverOfItsMessagesIsLost)
 {
     g_settings.debug = true;
     // The last row loses every try of both spans: the strip confirmed its
@@ -196,8 +190,8 @@ TEST_F(StripChangeTest, AStripEndsWholeOnItsNewestColourWhicheverOfItsMessagesIs
                 {82, kTypeSetColor, 1, SchemeWarm, SchemeFire},
                 {120, kTypeSetExtendedColorZones, 12, SchemeFire, SchemeFire}};
     for (const Row &row : rows) {
-        SCOPED_TRACE(std::to_string(row.zones) + " zones, lost type " +
-                     std::to_string(row.lostType) + ", newest " + std::to_string(row.newest));
+        SCOPED_TRACE(testing::Message()
+                     << row.zones << " zones, " << row.lost << " of " << row.lostType << " lost");
         ResetLights();
         g_deviceZones[9] = Light(9).stripZones = row.zones;
         UseSlots({9});
@@ -213,10 +207,7 @@ TEST_F(StripChangeTest, AStripEndsWholeOnItsNewestColourWhicheverOfItsMessagesIs
         int older = std::count(types.begin(), types.end(), row.lostType);
         EXPECT_TRUE(row.newest == row.first || older == 0) << "the older arrived";
         EXPECT_TRUE(row.newest != SchemeWarm || types.back() == kTypeSetColor);
-        int wrong = 0;
-        for (int z = 0; row.newest == SchemeFire && z < row.zones; z++)
-            wrong += Text(Light(9).zones[z]) != Text(Convert(PatternEntry(false, 1 + z)));
-        EXPECT_EQ(wrong, 0) << "zones off the pattern";
+        EXPECT_TRUE(row.newest != SchemeFire || OffPattern(false, row.zones) == 0);
     }
     EXPECT_EQ(testing::PrintToString(LogLines()).find("did not answer"), std::string::npos);
 }
