@@ -159,9 +159,10 @@ bool IsStrip(int slot)
     return slot > kLastBulb && slot <= kDeviceSlots;
 }
 
+// A zone message too short to say is taken as one that shows.
 uint8_t Apply(const Pending &entry)
 {
-    return entry.bytes[40];
+    return entry.length > 40 ? entry.bytes[40] : 1;
 }
 
 // On a strip the newest colour wins, whether a whole-strip colour or zones:
