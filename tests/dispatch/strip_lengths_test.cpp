@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/timers.h"
 #include "lifx/colour.h"
 #include "lifx/delivery.h"
 #include "lifx/dispatch.h"
@@ -71,6 +72,7 @@ class StripLengthTest : public LightsTest
     {
         for (int i = 0; i < 200 && DeliveryPending(); i++) {
             Pass(100);
+            OfferLightAnswers(GetTickCount());
             DeliveryStep(GetTickCount());
         }
         Drain();
