@@ -190,6 +190,22 @@ unsigned SaveAndReport(const DiscoveredLight &light, Outcome *outcome)
     return 0;
 }
 
+// A light that answered but left something untold, after all its tries:
+// said at error level, since it is saved without it.
+void ReportMissing(const DiscoveredLight &light)
+{
+    bool zones = light.strip && (light.zones < kMinStripZones || light.zones > kMaxStripZones);
+    if (light.labelKnown && !zones)
+        return;
+    char address[kAddressTextSize];
+    FormatAddress(address, light.address);
+    const char *missing = light.labelKnown ? "its zone count"
+                          : zones          ? "its label and zone count"
+                                           : "its label";
+    Log(LogError, "...the %s at %s did not tell %s; search again to learn it.",
+        light.strip ? "strip" : "bulb", address, missing);
+}
+
 // New and moved lights take on what the others show, when the plug-in
 // drives the lights by itself.
 void ShowSchemeOn(unsigned slots)
@@ -267,7 +283,8 @@ bool SaveNext()
     DiscoveredLights(&lights);
     if (g_saving.next < g_saving.count) {
         Outcome outcome;
-        g_saving.changed |= SaveAndReport(lights[g_saving.next++], &outcome);
+        g_saving.changed |= SaveAndReport(lights[g_saving.next], &outcome);
+        ReportMissing(lights[g_saving.next++]);
         g_saving.saved += outcome == Saved;
         return true;
     }

@@ -2,6 +2,7 @@
 // and reads through the socket it shares with delivery.
 #include "lifx/discovery.h"
 
+#include <math.h>
 #include <string.h>
 
 #include "lifx/light_socket.h"
@@ -14,22 +15,29 @@ namespace
 // Ours, so our answers can be told from anyone else's. Never 0: with source
 // 0 a light broadcasts its answers.
 const uint32_t kSource = 0x4C46584Cu;
-// The whole request goes out three times, these apart: UDP gets lost on
-// Wi-Fi, and a light that missed one round hears the next.
-const uint32_t kRoundSpacingMs = 700;
-// The window closes this long after the start, and not before every round
-// is out and this long has passed since the last request.
+// The whole request goes out at least three times, these apart: UDP gets
+// lost on Wi-Fi, and a light that missed one round hears the next.
+const uint32_t kRoundSpacingMs = 200;
+// More rounds follow while the last one brought a new light, or while the
+// lights already heard miss so many rounds that one never heard may still
+// be out there: until a light missing that often would have missed every
+// round with a chance below one in kMissedEveryRound.
+const int kMaxRounds = 16;
+const double kMissedEveryRound = 10000.0;
+// The window closes this long after the start, and not before the rounds
+// are over and this long has passed since the last request.
 const uint32_t kWindowMs = 2000;
 const uint32_t kQuietMs = 500;
 // Whatever happens, a discovery ends after this long.
-const uint32_t kLongestMs = 10000;
+const uint32_t kLongestMs = kDiscoveryLongestMs;
 // Per step: so that one step never holds the user-interface thread for long,
 // a range goes out in batches.
 const int kSendsPerStep = 64;
-// A light is asked its label and kind at most this many times, this long
-// apart, from when it is first heard: one heard in the last round is asked
-// as often as one heard in the first.
-const int kMaxQueries = 3;
+// A light is asked what it has not told yet (its label, whether it is a
+// strip and how long) at most this many times, this long apart, from when it
+// is first heard: one heard in the last round is asked as often as one heard
+// in the first.
+const int kMaxQueries = 16;
 const uint32_t kQuerySpacingMs = kRoundSpacingMs;
 const int kMaxDestinations = 1024;
 
@@ -44,6 +52,8 @@ struct Responder {
     int zones;
     int queries;
     uint32_t askedMs;
+    int firstRound;       // the round it first answered
+    uint32_t roundsHeard; // bit r: it answered round r
 };
 
 struct Session {
@@ -52,6 +62,8 @@ struct Session {
     uint32_t destinations[kMaxDestinations];
     int destinationCount;
     int round; // rounds fully sent
+    bool roundsOver;
+    bool newInRound[kMaxRounds];
     int sentInRound;
     uint32_t startMs;
     uint32_t roundDueMs;
@@ -93,10 +105,14 @@ void AskLabelAndKind(Responder &responder, uint32_t nowMs)
     responder.queries++;
     responder.askedMs = nowMs;
     uint8_t message[kRequestSize];
-    EncodeGetLabel(message, kSource, responder.serial, ++g_session.sequence);
-    SendTo(responder.address, message, nowMs);
-    EncodeGetExtendedColorZones(message, kSource, responder.serial, ++g_session.sequence);
-    SendTo(responder.address, message, nowMs);
+    if (!responder.labelKnown) {
+        EncodeGetLabel(message, kSource, responder.serial, ++g_session.sequence);
+        SendTo(responder.address, message, nowMs);
+    }
+    if (responder.kind == KindUnknown) {
+        EncodeGetExtendedColorZones(message, kSource, responder.serial, ++g_session.sequence);
+        SendTo(responder.address, message, nowMs);
+    }
 }
 
 // Whether a GetService of ours may have reached that address.
@@ -150,8 +166,15 @@ bool TakeService(uint32_t from, const Reply &reply, uint32_t nowMs)
 {
     if (reply.service != kServiceUdp || SerialIsZero(reply.serial) || !Asked(from))
         return false;
+    // The sequence names the round answered; anything else counts for none.
+    int round = reply.sequence - 1;
+    uint32_t heard = round >= 0 && round < kMaxRounds ? 1u << round : 0;
     // Each round brings every light's answer again.
-    if (FindResponder(from) || SerialSeen(reply.serial))
+    if (Responder *known = FindResponder(from)) {
+        known->roundsHeard |= heard;
+        return true;
+    }
+    if (SerialSeen(reply.serial))
         return true;
     if (g_session.responderCount >= kMaxResponders)
         return false;
@@ -159,6 +182,10 @@ bool TakeService(uint32_t from, const Reply &reply, uint32_t nowMs)
     memset(&responder, 0, sizeof responder);
     responder.address = from;
     memcpy(responder.serial, reply.serial, kSerialSize);
+    responder.roundsHeard = heard;
+    responder.firstRound = heard ? round : g_session.round;
+    if (heard)
+        g_session.newInRound[round] = true;
     AskLabelAndKind(responder, nowMs);
     return true;
 }
@@ -188,11 +215,38 @@ bool TakeDetail(uint32_t from, const Reply &reply)
     return false;
 }
 
+// Whether a light never heard may still answer another round: the last
+// round brought a new light, or the lights heard missed enough of the rounds
+// after their first answer that one of the same luck could have missed all.
+bool MoreRoundsWanted()
+{
+    const Session &s = g_session;
+    if (s.round >= kMaxRounds)
+        return false;
+    if (s.newInRound[s.round - 1])
+        return true;
+    int asked = 0, missed = 0;
+    for (int i = 0; i < s.responderCount; i++) {
+        const Responder &responder = s.responders[i];
+        for (int r = responder.firstRound + 1; r < s.round; r++) {
+            asked++;
+            missed += !(responder.roundsHeard & (1u << r));
+        }
+    }
+    if (missed == 0)
+        return false;
+    return pow((double)missed / asked, s.round) * kMissedEveryRound > 1.0;
+}
+
 void SendDue(uint32_t nowMs)
 {
     Session &s = g_session;
-    if (s.round >= kDiscoveryRounds || !Elapsed(nowMs, s.startMs, s.roundDueMs - s.startMs))
+    if (s.roundsOver || !Elapsed(nowMs, s.startMs, s.roundDueMs - s.startMs))
         return;
+    if (s.sentInRound == 0 && s.round >= kDiscoveryRounds && !MoreRoundsWanted()) {
+        s.roundsOver = true;
+        return;
+    }
     uint8_t message[kRequestSize];
     EncodeGetService(message, kSource, (uint8_t)(s.round + 1));
     for (int n = 0; n < kSendsPerStep && s.sentInRound < s.destinationCount; n++)
@@ -231,7 +285,7 @@ bool WindowClosed(uint32_t nowMs)
         if (Waiting(s.responders[i]))
             return false;
     }
-    return s.round >= kDiscoveryRounds && Elapsed(nowMs, s.startMs, kWindowMs) &&
+    return s.roundsOver && Elapsed(nowMs, s.startMs, kWindowMs) &&
            Elapsed(nowMs, s.lastSendMs, kQuietMs);
 }
 

@@ -519,21 +519,51 @@ TEST_F(DiscoverTest, ADeviceCommandTypedWhileLightsAreBeingSavedIsKept)
 
 TEST_F(DiscoverTest, AStripFirstHeardInTheLastRoundIsAskedAgainWhenItsFirstAnswerIsLost)
 {
-    OnlyLightsAnswer({});
+    OnlyLightsAnswer({2});
     Light(1).strip = true;
     Start();
     Send("@LIFX Discover " + Range());
     // Deaf to the first two rounds; then the answer to its first questions
     // is lost.
+    // A bulb answers the first round, and nothing after that.
     RunToTheEnd([&] {
         EmulatedLight &light = Light(1);
         bool deaf =
             light.serviceRequests < 2 || (light.serviceRequests == 3 && light.labelRequests == 0);
         light.replyMode = deaf ? EmulatorRepliesSilent : EmulatorRepliesNormal;
+        Light(2).replyMode =
+            Light(2).serviceRequests ? EmulatorRepliesSilent : EmulatorRepliesNormal;
     });
     EXPECT_EQ(LogLines()[1],
               "1 ...found strip" + Found(1) + " (82 zones)" + At(1) + ": saved as device #9.");
     EXPECT_EQ(Light(1).labelRequests, 2);
+    EXPECT_EQ(LogLines()[2], "1 ...found bulb" + At(2) + ": saved as device #1.");
+    EXPECT_EQ(LogLines()[3],
+              "3 ...the bulb" + At(2) + " did not tell its label; search again to learn it.");
+    EXPECT_EQ(Light(2).labelRequests, 16);
+}
+
+// Lossy Wi-Fi: a fifth of the datagrams lost each way, a hundred seeds. A
+// search counts when all ten lights are found with their labels and both
+// strips as strips.
+TEST_F(DiscoverTest, UnderAFifthLostEachWayTenLightsAreAllFoundInNinetyNineSearchesOfAHundred)
+{
+    Light(1).strip = Light(2).strip = true;
+    Start();
+    int allFound = 0;
+    for (uint32_t seed = 1; seed <= 100; seed++) {
+        EmulatorSetLoss(emulator, 20, seed);
+        Forget();
+        Discover("@LIFX Discover " + Range());
+        int labelled = 0, strips = 0;
+        for (const std::string &line : LogLines()) {
+            labelled += line.find("1 ...found ") == 0 && line.find(" \"Lamp ") != std::string::npos;
+            strips += line.find("1 ...found strip \"Lamp ") == 0;
+        }
+        allFound += labelled == 10 && strips == 2 && LogLines().back().find("1 ...found 10 ") == 0;
+    }
+    EXPECT_GE(allFound, 99);
+    ExpectNothingLeftOpen();
 }
 
 TEST_F(DiscoverTest, WhenNoRequestCouldBeSentTheLineSaysWhyInsteadOfTheFirewallAdvice)
