@@ -32,6 +32,15 @@ static const char kAboutCredits[] =
     "\n"
     "Speaks the public LIFX LAN protocol; LIFX is a trademark of its owner.";
 
+// A typed command that was not understood: one error line, whatever the
+// debug setting, naming what was typed (cut short) and what is accepted.
+static void LogTypo(const char *format, const char *typed, const char *accepted)
+{
+    static char line[256];
+    snprintf(line, sizeof line, format, typed, accepted);
+    HostLog(LogError, line);
+}
+
 static void ShowMenuCommand(const char *arg1, const char *, const char *)
 {
     if (EqualIgnoringCase(arg1, "Menu"))
@@ -100,8 +109,18 @@ static bool MoveEffectWanted()
 static void SchemeCommand(const char *arg1, const char *, const char *)
 {
     int scheme;
-    if (!FindScheme(arg1, &scheme))
+    if (!FindScheme(arg1, &scheme)) {
+        static char names[160];
+        names[0] = 0;
+        for (int i = 0; SchemeNameAt(i); i++)
+            snprintf(names + strlen(names), sizeof names - strlen(names), "%s%s",
+                     i == 0                ? ""
+                     : SchemeNameAt(i + 1) ? ", "
+                                           : " or ",
+                     SchemeNameAt(i));
+        LogTypo("...unknown scheme \"%.40s\"! Give one of %s.", arg1, names);
         return;
+    }
     g_settings.scheme = scheme;
     ShowScheme();
     SetMoveEffect(MoveEffectWanted());
@@ -126,11 +145,11 @@ static bool SingleLightsAllowed()
 
 static void RgbCommand(const char *arg1, const char *arg2, const char *)
 {
-    if (arg2[0] != '#' || !SingleLightsAllowed())
+    if (!arg2[0] || !SingleLightsAllowed())
         return;
     // A typo must not read as black, which would switch the light off.
     uint32_t rgb;
-    if (!ReadHexColour(arg2 + 1, &rgb)) {
+    if (arg2[0] != '#' || !ReadHexColour(arg2 + 1, &rgb)) {
         HostLog(LogError, "...invalid RGB colour specified!");
         return;
     }
@@ -146,6 +165,11 @@ static void WhiteCommand(const char *arg1, const char *arg2, const char *rest)
     if (!arg2[0] || !rest[0] || !SingleLightsAllowed())
         return;
     int n = ReadNumber(arg1);
+    if (n > kLastBulb && n <= kDeviceSlots) {
+        LogTypo("...White sets bulbs only, and #%.40s is a strip! Give %s.", arg1,
+                "a bulb, 1 to 8, or RGB for a strip");
+        return;
+    }
     if (n < 1 || n > kLastBulb)
         return;
     int percent = ClampInt(ReadNumber(arg2), 0, 100);
@@ -172,6 +196,9 @@ static void CalibrationCommand(const char *arg1, const char *arg2, const char *)
         g_settings.calibrationBlue = value;
         WriteSettingInt(KEY_CALIBRATION_BLUE, value);
         break;
+    default:
+        LogTypo("...unknown calibration channel \"%.40s\"! Give %s.", arg1,
+                "R, G or B (upper case)");
     }
 }
 
