@@ -23,12 +23,17 @@ enum { kCommandSize = 4096 };
 static const char kShortPrefix[] = "@LIFX";
 static const char kLongPrefix[] = PLUGIN_COMMAND_PREFIX;
 
-static const char kAboutCredits[] =
-    "LIFX lights that follow your desktop.\n"
-    "\n"
-    "By " PLUGIN_AUTHOR "\n"
-    "\n"
-    "The user guide, " DOCUMENTATION_FILE_NAME ", lies beside the plug-in.\n"
+static const char kAboutCredits[] = "LIFX lights that follow your desktop.\n"
+                                    "\n"
+                                    "By " PLUGIN_AUTHOR "\n"
+                                    "\n";
+// Whichever is true now.
+static const char kAboutGuideHere[] =
+    "The user guide, " DOCUMENTATION_FILE_NAME ", lies beside the plug-in.\n";
+static const char kAboutGuideElsewhere[] =
+    "The user guide, " DOCUMENTATION_FILE_NAME ", comes in the release package; copied beside "
+    "the plug-in, it opens from the menu.\n";
+static const char kAboutProtocol[] =
     "\n"
     "Speaks the public LIFX LAN protocol; LIFX is a trademark of its owner.";
 
@@ -261,14 +266,28 @@ static void EditCommand(const char *arg1, const char *, const char *)
         Open(g_settingsPath);
 }
 
-// The guide beside the module, when it is there; the project has no web
-// page of its own to fall back on.
+// The guide beside the module, when it is there.
+static bool FindGuide(char (&path)[kPathSize])
+{
+    int length = snprintf(path, sizeof path, "%s%s", g_pluginFolder, DOCUMENTATION_FILE_NAME);
+    return length > 0 && length < (int)sizeof path && FileExists(path);
+}
+
+// The project has no web page of its own to fall back on: without the guide
+// the user learns where it was looked for.
 static void DocumentationCommand(const char *, const char *, const char *)
 {
     static char path[kPathSize];
-    int length = snprintf(path, sizeof path, "%s%s", g_pluginFolder, DOCUMENTATION_FILE_NAME);
-    if (length > 0 && length < (int)sizeof path && FileExists(path))
+    if (FindGuide(path)) {
         Open(path);
+        return;
+    }
+    static char line[kModuleNameSize + 160];
+    snprintf(line, sizeof line,
+             PLUGIN_LOG_PREFIX "No user guide in %s: copy " DOCUMENTATION_FILE_NAME
+                               " there from the release package.",
+             g_pluginFolder[0] ? g_pluginFolder : "the plug-in's folder");
+    HostLog(LogError, line);
 }
 
 static void ProtocolCommand(const char *, const char *, const char *)
@@ -279,8 +298,10 @@ static void ProtocolCommand(const char *, const char *, const char *)
 static void AboutCommand(const char *, const char *, const char *)
 {
     static char about[kCommandSize];
-    snprintf(about, sizeof about, "%s (%s)   \n\n%s", PLUGIN_FULL_NAME, PLUGIN_RELEASE_DATE,
-             kAboutCredits);
+    static char guide[kPathSize];
+    snprintf(about, sizeof about, "%s (%s)   \n\n%s%s%s", PLUGIN_FULL_NAME, PLUGIN_RELEASE_DATE,
+             kAboutCredits, FindGuide(guide) ? kAboutGuideHere : kAboutGuideElsewhere,
+             kAboutProtocol);
     static char version[kCommandSize];
     const char *hostVersion = GetVeskVersion();
     snprintf(version, sizeof version, "%s", hostVersion ? hostVersion : "");
