@@ -266,6 +266,7 @@ TEST(PreviewScript, LightsFollowFireWarmCyclingSuspendAndResume)
     std::string work = WorkFolder("script");
     std::string script = work + "/script.txt";
     std::ofstream(script) << "# Fire, then white light, then Fire cycling every second\n"
+                             "@Chromalet-LIFX Toggle Auto Power\n"
                              "@Chromalet-LIFX Scheme Fire\n"
                              "@Chromalet-LIFX Scheme Warm\n"
                              "@Chromalet-LIFX Scheme Fire\n"
@@ -581,6 +582,7 @@ TEST(PreviewScript, HelpAndMenuGoOnAndEachLineSaysWhatHappened)
     std::string script = work + "/script.txt";
     std::ofstream(script) << ":help\n"
                              ":menu\n"
+                             "@Chromalet-LIFX Toggle Auto Power\n"
                              "@Chromalet-LIFX Scheme Rainbow\n"
                              "@Chromalet-LIFX Device #11 127.0.0.5\n"
                              "@Chromalet-LIFX Scheme Ocean\n"
