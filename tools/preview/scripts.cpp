@@ -86,7 +86,8 @@ bool IsDiscover(const std::string &line)
            strcasecmp(words[1].c_str(), "Discover") == 0;
 }
 
-std::vector<std::string> SetupLines(const Lights &lights, const PluginSettings &settings)
+std::vector<std::string> SetupLines(const Lights &lights, const PluginSettings &settings,
+                                    int searchSeconds)
 {
     std::vector<std::string> lines;
     if (!lights.enabled)
@@ -99,7 +100,7 @@ std::vector<std::string> SetupLines(const Lights &lights, const PluginSettings &
         // slots by itself, bulbs 1 to 8 and strips 9 and 10, and sends them
         // nothing until a scheme is chosen.
         lines.push_back(std::string(kPrefix) + "Discover " + LightsRange(lights));
-        lines.push_back(":wait " + std::to_string(kDiscoverySeconds * 1000));
+        lines.push_back(":wait " + std::to_string(searchSeconds * 1000));
     }
     for (int n = 1; n <= kLightCount && !empty; n++) {
         if (settings.devices[n] != lights.addresses[n - 1])

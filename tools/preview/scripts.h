@@ -13,7 +13,8 @@ namespace preview
 {
 
 // How long a discovery takes, its saving included: the set-up waits that long.
-enum { kDiscoverySeconds = 3 };
+// Where the lights lose datagrams it goes on asking, six seconds at most.
+enum { kDiscoverySeconds = 3, kLossyDiscoverySeconds = 7 };
 
 // The range of the emulated lights, "127.56.G.0/28".
 std::string LightsRange(const Lights &lights);
@@ -26,7 +27,8 @@ bool IsDiscover(const std::string &line);
 // chosen; otherwise each slot whose address is not the emulated light's is
 // set to it. Then a restart, so that the start-up shows what it would. Empty
 // when the folder already points at these lights.
-std::vector<std::string> SetupLines(const Lights &lights, const PluginSettings &settings);
+std::vector<std::string> SetupLines(const Lights &lights, const PluginSettings &settings,
+                                    int searchSeconds = kDiscoverySeconds);
 
 // The built-in tour: schemes, cycling, the move effect, suspend and resume,
 // calibration, single lights. Lines beginning with "# " are narration.
