@@ -34,9 +34,12 @@ const uint32_t kLongestMs = kDiscoveryLongestMs;
 // a range goes out in batches.
 const int kSendsPerStep = 64;
 // A light is asked what it has not told yet (its label, whether it is a
-// strip and how long) at most this many times, this long apart, from when it
-// is first heard: one heard in the last round is asked as often as one heard
-// in the first.
+// strip and how long) this long apart, from when it is first heard: one heard
+// in the last round is asked as often as one heard in the first. Three times
+// where nothing gets lost (an older bulb never says what it is, and must not
+// hold every search up), more where the rounds show losses, as for the
+// rounds, up to kMaxQueries.
+const int kMinQueries = 3;
 const int kMaxQueries = 16;
 const uint32_t kQuerySpacingMs = kRoundSpacingMs;
 const int kMaxDestinations = 1024;
@@ -64,6 +67,7 @@ struct Session {
     int round; // rounds fully sent
     bool roundsOver;
     bool newInRound[kMaxRounds];
+    int queryLimit;
     int sentInRound;
     uint32_t startMs;
     uint32_t roundDueMs;
@@ -100,7 +104,7 @@ void SendTo(uint32_t address, const uint8_t (&message)[kRequestSize], uint32_t n
 
 void AskLabelAndKind(Responder &responder, uint32_t nowMs)
 {
-    if (responder.queries >= kMaxQueries)
+    if (responder.queries >= g_session.queryLimit)
         return;
     responder.queries++;
     responder.askedMs = nowMs;
@@ -215,16 +219,11 @@ bool TakeDetail(uint32_t from, const Reply &reply)
     return false;
 }
 
-// Whether a light never heard may still answer another round: the last
-// round brought a new light, or the lights heard missed enough of the rounds
-// after their first answer that one of the same luck could have missed all.
-bool MoreRoundsWanted()
+// The share of the rounds after their first answer that the lights heard
+// missed: how lossy the network is, as far as it shows; 0 before it shows.
+double MissedShare()
 {
     const Session &s = g_session;
-    if (s.round >= kMaxRounds)
-        return false;
-    if (s.newInRound[s.round - 1])
-        return true;
     int asked = 0, missed = 0;
     for (int i = 0; i < s.responderCount; i++) {
         const Responder &responder = s.responders[i];
@@ -233,9 +232,29 @@ bool MoreRoundsWanted()
             missed += !(responder.roundsHeard & (1u << r));
         }
     }
-    if (missed == 0)
+    return missed ? (double)missed / asked : 0;
+}
+
+// Tries that a light of that luck misses all of with a chance below one in
+// kMissedEveryRound, within the bounds.
+int TriesWanted(double missed, int least, int most)
+{
+    if (missed <= 0)
+        return least;
+    int tries = missed >= 1 ? most : (int)ceil(log(1 / kMissedEveryRound) / log(missed));
+    return tries < least ? least : tries > most ? most : tries;
+}
+
+// Whether a light never heard may still answer another round: the last
+// round brought a new light, or the lights heard missed enough rounds that
+// one of the same luck could have missed every round so far.
+bool MoreRoundsWanted()
+{
+    const Session &s = g_session;
+    if (s.round >= kMaxRounds)
         return false;
-    return pow((double)missed / asked, s.round) * kMissedEveryRound > 1.0;
+    return s.newInRound[s.round - 1] ||
+           s.round < TriesWanted(MissedShare(), kDiscoveryRounds, kMaxRounds);
 }
 
 void SendDue(uint32_t nowMs)
@@ -262,7 +281,7 @@ void SendDue(uint32_t nowMs)
 bool Waiting(const Responder &responder)
 {
     return (!responder.labelKnown || responder.kind == KindUnknown) &&
-           responder.queries < kMaxQueries;
+           responder.queries < g_session.queryLimit;
 }
 
 // Each light that has not yet said what it is is asked again on its own
@@ -365,6 +384,7 @@ DiscoveryStart StartDiscovery(const DiscoveryTarget &target, uint32_t nowMs)
     g_session.startMs = nowMs;
     g_session.roundDueMs = nowMs;
     g_session.lastSendMs = nowMs;
+    g_session.queryLimit = kMinQueries;
     g_session.running = true;
     SendDue(nowMs);
     return DiscoveryStarted;
@@ -381,6 +401,7 @@ bool DiscoveryStep(uint32_t nowMs)
         return false;
     ReadLightAnswers(nowMs);
     SendDue(nowMs);
+    g_session.queryLimit = TriesWanted(MissedShare(), kMinQueries, kMaxQueries);
     AskAgain(nowMs);
     if (!WindowClosed(nowMs))
         return true;
