@@ -43,6 +43,8 @@ const int kMinQueries = 3;
 const int kMaxQueries = 16;
 const uint32_t kQuerySpacingMs = kRoundSpacingMs;
 const int kMaxDestinations = 1024;
+// Our bit among the waits that hold the shared socket open.
+const unsigned kSocketHolder = 4;
 
 enum Kind { KindUnknown, KindBulb, KindStrip };
 
@@ -313,6 +315,7 @@ void CloseSocket()
     if (!g_session.running)
         return;
     g_session.running = false;
+    HoldLightSocket(kSocketHolder, false);
     if (g_session.target.form == DiscoverBroadcast)
         AllowLightBroadcasts(false);
     ReleaseLightSocket();
@@ -386,6 +389,7 @@ DiscoveryStart StartDiscovery(const DiscoveryTarget &target, uint32_t nowMs)
     g_session.lastSendMs = nowMs;
     g_session.queryLimit = kMinQueries;
     g_session.running = true;
+    HoldLightSocket(kSocketHolder, true);
     SendDue(nowMs);
     return DiscoveryStarted;
 }
@@ -399,7 +403,6 @@ bool DiscoveryStep(uint32_t nowMs)
 {
     if (!g_session.running)
         return false;
-    ReadLightAnswers(nowMs);
     SendDue(nowMs);
     g_session.queryLimit = TriesWanted(MissedShare(), kMinQueries, kMaxQueries);
     AskAgain(nowMs);
