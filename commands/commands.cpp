@@ -11,6 +11,7 @@
 #include "host/identity.h"
 #include "host/log.h"
 #include "host/vesk.h"
+#include "lifx/discovery.h"
 #include "lifx/dispatch.h"
 #include "lifx/zone_query.h"
 #include "palette/palette.h"
@@ -52,6 +53,10 @@ static void ShowMenuCommand(const char *arg1, const char *, const char *)
         ShowPluginMenu();
 }
 
+static const char kBroadcastSlotLine[] =
+    "...that is a broadcast address, not a light. A search by broadcast is \"Discover\" with no "
+    "address.";
+
 static void LogDeviceLine(const char *format, int n)
 {
     char line[64];
@@ -84,8 +89,14 @@ static void DeviceCommand(const char *arg1, const char *arg2, const char *)
         // Stored as A.B.C.D, whatever zeros were typed: what is sent to is
         // what the settings file shows.
         char address[kAddressTextSize];
-        if (!ReadDeviceAddress(arg2, address)) {
+        // A broadcast address would set every light on the network while a
+        // search by broadcast has broadcasts allowed.
+        uint32_t value;
+        bool broadcast = ReadAddress(arg2, strlen(arg2), &value) && IsBroadcastAddress(value);
+        if (broadcast || !ReadDeviceAddress(arg2, address)) {
             HostLog(LogError, "...invalid IP address specified!");
+            if (broadcast)
+                HostLog(LogError, kBroadcastSlotLine);
             return;
         }
         int n = ReadNumber(arg1 + 1);

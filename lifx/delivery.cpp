@@ -44,9 +44,12 @@ struct Pending {
 Pending g_pending[kMaxPending];
 int g_pendingCount;
 uint32_t g_source;
+// Per light, kept by the first slot holding its address.
 uint8_t g_sequence[kDeviceSlots + 1];
-// Lights reported as not answering, until they answer again.
+// Slots reported as not answering, until they answer again; the mark holds
+// only while the slot's change count is the one it was set at.
 bool g_silent[kDeviceSlots + 1];
+unsigned g_silentChange[kDeviceSlots + 1];
 // When the table was last looked after: a much longer pause means the
 // computer was away, not the lights.
 uint32_t g_lastSeenMs;
@@ -106,11 +109,17 @@ Pending *FreeEntry()
     return nullptr;
 }
 
+bool Marked(int slot)
+{
+    return g_silent[slot] && g_silentChange[slot] == g_deviceChanges[slot];
+}
+
 void ReportSilent(const Pending &entry)
 {
-    if (g_silent[entry.slot])
+    if (Marked(entry.slot))
         return;
     g_silent[entry.slot] = true;
+    g_silentChange[entry.slot] = g_deviceChanges[entry.slot];
     // Sent whatever the debug setting says: a light that does not answer
     // is something the user has to do something about.
     static char line[256];
@@ -123,13 +132,48 @@ void ReportSilent(const Pending &entry)
 
 void ReportAnswering(int slot)
 {
-    if (!g_silent[slot])
+    if (!Marked(slot))
         return;
     g_silent[slot] = false;
     static char line[256];
     snprintf(line, sizeof line, PLUGIN_LOG_PREFIX "Device #%d at %s answers again.", slot,
              g_devices[slot]);
     HostLog(LogConfirm, line);
+}
+
+bool Carried(uint32_t address, uint8_t sequence)
+{
+    for (const Pending &entry : g_pending) {
+        if (entry.used && entry.address == address && entry.sequence == sequence)
+            return true;
+    }
+    return false;
+}
+
+// Unique among the messages to that address still pending, so that one
+// acknowledgement confirms one message, however the count has wrapped or
+// however many slots hold the address.
+uint8_t NextSequence(int slot, uint32_t address)
+{
+    uint32_t other;
+    for (int n = 1; n < slot; n++) {
+        if (DeviceAddress(n, &other) && other == address) {
+            slot = n;
+            break;
+        }
+    }
+    uint8_t sequence = ++g_sequence[slot];
+    // Bounded: at most kMaxPending of the 256 values are taken.
+    for (int i = 0; i < 256 && Carried(address, sequence); i++)
+        sequence = ++g_sequence[slot];
+    return sequence;
+}
+
+// Tries from the start, now, for what is kept over a time away.
+void Restart(Pending &entry, uint32_t nowMs)
+{
+    entry.tries = 0;
+    entry.firstMs = nowMs;
 }
 
 bool Valid(int slot, const uint8_t *message, int length)
@@ -161,7 +205,7 @@ bool DeliverConfirmed(int slot, const uint8_t *message, int length)
     fresh.address = address;
     fresh.type = type;
     fresh.zoneIndex = zoneIndex;
-    fresh.sequence = ++g_sequence[slot];
+    fresh.sequence = NextSequence(slot, address);
     fresh.tries = 1;
     fresh.firstMs = GetTickCount();
     fresh.length = length;
@@ -219,9 +263,10 @@ bool DeliveryStep(uint32_t nowMs)
     // Signed: a clock read a moment earlier elsewhere is no pause.
     if ((int32_t)(nowMs - g_lastSeenMs) >= (int32_t)kGiveUpMs) {
         // Nothing ran for longer than a message's whole life: the computer
-        // slept, and the lights are not to blame.
-        DropDeliveries();
-        return false;
+        // slept, and the lights are not to blame. What they were to show
+        // still stands.
+        for (Pending &entry : g_pending)
+            Restart(entry, nowMs);
     }
     g_lastSeenMs = nowMs;
     for (Pending &entry : g_pending) {
@@ -257,10 +302,30 @@ bool DeliveryHandleDatagram(uint32_t from, const uint8_t *data, size_t length)
     }
     uint32_t address;
     for (int slot = 1; slot <= kDeviceSlots; slot++) {
-        if (g_silent[slot] && DeviceAddress(slot, &address) && address == from)
+        if (Marked(slot) && DeviceAddress(slot, &address) && address == from)
             ReportAnswering(slot);
     }
     return true;
+}
+
+bool DeliverySlotSilent(int slot)
+{
+    return slot >= 1 && slot <= kDeviceSlots && Marked(slot);
+}
+
+void RestartDeliveries(const int *resentTypes, int count)
+{
+    uint32_t now = GetTickCount();
+    for (Pending &entry : g_pending) {
+        bool resent = false;
+        for (int i = 0; i < count; i++)
+            resent = resent || entry.type == resentTypes[i];
+        if (resent)
+            Forget(entry);
+        else
+            Restart(entry, now);
+    }
+    g_lastSeenMs = now;
 }
 
 void DropDeliveries()

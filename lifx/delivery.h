@@ -40,8 +40,14 @@ bool DeliveryStep(uint32_t nowMs);
 // that light with its sequence number. True when the datagram was an
 // acknowledgement of ours, so that nobody else needs to read it.
 bool DeliveryHandleDatagram(uint32_t from, const uint8_t *data, size_t length);
-// After a suspend or an unlock: what was pending is forgotten, and no light
-// is reported as not answering for the time the computer was away.
+// Whether the slot's light was reported as not answering and has not
+// answered since; a slot given another address starts unmarked.
+bool DeliverySlotSilent(int slot);
+// After a suspend or an unlock: the pending messages of the types listed
+// are forgotten, as what follows sends them again; every other one starts
+// its tries afresh, so that the time away is no light's silence.
+void RestartDeliveries(const int *resentTypes, int count);
+// Forgets every pending message.
 void DropDeliveries();
 // At exit: forgets everything; the next start chooses a new source.
 void StopDelivery();

@@ -47,6 +47,9 @@ struct InterfaceAddress {
 };
 // The IPv4 addresses of the machine's interfaces that are up and not loopback.
 int ListInterfaces(InterfaceAddress *out, int max);
+// 255.255.255.255, or the broadcast address of a network this computer is
+// on: no light's address, and every light's while broadcasts are allowed.
+bool IsBroadcastAddress(uint32_t address);
 // Where a broadcast discovery sends: 255.255.255.255, then the broadcast
 // address of each interface's network, each once. Interfaces without one
 // (/31, /32) add nothing.

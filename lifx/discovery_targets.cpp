@@ -104,7 +104,8 @@ int BroadcastDestinations(const InterfaceAddress *interfaces, int count, uint32_
     return n;
 }
 
-int ListInterfaces(InterfaceAddress *out, int max)
+// The adapters as Windows lists them; *result its answer.
+static int ReadInterfaces(InterfaceAddress *out, int max, ULONG *result)
 {
     // An ordinary machine's adapters fit in the first 32 KB; one with many
     // (virtual switches, VPNs) gets one more try at the size Windows asks
@@ -116,20 +117,11 @@ int ListInterfaces(InterfaceAddress *out, int max)
     ULONG size = 32768;
     ULONG flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER |
                   GAA_FLAG_SKIP_FRIENDLY_NAME;
-    ULONG result = GetAdaptersAddresses(AF_INET, flags, nullptr, &buffer.first, &size);
-    if (result == ERROR_BUFFER_OVERFLOW && size <= sizeof buffer)
-        result = GetAdaptersAddresses(AF_INET, flags, nullptr, &buffer.first, &size);
-    if (result == ERROR_NO_DATA)
+    *result = GetAdaptersAddresses(AF_INET, flags, nullptr, &buffer.first, &size);
+    if (*result == ERROR_BUFFER_OVERFLOW && size <= sizeof buffer)
+        *result = GetAdaptersAddresses(AF_INET, flags, nullptr, &buffer.first, &size);
+    if (*result != ERROR_SUCCESS)
         return 0;
-    if (result != ERROR_SUCCESS) {
-        char line[128];
-        snprintf(line, sizeof line,
-                 "...could not read this computer's network adapters (error %lu): searching by "
-                 "255.255.255.255 alone.",
-                 (unsigned long)result);
-        HostLog(LogError, line);
-        return 0;
-    }
     int n = 0;
     for (IP_ADAPTER_ADDRESSES *adapter = &buffer.first; adapter && n < max;
          adapter = adapter->Next) {
@@ -148,4 +140,37 @@ int ListInterfaces(InterfaceAddress *out, int max)
         }
     }
     return n;
+}
+
+int ListInterfaces(InterfaceAddress *out, int max)
+{
+    ULONG result;
+    int n = ReadInterfaces(out, max, &result);
+    if (result != ERROR_SUCCESS && result != ERROR_NO_DATA) {
+        char line[128];
+        snprintf(line, sizeof line,
+                 "...could not read this computer's network adapters (error %lu): searching by "
+                 "255.255.255.255 alone.",
+                 (unsigned long)result);
+        HostLog(LogError, line);
+    }
+    return n;
+}
+
+bool IsBroadcastAddress(uint32_t address)
+{
+    // Every broadcast address of a network with room for hosts ends in two
+    // set bits: most addresses need no look at the adapters.
+    if (address == kBroadcastAll || (address & 3) != 3)
+        return address == kBroadcastAll;
+    InterfaceAddress interfaces[kMaxInterfaces];
+    ULONG result;
+    int count = ReadInterfaces(interfaces, kMaxInterfaces, &result);
+    for (int i = 0; i < count; i++) {
+        int prefixLength = interfaces[i].prefixLength;
+        if (prefixLength >= 1 && prefixLength <= 30 &&
+            DirectedBroadcast(interfaces[i].address, prefixLength) == address)
+            return true;
+    }
+    return false;
 }

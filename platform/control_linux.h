@@ -19,6 +19,9 @@ uint64_t NowMs();
 // Manual clock: moves time forward, delivering every timer tick that falls
 // due on the way, in order.
 void AdvanceClock(uint64_t ms);
+// Manual clock: moves time forward as over a computer asleep, no tick on the
+// way; each timer then falls due once, at the next advance.
+void SleepClock(uint64_t ms);
 // Real clock: runs the timers for ms milliseconds.
 void RunMessageLoop(uint64_t ms);
 bool TimerRunning(HWND window, UINT_PTR id, UINT *periodMs = nullptr);

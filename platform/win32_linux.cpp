@@ -185,6 +185,15 @@ void AdvanceClock(uint64_t ms)
     manualNow = target;
 }
 
+void SleepClock(uint64_t ms)
+{
+    manualNow += ms;
+    for (Timer &timer : timers) {
+        if (timer.due < manualNow)
+            timer.due = manualNow;
+    }
+}
+
 void RunMessageLoop(uint64_t ms)
 {
     uint64_t deadline = NowMs() + ms;

@@ -1,12 +1,15 @@
 // The exported entry points: start, stop and identity.
 #include "plugin/plugin.h"
 
+#include <stdio.h>
 #include <string.h>
 
 #include "commands/discover.h"
 #include "commands/timers.h"
 #include "host/identity.h"
+#include "host/log.h"
 #include "host/vesk.h"
+#include "lifx/discovery.h"
 #include "lifx/dispatch.h"
 #include "lifx/zone_query.h"
 #include "palette/palette.h"
@@ -59,6 +62,26 @@ static void AddTrayIcon(HINSTANCE instance)
     Shell_NotifyIconA(NIM_SETVERSION, &g_trayIcon);
 }
 
+// A broadcast address in the file is no light's: the slot is left empty,
+// as for any other address no light can have.
+static void EmptyBroadcastSlots()
+{
+    for (int n = 1; n <= kDeviceSlots; n++) {
+        uint32_t address;
+        if (!DeviceAddress(n, &address) || !IsBroadcastAddress(address))
+            continue;
+        static char line[512];
+        snprintf(line, sizeof line,
+                 PLUGIN_LOG_PREFIX "Broadcast address \"%s\" for device #%d in the settings file: "
+                                   "the slot is left empty. A search by broadcast is \"Discover\" "
+                                   "with no address.",
+                 g_devices[n], n);
+        HostLog(LogError, line);
+        SetDeviceSlot(n, "");
+    }
+    UpdateAnyDeviceConfigured();
+}
+
 PLUGIN_EXPORT int beginPlugin(HINSTANCE instance)
 {
     g_hostWindow = GetVeskWnd();
@@ -76,6 +99,7 @@ PLUGIN_EXPORT int beginPlugin(HINSTANCE instance)
 
     ClearDeviceTable();
     LoadSettings();
+    EmptyBroadcastSlots();
     // A strip of unknown length is asked once a start.
     ForgetZoneQueries();
 

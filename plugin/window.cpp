@@ -8,6 +8,7 @@
 #include "host/identity.h"
 #include "lifx/delivery.h"
 #include "lifx/dispatch.h"
+#include "lifx/messages.h"
 #include "lifx/zone_query.h"
 #include "palette/palette.h"
 #include "settings/debug_log.h"
@@ -27,6 +28,23 @@ static void OnTrayEvent(LPARAM lParam)
     }
 }
 
+// After a time away: what the power-on step is going to send again is
+// dropped, not resent stale until then; a state nothing sends again (a
+// single light's colour under Manual, anything without automatic power)
+// is kept and starts its tries afresh.
+static void KeepWhatPowerOnLeaves()
+{
+    static const int kPower[] = {kTypeSetLightPower};
+    static const int kEveryState[] = {kTypeSetLightPower, kTypeSetColor, kTypeSetExtendedColorZones,
+                                      kTypeSetMultiZoneEffect};
+    if (!g_settings.autoPower)
+        RestartDeliveries(nullptr, 0);
+    else if (g_settings.scheme == SchemeManual)
+        RestartDeliveries(kPower, 1);
+    else
+        RestartDeliveries(kEveryState, 4);
+}
+
 static void OnPower(WPARAM event)
 {
     // The network goes with the suspend: a discovery would find nothing.
@@ -35,10 +53,10 @@ static void OnPower(WPARAM event)
         // A strip not yet answered is asked again at its next drive.
         StopZoneQuery();
     }
-    // Hours may have passed: what was still being resent is stale, and the
-    // lights' silence while the computer slept is not theirs.
+    // Hours may have passed: the lights' silence while the computer slept
+    // is not theirs.
     if (event == PBT_APMRESUMEAUTOMATIC)
-        DropDeliveries();
+        KeepWhatPowerOnLeaves();
     if (!g_settings.autoPower)
         return;
     if (event == PBT_APMSUSPEND) {
@@ -58,8 +76,7 @@ static void OnPower(WPARAM event)
 static void OnSessionChange(WPARAM event)
 {
     if (event == WTS_SESSION_UNLOCK && g_settings.autoPower) {
-        // The power-on step sends the state afresh, confirmed in its turn.
-        DropDeliveries();
+        KeepWhatPowerOnLeaves();
         SetTimer(g_pluginWindow, PowerOnTimer, kPowerOnAfterUnlockMs, nullptr);
     }
 }

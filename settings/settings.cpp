@@ -14,6 +14,7 @@ Settings g_settings = {80, 100, 95, SchemeManual, false, 10, false, 10, false, f
 char g_devices[kDeviceSlots + 1][kDeviceTextSize];
 char g_deviceSerials[kDeviceSlots + 1][kSerialTextSize];
 int g_deviceZones[kDeviceSlots + 1];
+unsigned g_deviceChanges[kDeviceSlots + 1];
 bool g_anyDeviceConfigured;
 char g_pluginFolder[kModuleNameSize];
 char g_settingsPath[kPathSize];
@@ -58,6 +59,8 @@ int ClampInt(int value, int low, int high)
 
 void ClearDeviceTable()
 {
+    for (int n = 1; n <= kDeviceSlots; n++)
+        g_deviceChanges[n] += g_devices[n][0] != 0;
     memset(g_devices, 0, sizeof g_devices);
     memset(g_deviceSerials, 0, sizeof g_deviceSerials);
     memset(g_deviceZones, 0, sizeof g_deviceZones);
@@ -79,7 +82,11 @@ bool SetDeviceSlot(int n, const char *text)
     if (n < 1 || n > kDeviceSlots)
         return false;
     size_t length = strlen(text);
-    if (length >= kDeviceTextSize) {
+    bool fits = length < kDeviceTextSize;
+    if (fits ? strcmp(g_devices[n], text) == 0 : !g_devices[n][0])
+        return fits;
+    g_deviceChanges[n]++;
+    if (!fits) {
         g_devices[n][0] = 0;
         return false;
     }

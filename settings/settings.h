@@ -39,6 +39,10 @@ extern bool g_anyDeviceConfigured;
 // known (the strip is then driven as 82 zones). Always 0 for a bulb's slot.
 enum { kMinStripZones = 1, kMaxStripZones = 1000 };
 extern int g_deviceZones[kDeviceSlots + 1];
+// How often slot N has been given another text since the library was
+// loaded: what is remembered about the light in a slot is stale once the
+// count has moved on, even if the slot has come back to the same text.
+extern unsigned g_deviceChanges[kDeviceSlots + 1];
 
 // The plug-in folder keeps its trailing separator. The settings path is empty
 // when no usable path fits its buffer: nothing is then read or written.

@@ -17,6 +17,8 @@ class DeviceCommandTest : public CommandTest
 const char kSaved3[] = "1 ...IP address for device #3 saved.";
 const char kRemoved3[] = "1 ...IP address for device #3 removed.";
 const char kInvalid[] = "3 ...invalid IP address specified!";
+const char kBroadcast[] = "3 ...that is a broadcast address, not a light. A search by broadcast "
+                          "is \"Discover\" with no address.";
 
 struct DeviceCase {
     const char *text;
@@ -36,6 +38,11 @@ TEST_F(DeviceCommandTest, StoresRemovesAndRefusesAsTheUserTypedIt)
         {"@lifx device #3 192.168.1.20", "", 3, "192.168.1.20", {kSaved3}},
         {"@LIFX Device #3abc 192.168.1.20", "", 3, "192.168.1.20", {kSaved3}},
         {"@LIFX Device #3 192.168.001.020", "", 3, "192.168.1.20", {kSaved3}},
+        {"@LIFX Device #3 192.168.0001.020", "", 3, "192.168.1.20", {kSaved3}},
+        {"@LIFX Device #3 192.168..20", "", 0, nullptr, {kInvalid}},
+        {"@LIFX Device #3 1.2.3.", "", 0, nullptr, {kInvalid}},
+        {"@LIFX Device #3 192.168.7.255", "", 0, nullptr, {kInvalid, kBroadcast}},
+        {"@LIFX Device #3 192.168.6.255", "", 3, "192.168.6.255", {kSaved3}},
         {"@LIFX Device #3 0x7f.1", "", 0, nullptr, {kInvalid}},
         {"@LIFX Device #3 127.57.31", "", 0, nullptr, {kInvalid}},
         {"@LIFX Device #3 127.0.0.1 ", "", 3, "127.0.0.1", {kSaved3}},
@@ -67,7 +74,7 @@ TEST_F(DeviceCommandTest, StoresRemovesAndRefusesAsTheUserTypedIt)
         {"@LIFX Device #11 999.1.1.1", "", 0, nullptr, {kInvalid}},
         {"@LIFX Device #3 999.1.1.1", "192.168.1.7", 0, nullptr, {kInvalid}},
         {"@LIFX Device #3 0.0.0.0", "192.168.1.7", 0, nullptr, {kInvalid}},
-        {"@LIFX Device #3 255.255.255.255", "", 0, nullptr, {kInvalid}},
+        {"@LIFX Device #3 255.255.255.255", "", 0, nullptr, {kInvalid, kBroadcast}},
         {"@LIFX Device #x 999.1.1.1", "", 0, nullptr, {kInvalid}},
         {"@LIFX Device #0 0.0.0.0", "", 0, nullptr, {kInvalid}},
         {"@LIFX Device #3 lamp", "", 0, nullptr, {kInvalid}},
@@ -80,6 +87,7 @@ TEST_F(DeviceCommandTest, StoresRemovesAndRefusesAsTheUserTypedIt)
             Start({{DeviceKey(3), c.slot3Before},
                    {DeviceKey(1), "192.168.1.1"},
                    {"lifx.debug:", debug ? "true" : "false"}});
+            platform::SetInterfaces({{"192.168.7.12", 24, true, false}});
             char table[kDeviceSlots + 1][kDeviceTextSize];
             memcpy(table, g_devices, sizeof table);
 

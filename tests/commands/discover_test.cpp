@@ -14,6 +14,7 @@
 #include "commands/timers.h"
 #include "lifx/colour.h"
 #include "lifx/discovery.h"
+#include "lifx/light_socket.h"
 #include "lifx/messages.h"
 #include "lifx/zone_query.h"
 #include "plugin/plugin.h"
@@ -348,6 +349,21 @@ TEST_F(DiscoverTest, WithoutAnArgumentItBroadcastsToTheGlobalAddressAndEachInter
     ExpectNothingLeftOpen();
 }
 
+TEST_F(DiscoverTest, BroadcastsAreRefusedAgainAfterASearchByBroadcastThatLeftTheSocketOpen)
+{
+    Start(LightLines({1}));
+    platform::SetInterfaces({});
+    platform::RecordRefusedDestinations(true, false);
+    Light(1).off = true;
+    Send("@LIFX Power Off"); // resent for longer than the search lasts
+    Discover("@LIFX Discover");
+    int allowed = 1;
+    socklen_t size = sizeof allowed;
+    ASSERT_TRUE(LightSocketOpen());
+    getsockopt(AcquireLightSocket(), SOL_SOCKET, SO_BROADCAST, &allowed, &size);
+    EXPECT_EQ(allowed, 0);
+}
+
 TEST_F(DiscoverTest, NothingFoundSuggestsThisComputersNetworkButARangeIsNotToldToSearchARange)
 {
     for (int n = 1; n <= 10; n++)
@@ -486,9 +502,13 @@ TEST_F(DiscoverTest, ASerialSavedInUpperCaseFindsItsLight)
     std::string upper = Serial(3);
     for (char &c : upper)
         c = (char)toupper(c);
-    Start({{DeviceKey(3), "192.168.1.13"}, {"lifx.device3.serial:", upper}});
-    Discover("@LIFX Discover " + Range());
-    EXPECT_EQ(LogLines()[1], "1 ...found bulb" + Moved(3, 3, "192.168.1.13"));
+    for (std::string at : {std::string("192.168.1.13"), std::string(Address(3))}) {
+        Start({{DeviceKey(3), at}, {"lifx.device3.serial:", upper}});
+        Discover("@LIFX Discover " + Range());
+        EXPECT_EQ(LogLines()[1],
+                  "1 ...found bulb" + (at == Address(3) ? Found(3) + At(3) + ": already device #3."
+                                                        : Moved(3, 3, at)));
+    }
 }
 
 TEST_F(DiscoverTest, EachLightEndsInOneSlotAndKeepsTheSlotThatHoldsItsSerial)

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "commands/timers.h"
+#include "lifx/light_socket.h"
 #include "lifx/messages.h"
 #include "lifx/zone_query.h"
 #include "plugin/plugin.h"
@@ -117,6 +118,28 @@ TEST_F(ZoneQueryTest, DeviceGivingAStripSlotAnotherAddressForgetsItsCount)
     RunTimer();
     EXPECT_TRUE(FileHas("lifx.device9.zones: 16"));
     EXPECT_EQ(ZoneCounts(9), (std::vector<int>{82, 16}));
+}
+
+TEST_F(ZoneQueryTest, AnAnswerFromTheSlotsOldAddressIsNotSavedForTheLightNowThere)
+{
+    Light(10).replyMode = EmulatorRepliesSilent;
+    Start({{DeviceKey(10), Address(9)}});
+    Send("@LIFX Device #10 " + std::string(Address(10)));
+    Send("@LIFX Scheme Fire");
+    platform::AdvanceClock(kAnswersTickMs); // light 10 asked
+    // Light 9, the slot's light before, answers as to the plug-in's question.
+    uint8_t question[kRequestSize];
+    EncodeGetExtendedColorZonesAny(question, 0x4C46585Au, 1); // the questions' source, "LFXZ"
+    EmulatorReplies replies;
+    EmulatorHandleDatagram(Light(9), question, sizeof question, "127.0.0.1", 1, 0, replies);
+    sockaddr_in plugin = {};
+    socklen_t size = sizeof plugin;
+    getsockname(AcquireLightSocket(), (sockaddr *)&plugin, &size);
+    plugin.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sendto(emulator.sockets[8], replies.replies[0].bytes, replies.replies[0].length, 0,
+           (sockaddr *)&plugin, size);
+    RunTimer();
+    EXPECT_EQ(g_deviceZones[10], 0);
 }
 
 TEST_F(ZoneQueryTest, EndPluginWhileAskingLeavesNoSocketTimerOrStartUpBehind)

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "host/vesk.h"
+#include "lifx/delivery.h"
+#include "lifx/light_socket.h"
 #include "lifx/messages.h"
 #include "plugin/plugin.h"
 #include "tests/plugin/plugin_test_support.h"
@@ -204,6 +206,119 @@ TEST_F(DeliveryTest, ResumeDropsTheResendsOfTheSuspendWithoutBlamingTheLights)
         EXPECT_EQ(Light(n).powerLevel, 65535) << "light " << n;
     }
     EXPECT_TRUE(Lines(3).empty()) << ::testing::PrintToString(LogLines());
+}
+
+TEST_F(DeliveryTest, ASingleLightsChangeStillPendingOutlivesATimeAwayWithoutBlame)
+{
+    // Unlock, resume with automatic power and without, a sleep nothing told of.
+    const UINT rows[][3] = {{WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 1},
+                            {WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 1},
+                            {WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0},
+                            {0, 0, 0}};
+    for (const auto &row : rows) {
+        Start(kTenLights +
+              "lifx.color.scheme: Manual\r\nlifx.auto.power: " + (row[2] ? "true" : "false"));
+        Pass(kSettleMs); // idle for longer than a message's life
+        Light(3).off = true;
+        HandleCommandText("@LIFX RGB 3 #FF0000");
+        Pass(100);
+        platform::SleepClock(3600000);
+        Light(3).off = false;
+        if (row[0])
+            Send(row[0], row[1]);
+        Pass(kSettleMs);
+        EXPECT_EQ(Light(3).colour.saturation, 65535) << row[0] << " " << row[2];
+        EXPECT_EQ(Light(3).powerLevel, 65535);
+        EXPECT_TRUE(Lines(3).empty()) << ::testing::PrintToString(LogLines());
+        Stop();
+        ResetLights();
+    }
+}
+
+TEST_F(DeliveryTest, NoTwoMessagesPendingToOneLightCarryOneSequence)
+{
+    // The count wrapping past a message still pending; two slots at one address.
+    for (int slot : {3, 4}) {
+        Start("lifx.device3: {3}\r\nlifx.device4: {3}\r\n");
+        AcquireLightSocket();
+        uint8_t power[kSetLightPowerSize], colour[kSetColorSize];
+        EncodeSetLightPower(power, true);
+        DeliverConfirmed(3, power, kSetLightPowerSize);
+        for (int i = 0; i < 300; i++) {
+            EncodeSetColor(colour, Hsbk{(uint16_t)i, 0, 0, 3500}, 0);
+            DeliverConfirmed(slot, colour, kSetColorSize);
+            Drain();
+        }
+        for (const ReceivedDatagram &d : Light(3).received)
+            EXPECT_TRUE(&d == &Light(3).received[0] ||
+                        d.bytes[23] != Light(3).received[0].bytes[23])
+                << slot;
+        Stop();
+        ResetLights();
+    }
+}
+
+TEST_F(DeliveryTest, ASlotGivenAnotherAddressStartsUnmarkedAndStopsTheOldResends)
+{
+    Start(kTenLights);
+    Light(3).off = Light(4).off = true;
+    HandleCommandText("@LIFX RGB 3 #FF0000");
+    Pass(kSettleMs);
+    HandleCommandText("@LIFX RGB 3 #00FF00");
+    Pass(300);
+    HandleCommandText((std::string("@LIFX Device #3 ") + Address(4)).c_str());
+    int lost = Light(3).lostDatagrams;
+    HandleCommandText("@LIFX RGB 3 #0000FF");
+    Pass(kSettleMs);
+    EXPECT_EQ(Light(3).lostDatagrams, lost);
+    EXPECT_EQ(Lines(3).size(), 2u) << "one line for each light";
+    EXPECT_TRUE(DeliverySlotSilent(3));
+    HandleCommandText((std::string("@LIFX Device #3 ") + Address(5)).c_str());
+    HandleCommandText("@LIFX RGB 3 #FFFFFF");
+    Pass(kSettleMs);
+    EXPECT_EQ(Lines(1).size(), 2u) << "the two saved lines alone";
+    Light(5).off = true;
+    HandleCommandText("@LIFX RGB 3 #FF00FF");
+    Pass(kSettleMs);
+    ASSERT_TRUE(DeliverySlotSilent(3));
+    // A new start: a new source, and no slot marked.
+    uint32_t source = DeliverySource();
+    Stop();
+    ASSERT_EQ(beginPlugin(nullptr), 0);
+    started = true;
+    EXPECT_NE(DeliverySource(), source);
+    EXPECT_FALSE(DeliverySlotSilent(3));
+}
+
+TEST_F(DeliveryTest, EachSpanOfALongStripIsResentAndOneStepReadsABoundedNumberOfDatagrams)
+{
+    Start("lifx.device9: {9}\r\nlifx.device9.zones: 120\r\nlifx.color.scheme: Manual\r\n");
+    Light(9).stripZones = 120;
+    Light(9).off = true;
+    HandleCommandText("@LIFX Scheme Fire");
+    Pass(300);
+    // A flood at the plug-in's socket: one tick leaves most of it for later.
+    sockaddr_in at = {};
+    socklen_t size = sizeof at;
+    SOCKET s = AcquireLightSocket();
+    getsockname(s, (sockaddr *)&at, &size);
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int flood = socket(AF_INET, SOCK_DGRAM, 0);
+    uint8_t junk[8] = {};
+    for (int i = 0; i < 200; i++)
+        sendto(flood, junk, sizeof junk, 0, (sockaddr *)&at, sizeof at);
+    close(flood);
+    Pass(25);
+    int left = 0;
+    while (left < 1000 && recv(s, junk, sizeof junk, MSG_DONTWAIT) > 0)
+        left++;
+    EXPECT_GT(left, 100);
+    Light(9).off = false;
+    Pass(kSettleMs);
+    std::set<int> spans;
+    for (const ReceivedDatagram &d : Light(9).received)
+        spans.insert(d.type == kTypeSetExtendedColorZones ? d.bytes[41] : -1);
+    EXPECT_EQ(spans, (std::set<int>{-1, 0, 82})) << "both spans reached the strip";
 }
 
 } // namespace

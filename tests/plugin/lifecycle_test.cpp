@@ -29,6 +29,19 @@ TEST_F(LifecycleTest, AutoPowerOffContactsNoLightWhateverTheOtherFlags)
     EXPECT_EQ(platform::GetNetStats().socketsCreated, 0);
 }
 
+TEST_F(LifecycleTest, ABroadcastAddressInTheFileLeavesItsSlotEmptyWithOneLine)
+{
+    platform::SetInterfaces({{"192.168.7.12", 24, true, false}});
+    Start("lifx.device2: 192.168.7.255\r\nlifx.device3: 192.168.6.255\r\n");
+    EXPECT_STREQ(g_devices[2], "");
+    EXPECT_STREQ(g_devices[3], "192.168.6.255");
+    EXPECT_EQ(LogLines(),
+              std::vector<std::string>{
+                  "3 Chromalet-LIFX -> Broadcast address \"192.168.7.255\" for device #2 in "
+                  "the settings file: the slot is left empty. A search by broadcast is "
+                  "\"Discover\" with no address."});
+}
+
 TEST_F(LifecycleTest, AutoPowerOnSendsTheSchemeStartsCyclingAndTheMoveEffect)
 {
     Start(std::string(kAllLights) + "lifx.color.scheme: Fire\r\nlifx.cycle.colors: true\r\n"
