@@ -133,12 +133,12 @@ void SendReplies(Emulator &emulator, int index, const EmulatorReplies &replies,
     EmulatedLight &light = emulator.lights[index];
     for (int i = 0; i < replies.count; i++) {
         const EmulatorReply &reply = replies.replies[i];
-        if (reply.type == kEmulatorTypeAcknowledgement) {
-            light.acknowledgements++;
-            if (EmulatorLoses(emulator)) {
-                light.lostAcknowledgements++;
-                continue;
-            }
+        bool acknowledgement = reply.type == kEmulatorTypeAcknowledgement;
+        light.acknowledgements += acknowledgement;
+        // Each way: answers to the questions that find lights are lost too.
+        if (EmulatorLoses(emulator)) {
+            light.lostAcknowledgements += acknowledgement;
+            continue;
         }
         ssize_t sent = sendto(emulator.sockets[index], reply.bytes, reply.length, 0,
                               (const sockaddr *)&to, sizeof(to));

@@ -5,7 +5,7 @@
 // silent, broken or older one does. A Set message that asks for an
 // acknowledgement is acknowledged to its sender; others are never answered.
 // On request a share of what each light receives, and of its
-// acknowledgements, is lost, as on a bad Wi-Fi network.
+// answers, is lost, as on a bad Wi-Fi network.
 //
 // Single-threaded and poll-driven: the owner calls EmulatorPoll from its own
 // loop (a preview) or right after the plug-in has sent (a test).
@@ -241,7 +241,7 @@ struct Emulator {
     long sentDatagrams = 0;
 
     // The share, in per cent, of what each light receives and of its
-    // acknowledgements that is lost; the same seed loses the same datagrams.
+    // answers that is lost; the same seed loses the same datagrams.
     int lossPercent = 0;
     uint32_t lossState = 1;
 };

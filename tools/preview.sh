@@ -96,12 +96,14 @@ elif command -v wine64 >/dev/null; then wine64=$(command -v wine64)
 else wine64=$(command -v wine); fi
 wine32=$(command -v wine)
 [ -x /usr/lib/wine/wine ] && wine32=/usr/lib/wine/wine
+# ./run preview names an i386 root's where multiarch has no wine32:i386.
+[ -n "${CHROMALET_WINE32_LOADER:-}" ] && wine32=$CHROMALET_WINE32_LOADER
 if [ -x /usr/lib/wine/wineserver ]; then wineserver=/usr/lib/wine/wineserver
 else wineserver=$(command -v wineserver || echo wineserver); fi
 loader=$wine64 label="Windows x64 DLL in Wine" prefix_options=()
 if [ "$arch" = i686 ]; then
   loader=$wine32 label="Windows x86 DLL in Wine" prefix_options=(--32-bit)
-  if command -v dpkg-query >/dev/null &&
+  if [ -z "${CHROMALET_WINE32_LOADER:-}" ] && command -v dpkg-query >/dev/null &&
     ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
     echo "preview.sh: --arch x86 needs 32-bit Wine, the package wine32:i386, which is not installed (./run preview --windows --arch x86 installs it); --arch x64 runs the 64-bit DLL." >&2
     exit 1

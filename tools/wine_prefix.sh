@@ -52,6 +52,18 @@ has_32bit_half && exit 0
 # kernel32 from the empty syswow64 only in Wine's bootstrap mode: Wine's
 # loader sets it when it updates a prefix of its own accord, but not for a
 # wineboot asked for by name, which would then leave the prefix as it was.
+# The 64-bit Wine starts only the 32-bit loader beside it: one from elsewhere
+# (CHROMALET_WINE32_LOADER, an i386 root's) installs the half itself.
+loader32=${CHROMALET_WINE32_LOADER:-}
+if [ -n "$loader32" ] && [ "$loader32" != /usr/lib/wine/wine ]; then
+  say "adding the 32-bit half to the Wine prefix $WINEPREFIX with $loader32"
+  WINEBOOTSTRAPMODE=update "$loader32" 'C:\windows\syswow64\rundll32.exe' \
+    setupapi,InstallHinfSection Wow64Install 128 '\\?\unix/usr/share/wine/wine.inf' >/dev/null 2>&1
+  timeout 300 "$wineserver" -w || "$wineserver" -k
+  has_32bit_half && exit 0
+  echo "wine_prefix.sh: $loader32 could not add the 32-bit half to $WINEPREFIX (no syswow64/kernel32.dll)" >&2
+  exit 1
+fi
 say "adding the 32-bit half to the Wine prefix $WINEPREFIX"
 WINEBOOTSTRAPMODE=update "$wine64" wineboot -u >/dev/null 2>&1
 "$wineserver" -w

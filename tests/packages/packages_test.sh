@@ -6,9 +6,9 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 fake=$(mktemp -d)
 trap 'rm -rf "$fake"' EXIT
-# ./run test exports the reason 32-bit Wine could not be installed to what
-# it runs, this test included: each case here says its own.
-unset CHROMALET_WINE32_UNAVAILABLE
+# ./run test exports which 32-bit Wine it found, or why none, to what it
+# runs, this test included: each case here says its own.
+unset CHROMALET_WINE32_UNAVAILABLE CHROMALET_WINE32_LOADER
 export CALLS=$fake/calls CHROMALET_APT_PAUSE=0 STANDIN_MISSING='wine32:i386 wine64 libwidget-dev'
 mkdir "$fake/bin"
 cat >"$fake/bin/apt-get" <<'STANDIN'
@@ -55,11 +55,30 @@ out=$( (set -e; . "$root/tools/packages.sh"; need_packages libwidget-dev; echo "
 expect "a failed 64-bit install is fatal" test "$(grep -c 'went on' <<<"$out")" = 0
 expect "it names the package" grep -q 'could not install libwidget-dev' <<<"$out"
 
-# The 32-bit preview, without 32-bit Wine, fails on one line.
+# Which 32-bit Wine: the machine's own, else an i386 root's, else none, with
+# both reasons. A row: multiarch installs it, the root builds, times the root
+# is tried, what follows.
+while read -r own built tried expected; do
+  out=$( (. "$root/tools/packages.sh"; . "$root/tools/wine32.sh"
+    want_packages() { [ "$1" != wine32:i386 ] || [ "$own" = yes ] || { APT_INSTALL_ERROR="E: breaks"; false; }; }
+    i386_root_loader() { echo "root tried" >&2; [ "$built" = yes ] && echo /cache/wine || { echo "no mirror"; false; }; }
+    obtain_wine32; echo "$? $WINE32_LOADER: $WINE32_WAY") 2>&1)
+  expect "multiarch $own, root $built: $expected" grep -qE "$expected" <<<"$out"
+  expect "multiarch $own, root $built: the root tried $tried times" test "$(grep -c 'root tried' <<<"$out")" = "$tried"
+done <<'ROWS'
+yes yes 0 ^0 /usr/lib/wine/wine: 32-bit Wine: the machine's own wine32:i386$
+no yes 1 ^0 /cache/wine: 32-bit Wine: the i386 root in /cache, as wine32:i386 could not be installed here$
+no no 1 ^1 : 32-bit Wine: none, wine32:i386 could not be installed \(E: breaks\), nor 32-bit Wine made in an i386 root \(no mirror\)$
+ROWS
+
+# The 32-bit preview, without 32-bit Wine, fails on one line, with both
+# reasons: this machine's sources name no mirror to build the root from.
 : >"$CALLS"
-out=$(cd "$fake" && "$root/run" preview --windows --arch x86 </dev/null 2>&1)
+printf '#!/bin/sh\necho "debootstrap reached" >&2; exit 1\n' >"$fake/bin/debootstrap"
+chmod +x "$fake/bin/debootstrap"
+out=$(cd "$fake" && CHROMALET_I386_ROOT=$fake/i386 "$root/run" preview --windows --arch x86 </dev/null 2>&1)
 expect "the 32-bit preview fails" test $? -ne 0
-expect "it names wine32:i386 on one line" grep -q '^./run preview: --arch x86 needs 32-bit Wine, and wine32:i386 could not be installed' <<<"$out"
+expect "it names wine32:i386 and the root on one line" grep -q '^./run preview: --arch x86 needs 32-bit Wine, and wine32:i386 could not be installed (E: Error, pkgProblemResolver.*), nor 32-bit Wine made in an i386 root (the package sources name no mirror for ' <<<"$out"
 expect "without apt-get's dependency listing" test "$(grep -c 'Depends:' <<<"$out")" = 0
 
 # The Wine suite skips the 32-bit scripts, naming the package and the reason,
@@ -70,10 +89,10 @@ suite() {
   DISPLAY=:99 bash "$root/tests/wine/run_wine_tests.sh" --emulator "$fake/bin/id" --build-32 "$fake/build32" \
     --prefix "$fake/prefix" --work "$fake/work" 2>&1
 }
-out=$(CHROMALET_WINE32_UNAVAILABLE="E: Error, pkgProblemResolver" suite)
+out=$(CHROMALET_WINE32_UNAVAILABLE="wine32:i386 could not be installed (E: Error), nor ..." suite)
 expect "skipped when the install failed" test $? -eq 0
 expect "every 32-bit script skipped" test "$(grep -c '^SKIP: wine-i686 ' <<<"$out")" = "$scripts"
-expect "the reason names the package" grep -q 'wine32:i386 could not be installed (E: Error, pkgProblemResolver)' <<<"$out"
+expect "the reason names the package" grep -q 'wine32:i386 could not be installed (E: Error), nor' <<<"$out"
 out=$(suite)
 expect "failed when nobody tried to install it" test $? -ne 0
 expect "every 32-bit script failed" test "$(grep -c '^FAIL: wine-i686 ' <<<"$out")" = "$scripts"

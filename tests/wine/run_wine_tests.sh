@@ -14,10 +14,12 @@
 # tools/i386_emulation.sh has qemu-i386 run them if it can. Prints "PASS:
 # NAME" or "FAIL: NAME" for each script and architecture, and "SKIP: NAME"
 # for each script of an architecture this machine cannot run, after a line
-# saying why; exits non-zero when anything failed. 32-bit Wine is Debian's
-# wine32:i386: without it the 32-bit scripts fail, naming the package, unless
-# CHROMALET_WINE32_UNAVAILABLE gives the reason it could not be installed
-# (./run test sets it): then they are skipped. Runs itself under xvfb-run when there is no display: Wine's
+# saying why; exits non-zero when anything failed. 32-bit Wine is the loader
+# CHROMALET_WINE32_LOADER names (./run test sets it, to an i386 root's where
+# multiarch could not install wine32:i386), else Debian's wine32:i386: without
+# it the 32-bit scripts fail, naming the package, unless
+# CHROMALET_WINE32_UNAVAILABLE gives the reason it could not be had (./run
+# test sets it): then they are skipped. Runs itself under xvfb-run when there is no display: Wine's
 # windows and tray need one.
 set -uo pipefail
 
@@ -79,6 +81,7 @@ else
 fi
 wine32=wine
 [ -x /usr/lib/wine/wine ] && wine32=/usr/lib/wine/wine
+[ -n "${CHROMALET_WINE32_LOADER:-}" ] && wine32=$CHROMALET_WINE32_LOADER
 if [ -x /usr/lib/wine/wineserver ]; then wineserver=/usr/lib/wine/wineserver; else wineserver=wineserver; fi
 
 failed=0
@@ -86,10 +89,10 @@ failed=0
 # says why not, and the 32-bit scripts are skipped, or failed where 32-bit
 # Wine is missing and nobody said why.
 why_no_32bit='' verdict32=SKIP
-if [ -n "$build32" ] && command -v dpkg-query >/dev/null &&
+if [ -n "$build32" ] && [ -z "${CHROMALET_WINE32_LOADER:-}" ] && command -v dpkg-query >/dev/null &&
   ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
   if [ -n "${CHROMALET_WINE32_UNAVAILABLE:-}" ]; then
-    why_no_32bit="32-bit Wine is not installed: the package wine32:i386 could not be installed ($CHROMALET_WINE32_UNAVAILABLE)"
+    why_no_32bit="32-bit Wine is not installed: $CHROMALET_WINE32_UNAVAILABLE"
   else
     why_no_32bit="32-bit Wine is not installed: the package wine32:i386 is missing (./run test installs it)"
     verdict32=FAIL
@@ -151,10 +154,12 @@ run_arch() { # label loader build-dir first-octet
   done
 }
 
-# Each light's datagrams in the order it received them, without the times;
+# Each light's datagrams in the order it received them, without the times
+# and without the source (header bytes 4 to 7), which each start draws anew;
 # a light named by its number, as two plays may take different blocks.
 datagrams() { # lights-file
-  grep ' hex=' "$1" 2>/dev/null | sed -E 's/ at=\+[0-9]*ms//; s/^127\.[0-9]+\.[0-9]+\./light /' |
+  grep ' hex=' "$1" 2>/dev/null |
+    sed -E 's/ at=\+[0-9]*ms//; s/( hex=[0-9a-f]{8})[0-9a-f]{8}/\1--------/; s/^127\.[0-9]+\.[0-9]+\./light /' |
     sort -s -k1,2
 }
 

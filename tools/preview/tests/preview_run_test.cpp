@@ -265,6 +265,7 @@ TEST(PreviewScript, LightsFollowFireWarmCyclingSuspendAndResume)
     std::string work = WorkFolder("script");
     std::string script = work + "/script.txt";
     std::ofstream(script) << "# Fire, then white light, then Fire cycling every second\n"
+                             "@Chromalet-LIFX Toggle Auto Power\n"
                              "@Chromalet-LIFX Scheme Fire\n"
                              "@Chromalet-LIFX Scheme Warm\n"
                              "@Chromalet-LIFX Scheme Fire\n"
@@ -580,6 +581,7 @@ TEST(PreviewScript, HelpAndMenuGoOnAndEachLineSaysWhatHappened)
     std::string script = work + "/script.txt";
     std::ofstream(script) << ":help\n"
                              ":menu\n"
+                             "@Chromalet-LIFX Toggle Auto Power\n"
                              "@Chromalet-LIFX Scheme Rainbow\n"
                              "@Chromalet-LIFX Device #11 127.0.0.5\n"
                              "@Chromalet-LIFX Scheme Ocean\n"
@@ -612,7 +614,10 @@ TEST(PreviewScript, HelpAndMenuGoOnAndEachLineSaysWhatHappened)
 
     // Commands that change nothing say so; one that changes the lights does not.
     const std::vector<std::string> noChange = {"[preview] no change"};
-    EXPECT_EQ(said["@Chromalet-LIFX Scheme Rainbow"], noChange);
+    const std::vector<std::string> &rainbow = said["@Chromalet-LIFX Scheme Rainbow"];
+    ASSERT_EQ(rainbow.size(), 2u) << text;
+    EXPECT_EQ(rainbow[0].rfind("[3] ...unknown scheme \"Rainbow\"!", 0), 0u) << rainbow[0];
+    EXPECT_EQ(rainbow[1], noChange[0]);
     EXPECT_EQ(said["@Chromalet-LIFX Device #11 127.0.0.5"], noChange);
     const std::vector<std::string> &ocean = said["@Chromalet-LIFX Scheme Ocean"];
     EXPECT_FALSE(ocean.empty());
