@@ -28,6 +28,7 @@ namespace
 enum {
     kFanOutDatagrams = 20,        // power and a colour message for each of ten lights
     kSchemeCommandDatagrams = 22, // and the move effect stopped on both strips
+    kLongStripsDatagrams = 44,    // 1000-zone strips: power and 13 spans each
 };
 
 void UsePaletteScheme()
@@ -200,18 +201,18 @@ void SchemeFireCommand(benchmark::State &state)
     TimeOperation(state, kSchemeCommandDatagrams, [] { HandleCommand("@LIFX Scheme Fire"); });
 }
 
-// The longest step of the answers timer: ten lights awaiting the
-// acknowledgement of their power and colour messages, all twenty due again
-// at once. Each iteration sends the scheme afresh (untimed), then times the
-// step a resend later.
-void ResendStep(benchmark::State &state)
+// The longest step of the answers timer: every light awaiting the
+// acknowledgement of its power and colour messages, all due again at once.
+// Each iteration sends the scheme afresh (untimed), then times the step a
+// resend later.
+void TimeResendStep(benchmark::State &state, int expected)
 {
     UsePaletteScheme();
     std::vector<double> samples;
     samples.reserve(state.max_iterations);
     for (auto _ : state) {
         SendColours(0);
-        if (!Received(state, kFanOutDatagrams))
+        if (!Received(state, expected))
             break;
         uint32_t due = GetTickCount() + 250;
         double start = NowSeconds();
@@ -220,12 +221,27 @@ void ResendStep(benchmark::State &state)
         double elapsed = NowSeconds() - start;
         state.SetIterationTime(elapsed);
         samples.push_back(elapsed);
-        if (!Received(state, kFanOutDatagrams))
+        if (!Received(state, expected))
             break;
     }
     DropDeliveries();
     if (!state.error_occurred())
         state.counters["median_us"] = Median(samples) * 1e6;
+}
+
+// Ten lights, twenty datagrams.
+void ResendStep(benchmark::State &state)
+{
+    TimeResendStep(state, kFanOutDatagrams);
+}
+
+// Both strips 1000 zones long: each strip's power and 13 spans, and the
+// bulbs' 16 datagrams.
+void ResendStepLongStrips(benchmark::State &state)
+{
+    g_deviceZones[9] = g_deviceZones[10] = kMaxStripZones;
+    TimeResendStep(state, kLongStripsDatagrams);
+    g_deviceZones[9] = g_deviceZones[10] = 0;
 }
 
 } // namespace
@@ -235,3 +251,4 @@ BENCHMARK(SendColoursWarm)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(CycleTick)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(SchemeFireCommand)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(ResendStep)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(ResendStepLongStrips)->UseManualTime()->Unit(benchmark::kMicrosecond);

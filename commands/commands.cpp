@@ -25,14 +25,28 @@ enum { kCommandSize = 4096 };
 static const char kShortPrefix[] = "@LIFX";
 static const char kLongPrefix[] = PLUGIN_COMMAND_PREFIX;
 
-static const char kAboutCredits[] =
-    "LIFX lights that follow your desktop.\n"
-    "\n"
-    "By " PLUGIN_AUTHOR "\n"
-    "\n"
-    "The user guide, " DOCUMENTATION_FILE_NAME ", lies beside the plug-in.\n"
+static const char kAboutCredits[] = "LIFX lights that follow your desktop.\n"
+                                    "\n"
+                                    "By " PLUGIN_AUTHOR "\n"
+                                    "\n";
+// Whichever is true now.
+static const char kAboutGuideHere[] =
+    "The user guide, " DOCUMENTATION_FILE_NAME ", lies beside the plug-in.\n";
+static const char kAboutGuideElsewhere[] =
+    "The user guide, " DOCUMENTATION_FILE_NAME ", comes in the release package; copied beside "
+    "the plug-in, it opens from the menu.\n";
+static const char kAboutProtocol[] =
     "\n"
     "Speaks the public LIFX LAN protocol; LIFX is a trademark of its owner.";
+
+// A typed command that was not understood: one error line, whatever the
+// debug setting, naming what was typed (cut short) and what is accepted.
+static void LogTypo(const char *format, const char *typed, const char *accepted)
+{
+    static char line[256];
+    snprintf(line, sizeof line, format, typed, accepted);
+    HostLog(LogError, line);
+}
 
 static void ShowMenuCommand(const char *arg1, const char *, const char *)
 {
@@ -123,8 +137,18 @@ static bool MoveEffectWanted()
 static void SchemeCommand(const char *arg1, const char *, const char *)
 {
     int scheme;
-    if (!FindScheme(arg1, &scheme))
+    if (!FindScheme(arg1, &scheme)) {
+        static char names[160];
+        names[0] = 0;
+        for (int i = 0; SchemeNameAt(i); i++)
+            snprintf(names + strlen(names), sizeof names - strlen(names), "%s%s",
+                     i == 0                ? ""
+                     : SchemeNameAt(i + 1) ? ", "
+                                           : " or ",
+                     SchemeNameAt(i));
+        LogTypo("...unknown scheme \"%.40s\"! Give one of %s.", arg1, names);
         return;
+    }
     g_settings.scheme = scheme;
     ShowScheme();
     SetMoveEffect(MoveEffectWanted());
@@ -149,11 +173,11 @@ static bool SingleLightsAllowed()
 
 static void RgbCommand(const char *arg1, const char *arg2, const char *)
 {
-    if (arg2[0] != '#' || !SingleLightsAllowed())
+    if (!arg2[0] || !SingleLightsAllowed())
         return;
     // A typo must not read as black, which would switch the light off.
     uint32_t rgb;
-    if (!ReadHexColour(arg2 + 1, &rgb)) {
+    if (arg2[0] != '#' || !ReadHexColour(arg2 + 1, &rgb)) {
         HostLog(LogError, "...invalid RGB colour specified!");
         return;
     }
@@ -169,6 +193,11 @@ static void WhiteCommand(const char *arg1, const char *arg2, const char *rest)
     if (!arg2[0] || !rest[0] || !SingleLightsAllowed())
         return;
     int n = ReadNumber(arg1);
+    if (n > kLastBulb && n <= kDeviceSlots) {
+        LogTypo("...White sets bulbs only, and #%.40s is a strip! Give %s.", arg1,
+                "a bulb, 1 to 8, or RGB for a strip");
+        return;
+    }
     if (n < 1 || n > kLastBulb)
         return;
     int percent = ClampInt(ReadNumber(arg2), 0, 100);
@@ -195,6 +224,9 @@ static void CalibrationCommand(const char *arg1, const char *arg2, const char *)
         g_settings.calibrationBlue = value;
         WriteSettingInt(KEY_CALIBRATION_BLUE, value);
         break;
+    default:
+        LogTypo("...unknown calibration channel \"%.40s\"! Give %s.", arg1,
+                "R, G or B (upper case)");
     }
 }
 
@@ -257,14 +289,28 @@ static void EditCommand(const char *arg1, const char *, const char *)
         Open(g_settingsPath);
 }
 
-// The guide beside the module, when it is there; the project has no web
-// page of its own to fall back on.
+// The guide beside the module, when it is there.
+static bool FindGuide(char (&path)[kPathSize])
+{
+    int length = snprintf(path, sizeof path, "%s%s", g_pluginFolder, DOCUMENTATION_FILE_NAME);
+    return length > 0 && length < (int)sizeof path && FileExists(path);
+}
+
+// The project has no web page of its own to fall back on: without the guide
+// the user learns where it was looked for.
 static void DocumentationCommand(const char *, const char *, const char *)
 {
     static char path[kPathSize];
-    int length = snprintf(path, sizeof path, "%s%s", g_pluginFolder, DOCUMENTATION_FILE_NAME);
-    if (length > 0 && length < (int)sizeof path && FileExists(path))
+    if (FindGuide(path)) {
         Open(path);
+        return;
+    }
+    static char line[kModuleNameSize + 160];
+    snprintf(line, sizeof line,
+             PLUGIN_LOG_PREFIX "No user guide in %s: copy " DOCUMENTATION_FILE_NAME
+                               " there from the release package.",
+             g_pluginFolder[0] ? g_pluginFolder : "the plug-in's folder");
+    HostLog(LogError, line);
 }
 
 static void ProtocolCommand(const char *, const char *, const char *)
@@ -275,8 +321,10 @@ static void ProtocolCommand(const char *, const char *, const char *)
 static void AboutCommand(const char *, const char *, const char *)
 {
     static char about[kCommandSize];
-    snprintf(about, sizeof about, "%s (%s)   \n\n%s", PLUGIN_FULL_NAME, PLUGIN_RELEASE_DATE,
-             kAboutCredits);
+    static char guide[kPathSize];
+    snprintf(about, sizeof about, "%s (%s)   \n\n%s%s%s", PLUGIN_FULL_NAME, PLUGIN_RELEASE_DATE,
+             kAboutCredits, FindGuide(guide) ? kAboutGuideHere : kAboutGuideElsewhere,
+             kAboutProtocol);
     static char version[kCommandSize];
     const char *hostVersion = GetVeskVersion();
     snprintf(version, sizeof version, "%s", hostVersion ? hostVersion : "");

@@ -26,7 +26,9 @@ const char kBusyLine[] = "...already looking for lights.";
 const char kNothingLine[] =
     "...no light answered. Check that this computer and the lights share a network and that "
     "the firewall lets UDP port 56700 through, or search a range of addresses, for example "
-    "\"" PLUGIN_COMMAND_PREFIX " Discover 192.168.1.0/24\".";
+    "\"" PLUGIN_COMMAND_PREFIX " Discover %s\".";
+// The example when this computer's networks are not known.
+const char kExampleRange[] = "192.168.1.0/24";
 // A range has been searched already: suggesting one again would send the
 // user round in a circle.
 const char kNothingInRangeLine[] =
@@ -234,6 +236,22 @@ unsigned SaveAndReport(const DiscoveredLight &light, Outcome *outcome)
     return 0;
 }
 
+// A light that answered but left something untold, after all its tries:
+// said at error level, since it is saved without it.
+void ReportMissing(const DiscoveredLight &light)
+{
+    bool zones = light.strip && (light.zones < kMinStripZones || light.zones > kMaxStripZones);
+    if (light.labelKnown && !zones)
+        return;
+    char address[kAddressTextSize];
+    FormatAddress(address, light.address);
+    const char *missing = light.labelKnown ? "its zone count"
+                          : zones          ? "its label and zone count"
+                                           : "its label";
+    Log(LogError, "...the %s at %s did not tell %s; search again to learn it.",
+        light.strip ? "strip" : "bulb", address, missing);
+}
+
 // New and moved lights take on what the others show, when the plug-in
 // drives the lights by itself.
 void ShowSchemeOn(unsigned slots)
@@ -304,6 +322,29 @@ void LogNothingSent(int error)
             error);
 }
 
+// A range to try, as "Discover" takes it: the first network of this computer
+// that has room for lights, or the /24 around its address when the network
+// is larger than one search may cover.
+void SuggestRange(char (&out)[kAddressTextSize + 3])
+{
+    InterfaceAddress interfaces[kMaxInterfaces];
+    int count = ListInterfaces(interfaces, kMaxInterfaces);
+    for (int i = 0; i < count; i++) {
+        int prefixLength = interfaces[i].prefixLength;
+        // A /31 or /32 is a link to one peer, not a network of lights.
+        if (prefixLength < 1 || prefixLength > 30)
+            continue;
+        if (prefixLength < kMinRangePrefix)
+            prefixLength = 24;
+        uint32_t network = interfaces[i].address & (0xFFFFFFFFu << (32 - prefixLength));
+        char address[kAddressTextSize];
+        FormatAddress(address, network);
+        snprintf(out, sizeof out, "%s/%d", address, prefixLength);
+        return;
+    }
+    snprintf(out, sizeof out, "%s", kExampleRange);
+}
+
 // False once everything is saved and reported.
 bool SaveNext()
 {
@@ -311,7 +352,8 @@ bool SaveNext()
     DiscoveredLights(&lights);
     if (g_saving.next < g_saving.count) {
         Outcome outcome;
-        g_saving.changed |= SaveAndReport(lights[g_saving.next++], &outcome);
+        g_saving.changed |= SaveAndReport(lights[g_saving.next], &outcome);
+        ReportMissing(lights[g_saving.next++]);
         g_saving.saved += outcome == Saved;
         return true;
     }
@@ -320,9 +362,13 @@ bool SaveNext()
     int error;
     if (count == 0 && DiscoveryNothingSent(&error))
         LogNothingSent(error);
-    else if (count == 0)
-        HostLog(LogError, g_target.form == DiscoverRange ? kNothingInRangeLine : kNothingLine);
-    else
+    else if (count == 0 && g_target.form == DiscoverRange)
+        HostLog(LogError, kNothingInRangeLine);
+    else if (count == 0) {
+        char range[kAddressTextSize + 3];
+        SuggestRange(range);
+        Log(LogError, kNothingLine, range);
+    } else
         Log(LogConfirm, "...found %d light%s, %d new.", count, count == 1 ? "" : "s",
             g_saving.saved);
     if (DiscoveryIgnored() || DiscoveryFailedSends())

@@ -80,13 +80,14 @@ void OfferLightAnswers(uint32_t nowMs)
 }
 
 // A strip whose length was just learnt was sent 82 zones: it shows the
-// scheme over its own zones now rather than at the next change.
+// scheme over its own zones now rather than at the next change, unless
+// something newer (a colour, white light, power) went to it since.
 static bool ZoneQueryTick()
 {
     unsigned learned = 0;
     bool running = ZoneQueryStep(GetTickCount(), &learned);
     if (learned && IsPaletteScheme(g_settings.scheme) && g_palette.offset != 0)
-        SendSchemeTo(learned);
+        RedrawStrips(learned);
     return running;
 }
 

@@ -133,12 +133,12 @@ void SendReplies(Emulator &emulator, int index, const EmulatorReplies &replies,
     EmulatedLight &light = emulator.lights[index];
     for (int i = 0; i < replies.count; i++) {
         const EmulatorReply &reply = replies.replies[i];
-        if (reply.type == kEmulatorTypeAcknowledgement) {
-            light.acknowledgements++;
-            if (EmulatorLoses(emulator)) {
-                light.lostAcknowledgements++;
-                continue;
-            }
+        bool acknowledgement = reply.type == kEmulatorTypeAcknowledgement;
+        light.acknowledgements += acknowledgement;
+        // Each way: answers to the questions that find lights are lost too.
+        if (EmulatorLoses(emulator)) {
+            light.lostAcknowledgements += acknowledgement;
+            continue;
         }
         ssize_t sent = sendto(emulator.sockets[index], reply.bytes, reply.length, 0,
                               (const sockaddr *)&to, sizeof(to));
@@ -171,7 +171,10 @@ int DrainSocket(Emulator &emulator, int index)
         }
         handled++;
         EmulatedLight &light = emulator.lights[index];
-        if (light.off || EmulatorLoses(emulator)) {
+        bool chosen = light.loseCount > 0 && length >= 34 &&
+                      (buffer[32] | buffer[33] << 8) == light.loseType;
+        if (light.off || chosen || EmulatorLoses(emulator)) {
+            light.loseCount -= chosen ? 1 : 0;
             light.lostDatagrams++;
             continue;
         }

@@ -5,7 +5,7 @@
 // silent, broken or older one does. A Set message that asks for an
 // acknowledgement is acknowledged to its sender; others are never answered.
 // On request a share of what each light receives, and of its
-// acknowledgements, is lost, as on a bad Wi-Fi network.
+// answers, is lost, as on a bad Wi-Fi network.
 //
 // Single-threaded and poll-driven: the owner calls EmulatorPoll from its own
 // loop (a preview) or right after the plug-in has sent (a test).
@@ -214,6 +214,9 @@ struct EmulatedLight {
 
     // Switched off at the wall: hears nothing at all.
     bool off = false;
+    // The next loseCount datagrams of type loseType never reach the light.
+    uint16_t loseType = 0;
+    int loseCount = 0;
     // Datagrams that never reached the light (lost, or the light off), and
     // acknowledgements sent and lost on the way back.
     int lostDatagrams = 0;
@@ -238,7 +241,7 @@ struct Emulator {
     long sentDatagrams = 0;
 
     // The share, in per cent, of what each light receives and of its
-    // acknowledgements that is lost; the same seed loses the same datagrams.
+    // answers that is lost; the same seed loses the same datagrams.
     int lossPercent = 0;
     uint32_t lossState = 1;
 };

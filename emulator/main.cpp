@@ -6,7 +6,7 @@
 //                 [LIGHT-OPTION...] ADDRESS...
 //
 // --loss loses that share of what each light receives and of the
-// acknowledgements it sends, as a bad Wi-Fi network does; the same seed
+// answers it sends, as a bad Wi-Fi network does; the same seed
 // (default 1) loses the same datagrams.
 //
 // Light options describe the address that follows them, and that one only:
@@ -197,7 +197,7 @@ int Usage()
             "                     [LIGHT-OPTION...] ADDRESS...\n"
             "(at most %d loopback addresses)\n"
             "  --loss PERCENT   lose that share (0-100) of what each light receives and of\n"
-            "                   its acknowledgements; --seed N chooses which (default 1)\n"
+            "                   its answers; --seed N chooses which (default 1)\n"
             "light options, for the address that follows them:\n"
             "  --strip          a multi-zone strip (without it, a bulb)\n"
             "  --zones N        a strip of N zones, 1 to %d (without it, 82)\n"

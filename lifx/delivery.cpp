@@ -10,6 +10,7 @@
 #include "lifx/light_socket.h"
 #include "lifx/messages.h"
 #include "lifx/replies.h"
+#include "lifx/zones.h"
 #include "settings/settings.h"
 
 namespace
@@ -57,6 +58,11 @@ uint32_t g_lastSeenMs;
 uint16_t GetU16(const uint8_t *data, int offset)
 {
     return (uint16_t)(data[offset] | (data[offset + 1] << 8));
+}
+
+uint32_t GetU32(const uint8_t *data, int offset)
+{
+    return GetU16(data, offset) | (uint32_t)GetU16(data, offset + 2) << 16;
 }
 
 uint32_t Source()
@@ -195,7 +201,153 @@ bool Valid(int slot, const uint8_t *message, int length)
            length <= kSetExtendedColorZonesSize;
 }
 
+// A strip's spans of one image, delivered as one change. The span that shows
+// them all may arrive before a lost span's resend, which, stored with apply
+// 0, would never be shown: once every span is confirmed, a change that went
+// otherwise than in order is shown again with apply 2.
+struct StripChange {
+    bool open;
+    int spans;
+    int confirmed;
+    bool applied;   // the span that shows them all is confirmed
+    bool showAgain; // a span may have been stored after that
+    uint32_t durationMs;
+};
+
+StripChange g_stripChange[kDeviceSlots + 1];
+// When each light last acknowledged anything: a light that does is answering,
+// whatever one message of it ran out of tries.
+bool g_answered[kDeviceSlots + 1];
+uint32_t g_answeredMs[kDeviceSlots + 1];
+
+bool IsStrip(int slot)
+{
+    return slot > kLastBulb && slot <= kDeviceSlots;
+}
+
+// A zone message too short to say is taken as one that shows.
+uint8_t Apply(const Pending &entry)
+{
+    return entry.length > 40 ? entry.bytes[40] : 1;
+}
+
+// On a strip the newest colour wins, whether a whole-strip colour or zones:
+// whatever older colour of the other kind is pending goes. Zones replace
+// older zones in DeliverStripZones, all spans at once.
+void ForgetOlderStripColour(int slot, int type)
+{
+    if (!IsStrip(slot) || (type != kTypeSetColor && type != kTypeSetExtendedColorZones))
+        return;
+    int older = type == kTypeSetColor ? kTypeSetExtendedColorZones : kTypeSetColor;
+    for (Pending &entry : g_pending) {
+        if (entry.used && entry.slot == slot && entry.type == older)
+            Forget(entry);
+    }
+    if (older == kTypeSetExtendedColorZones)
+        g_stripChange[slot].open = false;
+}
+
+void ForgetStripZones(int slot)
+{
+    for (Pending &entry : g_pending) {
+        if (entry.used && entry.slot == slot && entry.type == kTypeSetExtendedColorZones)
+            Forget(entry);
+    }
+    g_stripChange[slot] = StripChange();
+}
+
+void NoteConfirmed(const Pending &entry)
+{
+    g_answered[entry.slot] = true;
+    g_answeredMs[entry.slot] = GetTickCount();
+    StripChange &change = g_stripChange[entry.slot];
+    if (!change.open || entry.type != kTypeSetExtendedColorZones || Apply(entry) > 1)
+        return;
+    change.confirmed++;
+    if (Apply(entry) == 1)
+        change.applied = true;
+    else if (change.applied)
+        change.showAgain = true;
+}
+
+void NoteResent(const Pending &entry)
+{
+    if (entry.type == kTypeSetExtendedColorZones && Apply(entry) == 0)
+        g_stripChange[entry.slot].showAgain = true;
+}
+
+bool ZonesPending(int slot)
+{
+    for (const Pending &entry : g_pending) {
+        if (entry.used && entry.slot == slot && entry.type == kTypeSetExtendedColorZones)
+            return true;
+    }
+    return false;
+}
+
+// A change whose spans are all settled: shown again when it has to be, and
+// closed; one with a span given up is closed as it stands.
+void SettleStripChanges()
+{
+    for (int slot = kLastBulb + 1; slot <= kDeviceSlots; slot++) {
+        StripChange &change = g_stripChange[slot];
+        if (!change.open || ZonesPending(slot))
+            continue;
+        change.open = false;
+        if (change.showAgain && change.confirmed == change.spans) {
+            static uint8_t show[kSetExtendedColorZonesSize];
+            EncodeShowStoredZones(show, change.durationMs);
+            DeliverConfirmed(slot, show, kSetExtendedColorZonesSize);
+        }
+    }
+}
+
+// A message out of tries from a light that acknowledged something else
+// since it was first sent is tried afresh: the light answers, this message
+// was unlucky. Only a light that answers nothing for a whole message's life
+// is given up.
+bool Renew(Pending &entry, uint32_t nowMs)
+{
+    if (!g_answered[entry.slot] || (int32_t)(g_answeredMs[entry.slot] - entry.firstMs) < 0)
+        return false;
+    entry.firstMs = nowMs;
+    entry.tries = 1;
+    NoteResent(entry);
+    SendToLight(entry.address, entry.bytes, entry.length);
+    return true;
+}
+
 } // namespace
+
+bool DeliverStripZones(int slot, const uint8_t (*spans)[kSetExtendedColorZonesSize], int count)
+{
+    if (!IsStrip(slot) || count < 1)
+        return false;
+    ForgetStripZones(slot);
+    for (int n = 0; n < count; n++) {
+        if (!DeliverConfirmed(slot, spans[n], kSetExtendedColorZonesSize)) {
+            // The rest is not sent; what went out is resent as it stands.
+            return false;
+        }
+    }
+    StripChange &change = g_stripChange[slot];
+    change.open = true;
+    change.spans = count;
+    change.durationMs = GetU32(spans[count - 1], 36);
+    return true;
+}
+
+bool DeliverStripZonesOnce(int slot, const uint8_t (*spans)[kSetExtendedColorZonesSize], int count)
+{
+    if (!IsStrip(slot) || count < 1)
+        return false;
+    ForgetStripZones(slot);
+    for (int n = 0; n < count; n++) {
+        if (!DeliverOnce(slot, spans[n], kSetExtendedColorZonesSize))
+            return false;
+    }
+    return true;
+}
 
 bool DeliverConfirmed(int slot, const uint8_t *message, int length)
 {
@@ -205,6 +357,7 @@ bool DeliverConfirmed(int slot, const uint8_t *message, int length)
         return false;
     int type = GetU16(message, 32);
     int zoneIndex = ZoneIndex(message, length);
+    ForgetOlderStripColour(slot, type);
     Pending *entry = SameKind(slot, type, zoneIndex);
     if (!entry) {
         entry = FreeEntry();
@@ -247,6 +400,7 @@ bool DeliverOnce(int slot, const uint8_t *message, int length)
     Pending *older = SameKind(slot, GetU16(message, 32), ZoneIndex(message, length));
     if (older)
         Forget(*older);
+    ForgetOlderStripColour(slot, GetU16(message, 32));
     return SendToLight(address, message, length);
 }
 
@@ -294,13 +448,17 @@ bool DeliveryStep(uint32_t nowMs)
         }
         uint32_t age = nowMs - entry.firstMs;
         if (age >= kGiveUpMs) {
+            if (Renew(entry, nowMs))
+                continue;
             ReportSilent(entry);
             Forget(entry);
         } else if (entry.tries < kDeliveryTries && age >= kTryAtMs[entry.tries]) {
             entry.tries++;
+            NoteResent(entry);
             SendToLight(entry.address, entry.bytes, entry.length);
         }
     }
+    SettleStripChanges();
     return g_pendingCount > 0;
 }
 
@@ -310,9 +468,12 @@ bool DeliveryHandleDatagram(uint32_t from, const uint8_t *data, size_t length)
     if (!g_source || !ReadAcknowledgement(data, length, g_source, &sequence))
         return false;
     for (Pending &entry : g_pending) {
-        if (entry.used && entry.address == from && entry.sequence == sequence)
+        if (entry.used && entry.address == from && entry.sequence == sequence) {
+            NoteConfirmed(entry);
             Forget(entry);
+        }
     }
+    SettleStripChanges();
     uint32_t address;
     for (int slot = 1; slot <= kDeviceSlots; slot++) {
         if (Marked(slot) && DeviceAddress(slot, &address) && address == from)

@@ -7,6 +7,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "lifx/messages.h"
+
 enum {
     // Pending messages at most: per light its power, colour and effect, and
     // a strip's zones in spans of 82.
@@ -18,13 +20,22 @@ enum {
 // Sends an encoded Set message to the light in slot 1-10, asking for an
 // acknowledgement, and keeps it until the light answers. It replaces a
 // pending message of the same type to that light (for zones: the same first
-// zone), so a light never receives an older state after a newer one. The
+// zone; on a strip a whole-strip colour and zones replace each other), so a
+// light never receives an older state after a newer one. The
 // caller's bytes are copied, not changed. False when the system would not
 // send it; nothing is kept then.
 bool DeliverConfirmed(int slot, const uint8_t *message, int length);
+// A strip's zones, the spans of one image, delivered as one change: they
+// replace whatever colour the strip still awaits, older zones or a
+// whole-strip colour. Once every span is confirmed, a strip that may have
+// stored a span after showing the others is told to show what it stored.
+// False when a span could not be sent; the spans after it are not.
+bool DeliverStripZones(int slot, const uint8_t (*spans)[kSetExtendedColorZonesSize], int count);
+// The same sent once, unconfirmed, as a cycle tick does.
+bool DeliverStripZonesOnce(int slot, const uint8_t (*spans)[kSetExtendedColorZonesSize], int count);
 // Sends the message once, unconfirmed, as a cycle tick does: the next tick
 // replaces it. A pending message of the same kind is forgotten, as it is
-// older.
+// older (on a strip, any older colour).
 bool DeliverOnce(int slot, const uint8_t *message, int length);
 
 bool DeliveryPending();

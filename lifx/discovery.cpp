@@ -2,6 +2,7 @@
 // and reads through the socket it shares with delivery.
 #include "lifx/discovery.h"
 
+#include <math.h>
 #include <string.h>
 
 #include "lifx/light_socket.h"
@@ -14,22 +15,32 @@ namespace
 // Ours, so our answers can be told from anyone else's. Never 0: with source
 // 0 a light broadcasts its answers.
 const uint32_t kSource = 0x4C46584Cu;
-// The whole request goes out three times, these apart: UDP gets lost on
-// Wi-Fi, and a light that missed one round hears the next.
-const uint32_t kRoundSpacingMs = 700;
-// The window closes this long after the start, and not before every round
-// is out and this long has passed since the last request.
+// The whole request goes out at least three times, these apart: UDP gets
+// lost on Wi-Fi, and a light that missed one round hears the next.
+const uint32_t kRoundSpacingMs = 200;
+// More rounds follow while the last one brought a new light, or while the
+// lights already heard miss so many rounds that one never heard may still
+// be out there: until a light missing that often would have missed every
+// round with a chance below one in kMissedEveryRound.
+const int kMaxRounds = 16;
+const double kMissedEveryRound = 10000.0;
+// The window closes this long after the start, and not before the rounds
+// are over and this long has passed since the last request.
 const uint32_t kWindowMs = 2000;
 const uint32_t kQuietMs = 500;
 // Whatever happens, a discovery ends after this long.
-const uint32_t kLongestMs = 10000;
+const uint32_t kLongestMs = kDiscoveryLongestMs;
 // Per step: so that one step never holds the user-interface thread for long,
 // a range goes out in batches.
 const int kSendsPerStep = 64;
-// A light is asked its label and kind at most this many times, this long
-// apart, from when it is first heard: one heard in the last round is asked
-// as often as one heard in the first.
-const int kMaxQueries = 3;
+// A light is asked what it has not told yet (its label, whether it is a
+// strip and how long) this long apart, from when it is first heard: one heard
+// in the last round is asked as often as one heard in the first. Three times
+// where nothing gets lost (an older bulb never says what it is, and must not
+// hold every search up), more where the rounds show losses, as for the
+// rounds, up to kMaxQueries.
+const int kMinQueries = 3;
+const int kMaxQueries = 16;
 const uint32_t kQuerySpacingMs = kRoundSpacingMs;
 const int kMaxDestinations = 1024;
 // Our bit among the waits that hold the shared socket open.
@@ -46,6 +57,8 @@ struct Responder {
     int zones;
     int queries;
     uint32_t askedMs;
+    int firstRound;       // the round it first answered
+    uint32_t roundsHeard; // bit r: it answered round r
 };
 
 struct Session {
@@ -54,6 +67,9 @@ struct Session {
     uint32_t destinations[kMaxDestinations];
     int destinationCount;
     int round; // rounds fully sent
+    bool roundsOver;
+    bool newInRound[kMaxRounds];
+    int queryLimit;
     int sentInRound;
     uint32_t startMs;
     uint32_t roundDueMs;
@@ -90,15 +106,19 @@ void SendTo(uint32_t address, const uint8_t (&message)[kRequestSize], uint32_t n
 
 void AskLabelAndKind(Responder &responder, uint32_t nowMs)
 {
-    if (responder.queries >= kMaxQueries)
+    if (responder.queries >= g_session.queryLimit)
         return;
     responder.queries++;
     responder.askedMs = nowMs;
     uint8_t message[kRequestSize];
-    EncodeGetLabel(message, kSource, responder.serial, ++g_session.sequence);
-    SendTo(responder.address, message, nowMs);
-    EncodeGetExtendedColorZones(message, kSource, responder.serial, ++g_session.sequence);
-    SendTo(responder.address, message, nowMs);
+    if (!responder.labelKnown) {
+        EncodeGetLabel(message, kSource, responder.serial, ++g_session.sequence);
+        SendTo(responder.address, message, nowMs);
+    }
+    if (responder.kind == KindUnknown) {
+        EncodeGetExtendedColorZones(message, kSource, responder.serial, ++g_session.sequence);
+        SendTo(responder.address, message, nowMs);
+    }
 }
 
 // Whether a GetService of ours may have reached that address.
@@ -152,8 +172,15 @@ bool TakeService(uint32_t from, const Reply &reply, uint32_t nowMs)
 {
     if (reply.service != kServiceUdp || SerialIsZero(reply.serial) || !Asked(from))
         return false;
+    // The sequence names the round answered; anything else counts for none.
+    int round = reply.sequence - 1;
+    uint32_t heard = round >= 0 && round < kMaxRounds ? 1u << round : 0;
     // Each round brings every light's answer again.
-    if (FindResponder(from) || SerialSeen(reply.serial))
+    if (Responder *known = FindResponder(from)) {
+        known->roundsHeard |= heard;
+        return true;
+    }
+    if (SerialSeen(reply.serial))
         return true;
     if (g_session.responderCount >= kMaxResponders)
         return false;
@@ -161,6 +188,10 @@ bool TakeService(uint32_t from, const Reply &reply, uint32_t nowMs)
     memset(&responder, 0, sizeof responder);
     responder.address = from;
     memcpy(responder.serial, reply.serial, kSerialSize);
+    responder.roundsHeard = heard;
+    responder.firstRound = heard ? round : g_session.round;
+    if (heard)
+        g_session.newInRound[round] = true;
     AskLabelAndKind(responder, nowMs);
     return true;
 }
@@ -190,11 +221,53 @@ bool TakeDetail(uint32_t from, const Reply &reply)
     return false;
 }
 
+// The share of the rounds after their first answer that the lights heard
+// missed: how lossy the network is, as far as it shows; 0 before it shows.
+double MissedShare()
+{
+    const Session &s = g_session;
+    int asked = 0, missed = 0;
+    for (int i = 0; i < s.responderCount; i++) {
+        const Responder &responder = s.responders[i];
+        for (int r = responder.firstRound + 1; r < s.round; r++) {
+            asked++;
+            missed += !(responder.roundsHeard & (1u << r));
+        }
+    }
+    return missed ? (double)missed / asked : 0;
+}
+
+// Tries that a light of that luck misses all of with a chance below one in
+// kMissedEveryRound, within the bounds.
+int TriesWanted(double missed, int least, int most)
+{
+    if (missed <= 0)
+        return least;
+    int tries = missed >= 1 ? most : (int)ceil(log(1 / kMissedEveryRound) / log(missed));
+    return tries < least ? least : tries > most ? most : tries;
+}
+
+// Whether a light never heard may still answer another round: the last
+// round brought a new light, or the lights heard missed enough rounds that
+// one of the same luck could have missed every round so far.
+bool MoreRoundsWanted()
+{
+    const Session &s = g_session;
+    if (s.round >= kMaxRounds)
+        return false;
+    return s.newInRound[s.round - 1] ||
+           s.round < TriesWanted(MissedShare(), kDiscoveryRounds, kMaxRounds);
+}
+
 void SendDue(uint32_t nowMs)
 {
     Session &s = g_session;
-    if (s.round >= kDiscoveryRounds || !Elapsed(nowMs, s.startMs, s.roundDueMs - s.startMs))
+    if (s.roundsOver || !Elapsed(nowMs, s.startMs, s.roundDueMs - s.startMs))
         return;
+    if (s.sentInRound == 0 && s.round >= kDiscoveryRounds && !MoreRoundsWanted()) {
+        s.roundsOver = true;
+        return;
+    }
     uint8_t message[kRequestSize];
     EncodeGetService(message, kSource, (uint8_t)(s.round + 1));
     for (int n = 0; n < kSendsPerStep && s.sentInRound < s.destinationCount; n++)
@@ -210,7 +283,7 @@ void SendDue(uint32_t nowMs)
 bool Waiting(const Responder &responder)
 {
     return (!responder.labelKnown || responder.kind == KindUnknown) &&
-           responder.queries < kMaxQueries;
+           responder.queries < g_session.queryLimit;
 }
 
 // Each light that has not yet said what it is is asked again on its own
@@ -233,7 +306,7 @@ bool WindowClosed(uint32_t nowMs)
         if (Waiting(s.responders[i]))
             return false;
     }
-    return s.round >= kDiscoveryRounds && Elapsed(nowMs, s.startMs, kWindowMs) &&
+    return s.roundsOver && Elapsed(nowMs, s.startMs, kWindowMs) &&
            Elapsed(nowMs, s.lastSendMs, kQuietMs);
 }
 
@@ -314,6 +387,7 @@ DiscoveryStart StartDiscovery(const DiscoveryTarget &target, uint32_t nowMs)
     g_session.startMs = nowMs;
     g_session.roundDueMs = nowMs;
     g_session.lastSendMs = nowMs;
+    g_session.queryLimit = kMinQueries;
     g_session.running = true;
     HoldLightSocket(kSocketHolder, true);
     SendDue(nowMs);
@@ -330,6 +404,7 @@ bool DiscoveryStep(uint32_t nowMs)
     if (!g_session.running)
         return false;
     SendDue(nowMs);
+    g_session.queryLimit = TriesWanted(MissedShare(), kMinQueries, kMaxQueries);
     AskAgain(nowMs);
     if (!WindowClosed(nowMs))
         return true;

@@ -1,7 +1,9 @@
 // Finding lights: GetService to broadcast addresses, to one address or to
-// every address of a range, answers read for about two seconds without ever
-// blocking, and each light that answered asked its label and whether it is a
-// strip. One discovery at a time; its socket lives only while it runs.
+// every address of a range, answers read for about two seconds (longer while
+// datagrams get lost, never past kDiscoveryLongestMs) without ever blocking,
+// and each light that answered asked its label and whether it is a strip
+// until it has told or the tries run out. One discovery at a time; its
+// socket lives only while it runs.
 #pragma once
 
 #include <stddef.h>
@@ -13,7 +15,8 @@ enum {
     kMaxResponders = 64,
     kMaxInterfaces = 32,
     kMinRangePrefix = 22, // 1024 addresses at most
-    kDiscoveryRounds = 3,
+    kDiscoveryRounds = 3, // at least
+    kDiscoveryLongestMs = 6000,
 };
 
 enum DiscoveryForm {

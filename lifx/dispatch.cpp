@@ -71,9 +71,15 @@ static void CloseSocket()
     ReleaseLightSocket();
 }
 
+// Strips whose newest colour or power message went out with the scheme's
+// zones: only these are drawn again when their length is learned late.
+static bool g_zonesNewest[kDeviceSlots + 1];
+
 // One message to one light: confirmed, or once on a cycle tick.
 template <size_t N> static bool Send(int slot, const uint8_t (&message)[N])
 {
+    if (N != kSetMultiZoneEffectSize)
+        g_zonesNewest[slot] = false;
     return g_tick ? DeliverOnce(slot, message, (int)N) : DeliverConfirmed(slot, message, (int)N);
 }
 
@@ -221,24 +227,47 @@ void SendBulbColour(int device, int entry, SOCKET s)
     CloseSocket();
 }
 
-// Both strips read the same 82 entries from the rotation offset on.
-static void PrepareWindow(Hsbk (&window)[kStripZones])
+// Zone z of every strip shows palette entry offset + z, the scheme's
+// pattern running on past the palette's last entry; both strips share them.
+static Hsbk g_zoneColours[kMaxStripZones];
+// Zones converted for the current transfer.
+static int g_zonesReady;
+
+struct RecentColour {
+    uint32_t colour;
+    Hsbk hsbk;
+};
+
+// A scheme has few colours and a strip many zones: each is converted once.
+static RecentColour g_recentColours[8];
+static int g_recentCount;
+
+static Hsbk ConvertRecent(uint32_t colour)
 {
-    // Neighbouring entries often hold the same colour: convert it once.
-    uint32_t last = 0;
-    Hsbk lastHsbk = {};
-    for (int z = 0; z < kStripZones; z++) {
-        uint32_t colour = PaletteColour(g_palette.offset + z);
-        if (z == 0 || colour != last) {
-            last = colour;
-            lastHsbk = Convert(colour).hsbk;
-        }
-        window[z] = lastHsbk;
+    for (int n = 0; n < g_recentCount; n++) {
+        if (g_recentColours[n].colour == colour)
+            return g_recentColours[n].hsbk;
     }
+    Hsbk hsbk = Convert(colour).hsbk;
+    int slot = g_recentCount < 8 ? g_recentCount++ : (int)(colour % 8);
+    g_recentColours[slot] = {colour, hsbk};
+    return hsbk;
 }
 
-// A strip's share of a transfer: the window laid over its own zones, in
-// one message or, past 82 zones, several.
+static void StartZoneColours()
+{
+    g_zonesReady = 0;
+    g_recentCount = 0;
+}
+
+static void PrepareZoneColours(int zoneCount)
+{
+    for (; g_zonesReady < zoneCount; g_zonesReady++)
+        g_zoneColours[g_zonesReady] = ConvertRecent(PatternColour(g_palette.offset + g_zonesReady));
+}
+
+// A strip's share of a transfer: the pattern over its own zones, in one
+// message or, past 82 zones, several.
 struct StripTransfer {
     int device;
     int zoneCount;
@@ -247,13 +276,14 @@ struct StripTransfer {
 };
 
 // False when the slot holds no usable address.
-static bool PrepareStrip(StripTransfer &strip, int device, const Hsbk (&window)[kStripZones])
+static bool PrepareStrip(StripTransfer &strip, int device)
 {
     if (!HasLightAddress(device))
         return false;
     strip.device = device;
     strip.zoneCount = StripZoneCount(device);
-    strip.spans = EncodeStripZones(strip.setZones, strip.zoneCount, window, TransitionMs());
+    PrepareZoneColours(strip.zoneCount);
+    strip.spans = EncodeStripZones(strip.setZones, strip.zoneCount, g_zoneColours, TransitionMs());
     // Driven as 82 zones until it has said how many it has.
     AskZoneCountOnce(device);
     return true;
@@ -285,12 +315,13 @@ static void SendPreparedStrip(const StripTransfer &strip)
     if (!ConnectAndPower(device, true))
         return;
     DebugLog(LogMore, kPowerOnLine);
-    for (int n = 0; n < strip.spans; n++) {
-        if (!Send(device, strip.setZones[n])) {
-            DebugLog(LogError, kNoSendLine, device, g_devices[device], kLifxPort);
-            return;
-        }
+    bool sent = g_tick ? DeliverStripZonesOnce(device, strip.setZones, strip.spans)
+                       : DeliverStripZones(device, strip.setZones, strip.spans);
+    if (!sent) {
+        DebugLog(LogError, kNoSendLine, device, g_devices[device], kLifxPort);
+        return;
     }
+    g_zonesNewest[device] = true;
     LogZonesLine(strip);
 }
 
@@ -301,9 +332,8 @@ void SendStripZones(int device, SOCKET s)
 {
     if (!g_anyDeviceConfigured || device < 1 || device > kDeviceSlots || s == INVALID_SOCKET)
         return;
-    static Hsbk window[kStripZones];
-    PrepareWindow(window);
-    if (!PrepareStrip(g_strips[0], device, window))
+    StartZoneColours();
+    if (!PrepareStrip(g_strips[0], device))
         return;
     if (OpenSocket(false) == INVALID_SOCKET)
         return;
@@ -327,14 +357,12 @@ static void SendPaletteColours(unsigned slots)
         if (PrepareBulb(bulbs[bulbCount], slot, entry))
             bulbCount++;
     }
-    static Hsbk window[kStripZones];
+    StartZoneColours();
     int stripCount = 0;
     for (int slot = kLastBulb + 1; slot <= kDeviceSlots; slot++) {
         if (!InMask(slots, slot) || !HasLightAddress(slot))
             continue;
-        if (stripCount == 0)
-            PrepareWindow(window);
-        if (PrepareStrip(g_strips[stripCount], slot, window))
+        if (PrepareStrip(g_strips[stripCount], slot))
             stripCount++;
     }
 
@@ -406,4 +434,15 @@ void SendCycleColours()
 void SendSchemeTo(unsigned slots)
 {
     SendColoursTo(0, slots);
+}
+
+void RedrawStrips(unsigned slots)
+{
+    unsigned newest = 0;
+    for (int slot = kLastBulb + 1; slot <= kDeviceSlots; slot++) {
+        if (InMask(slots, slot) && g_zonesNewest[slot])
+            newest |= 1u << slot;
+    }
+    if (newest)
+        SendSchemeTo(newest);
 }

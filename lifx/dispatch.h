@@ -23,6 +23,9 @@ void SendColours(int which);
 void SendCycleColours();
 // What SendColours(0) sends, to the lights of the mask alone.
 void SendSchemeTo(unsigned slots);
+// The scheme again to the strips of the mask whose newest colour is the
+// scheme's zones: for a strip whose length was learned after they went out.
+void RedrawStrips(unsigned slots);
 void SendBulbColour(int device, int entry, SOCKET s);
 void SendStripZones(int device, SOCKET s);
 void SendWhite(int device, int brightness, int kelvin);

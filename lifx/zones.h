@@ -1,5 +1,5 @@
-// A strip's zones: how many it is driven with, which colour of the 82-zone
-// window each takes, and the messages that carry them.
+// A strip's zones: how many it is driven with, and the messages that carry
+// them.
 #pragma once
 
 #include <stdint.h>
@@ -21,13 +21,12 @@ inline int StripZoneCount(int slot)
     return zones >= kMinStripZones && zones <= kMaxStripZones ? zones : kStripZones;
 }
 
-// The zone of the 82-zone window whose colour zone z of a strip of zoneCount
-// zones shows: floor(z * 82 / zoneCount).
-int WindowZone(int zone, int zoneCount);
-
-// The messages for a strip of zoneCount zones showing the 82 window colours,
-// resampled: 82 zones a message from zone 0 on, every message but the last
-// stored without being shown (apply 0), the last showing them all at once.
-// Returns the number of messages written.
+// The messages for a strip of zoneCount zones showing zones[0] to
+// zones[zoneCount - 1]: 82 zones a message from zone 0 on, every message but
+// the last stored without being shown (apply 0), the last showing them all
+// at once. Returns the number of messages written.
 int EncodeStripZones(uint8_t (*messages)[kSetExtendedColorZonesSize], int zoneCount,
-                     const Hsbk (&window)[kStripZones], uint32_t durationMs);
+                     const Hsbk *zones, uint32_t durationMs);
+// The message that shows what a strip has stored, carrying no colours
+// (apply 2): for a strip that stored a span after its last one was shown.
+void EncodeShowStoredZones(uint8_t (&message)[kSetExtendedColorZonesSize], uint32_t durationMs);

@@ -29,6 +29,17 @@ static void FillPattern(const BuiltinPattern &pattern)
         else
             g_palette.entries[n] = pattern.first;
     }
+    g_palette.period = 8;
+}
+
+uint32_t PatternColour(int n)
+{
+    if (n >= 1 && n < kPaletteEntries)
+        return g_palette.entries[n];
+    int period = g_palette.period;
+    if (n < 1 || period < 1 || period >= kPaletteEntries)
+        return 0;
+    return g_palette.entries[(n - 1) % period + 1];
 }
 
 void RefreshPalette()

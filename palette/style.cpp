@@ -120,6 +120,7 @@ bool ReadStyleItemColours(const char *file, const char *item)
         int step = (n - 1) % period;
         g_palette.entries[n] = colours[step < count ? step : period - step];
     }
+    g_palette.period = period;
 
     if (g_settings.debug)
         HostLog(LogFirst, line);
@@ -131,6 +132,7 @@ static void ClearPalette()
     // Black everywhere; the rotation offset stays as it was.
     for (int n = 0; n < kPaletteEntries; n++)
         g_palette.entries[n] = 0;
+    g_palette.period = 1;
 }
 
 void LoadStyleColours()

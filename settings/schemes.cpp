@@ -35,3 +35,9 @@ const char *SchemeName(int id)
     }
     return "Manual";
 }
+
+const char *SchemeNameAt(int index)
+{
+    int count = (int)(sizeof kSchemes / sizeof kSchemes[0]);
+    return index >= 0 && index < count ? kSchemes[index].name : nullptr;
+}

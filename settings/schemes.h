@@ -27,3 +27,5 @@ inline bool IsPaletteScheme(int scheme)
 bool FindScheme(const char *name, int *id);
 // The name of a scheme as the menu and the settings file spell it.
 const char *SchemeName(int id);
+// The names in the table's order, then nullptr.
+const char *SchemeNameAt(int index);

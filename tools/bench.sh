@@ -61,7 +61,7 @@ awk -v repetitions="$REPETITIONS" '
   END {
     printf "medians of %d repetitions\n", repetitions
     n = split("SendColoursPalette SendColoursWarm CycleTick SchemeFireCommand " \
-              "ResendStep DiscoveryLongestStep RgbToHsbkPerColour RgbToHsbkReferencePerColour", order, " ")
+              "ResendStep ResendStepLongStrips DiscoveryLongestStep RgbToHsbkPerColour RgbToHsbkReferencePerColour", order, " ")
     for (i = 1; i <= n; i++)
       if (order[i] in line) print line[order[i]]
     if (ratio == "") { print "no palette fan-out result" > "/dev/stderr"; exit 1 }

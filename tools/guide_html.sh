@@ -2,19 +2,20 @@
 # The user guide as one self-contained HTML page, as the release package
 # carries it beside each DLL: the Markdown converted by cmark-gfm (tables
 # included), each heading given the anchor its links use, the style inline,
-# and each picture the guide asks for with a line "<!-- picture: NAME -->"
-# (a comment, so the Markdown shows nothing there) inlined from
-# PICTURES/NAME.svg (tools/scheme_pictures.sh makes them), so that the page
-# fetches nothing.
+# and each picture the guide shows as an image of its own line,
+# "![text](schemes/fire.svg)", inlined from the SVG file beside the guide
+# (the same files a reader of the repository sees; tools/scheme_pictures.sh
+# draws them), so that the page fetches nothing.
 #
-#   guide_html.sh GUIDE.md [PICTURES] >PAGE.html
+#   guide_html.sh GUIDE.md >PAGE.html
 set -euo pipefail
-guide=$1 pictures=${2:-}
+guide=$1
+folder=$(dirname "$guide")
 title=$(sed -n '1s/^# //p' "$guide")
-picture_line='^<!-- picture: ([a-z0-9-]+) -->$'
-for name in $(sed -nE "s/$picture_line/\\1/p" "$guide"); do
-  if [ -z "$pictures" ] || [ ! -f "$pictures/$name.svg" ]; then
-    echo "guide_html.sh: the guide shows $name.svg, not found in ${pictures:-(no folder given)}" >&2
+picture_line='^!\[[^]]*\]\(([a-z0-9/-]+\.svg)\)$'
+for picture in $(sed -nE "s/$picture_line/\\1/p" "$guide"); do
+  if [ ! -f "$folder/$picture" ]; then
+    echo "guide_html.sh: the guide shows $picture, not found beside it in $folder" >&2
     exit 1
   fi
 done
@@ -48,17 +49,17 @@ figure.picture svg { display: block; width: 100%; height: auto; border-radius: 4
 </head>
 <body>
 HEAD
-# A picture's line becomes a paragraph of its own that names it, then the
-# picture itself. Anchors as the guide's own links write them: lower case,
-# punctuation dropped, blanks as hyphens.
-sed -E "s/$picture_line/CHROMALET-PICTURE-\\1/" "$guide" |
-  cmark-gfm --extension table --to html | PICTURES=$pictures perl -pe '
-  s{^<p>CHROMALET-PICTURE-([a-z0-9-]+)</p>$}{
-    open(my $in, "<", "$ENV{PICTURES}/$1.svg") or die "$1.svg: $!";
+# A picture's paragraph becomes the picture itself, named for screen
+# readers by the image's text. Anchors as the guide's own links write them:
+# lower case, punctuation dropped, blanks as hyphens.
+cmark-gfm --extension table --to html "$guide" | FOLDER=$folder perl -pe '
+  s{^<p><img src="([a-z0-9/-]+\.svg)" alt="([^"]*)" /></p>$}{
+    my ($file, $text) = ($1, $2);
+    open(my $in, "<", "$ENV{FOLDER}/$file") or die "$file: $!";
     local $/; my $svg = <$in>; close $in;
     $svg =~ s/^<\?xml[^>]*>\s*//;
     $svg =~ s/\s+$//;
-    qq{<figure class="picture">$svg</figure>}
+    qq{<figure class="picture" role="img" aria-label="$text">$svg</figure>}
   }e;
   s{<h([1-6])>(.*?)</h\1>}{
     my ($level, $text) = ($1, $2);

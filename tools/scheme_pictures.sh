@@ -1,22 +1,32 @@
 #!/usr/bin/env bash
-# Pictures of the built-in schemes for the user guide's page: the preview's
-# own SVG snapshot of its eight bulbs and two strips under each scheme, one
-# file a scheme (style.svg, fire.svg, ... cold.svg). Style shows the example
-# style of the guide's "What your style gives". Runs the native preview
-# against emulated lights on loopback, in a plug-in folder of its own that
-# is removed afterwards.
+# Pictures of the built-in schemes for the user guide: the preview's own SVG
+# snapshot of its eight bulbs and two strips under each scheme, one file a
+# scheme (style.svg, fire.svg, ... cold.svg), committed in docs/schemes and
+# shown from the guide and its page. Style shows the example style of the
+# guide's "What your style gives". Runs the native preview against emulated
+# lights on loopback, in a plug-in folder of its own that is removed
+# afterwards.
 #
-#   scheme_pictures.sh BUILD-DIR OUT-DIR
+#   scheme_pictures.sh BUILD-DIR OUT-DIR           draws them into OUT-DIR
+#   scheme_pictures.sh --check BUILD-DIR DIR       fails unless DIR holds what
+#                                                  the preview draws now
 #
 # BUILD-DIR holds chromalet-preview, vesk-host and the plug-in module
-# (ninja chromalet-preview vesk-host chromalet_plugin).
+# (ninja chromalet-preview vesk-host chromalet_plugin). ./run pictures
+# redraws docs/schemes.
 set -euo pipefail
+check=
+if [ "${1:-}" = --check ]; then
+  check=$3
+  shift
+fi
 build=$1 out=$2
 preview=$build/chromalet-preview
 [ -x "$preview" ] || { echo "scheme_pictures.sh: no $preview: build the preview first" >&2; exit 1; }
-mkdir -p "$out"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+[ -z "$check" ] || out=$work/drawn
+mkdir -p "$out"
 
 # The guide's example: a "hardware" item of eight colours of its own.
 cat >"$work/style.rc" <<'STYLE'
@@ -33,8 +43,8 @@ STYLE
 
 for scheme in Style Fire Ocean Woods Spooky Warm Cold; do
   name=$(tr 'A-Z' 'a-z' <<<"$scheme")
-  # The first run finds the emulated lights and switches automatic power on,
-  # as a user's first run would; each later one starts from what it saved.
+  # The first run finds the emulated lights, as a user's first run would;
+  # each later one starts from what it saved.
   printf '@Chromalet-LIFX Scheme %s\n:wait 500\n' "$scheme" >"$work/script"
   if ! "$preview" --plugin-dir "$work/plugin" --style "$work/style.rc" --no-debug \
     --script "$work/script" --snapshot "$out/$name.svg" >"$work/log" 2>&1; then
@@ -50,3 +60,12 @@ for scheme in Style Fire Ocean Woods Spooky Warm Cold; do
     exit 1
   fi
 done
+
+if [ -n "$check" ]; then
+  for picture in "$out"/*.svg; do
+    if ! cmp -s "$picture" "$check/${picture##*/}"; then
+      echo "scheme_pictures.sh: $check/${picture##*/} is not what the preview draws now: ./run pictures redraws it" >&2
+      exit 1
+    fi
+  done
+fi

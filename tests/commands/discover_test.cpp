@@ -138,6 +138,7 @@ TEST_F(DiscoverTest, ARangeFillsBulbsFromOneAndStripsFromNineInTheOrderOfTheirAd
     EXPECT_EQ(DatagramsReceived(), 0) << "without automatic power nothing is sent";
     for (int n = 1; n <= 10; n++)
         EXPECT_EQ(Light(n).serviceRequests, 3) << "three rounds, light " << n;
+    EXPECT_EQ(Light(3).zonesRequests, 3) << "with nothing lost, an older bulb is asked thrice";
     ExpectNothingLeftOpen();
 
     // The next start finds them where they were put, and the strips' lengths.
@@ -369,16 +370,28 @@ TEST_F(DiscoverTest, BroadcastsAreRefusedAgainAfterASearchByBroadcastThatLeftThe
     EXPECT_EQ(allowed, 0);
 }
 
-TEST_F(DiscoverTest, ARangeThatFindsNothingIsNotToldToSearchARange)
+TEST_F(DiscoverTest, NothingFoundSuggestsThisComputersNetworkButARangeIsNotToldToSearchARange)
 {
     for (int n = 1; n <= 10; n++)
         Light(n).replyMode = EmulatorRepliesSilent;
     Start();
     const std::string kRangeAgain = "search a range of addresses";
-    Forget();
-    Discover("@LIFX Discover " + std::string(Address(4)));
-    ASSERT_EQ(LogLines().size(), 2u);
-    EXPECT_NE(LogLines()[1].find(kRangeAgain), std::string::npos) << LogLines()[1];
+    // The range suggested is this computer's first network with room for
+    // lights, as "Discover" takes it.
+    const std::pair<std::vector<platform::Interface>, std::string> suggestions[] = {
+        {{}, "192.168.1.0/24"},
+        {{{"10.7.5.9", 23, true, false}}, "10.7.4.0/23"},
+        {{{"10.3.1.9", 16, true, false}}, "10.3.1.0/24"},
+        {{{"100.64.0.2", 32, true, false}, {"192.168.0.34", 24, true, false}}, "192.168.0.0/24"},
+    };
+    for (const auto &s : suggestions) {
+        platform::SetInterfaces(s.first);
+        Forget();
+        Discover("@LIFX Discover " + std::string(Address(4)));
+        EXPECT_NE(LogLines().back().find(kRangeAgain + ", for example \"@Chromalet-LIFX Discover " +
+                                         s.second + "\"."),
+                  std::string::npos);
+    }
 
     Forget();
     Discover("@LIFX Discover " + Range());
@@ -589,21 +602,51 @@ TEST_F(DiscoverTest, ADeviceCommandTypedWhileLightsAreBeingSavedIsKept)
 
 TEST_F(DiscoverTest, AStripFirstHeardInTheLastRoundIsAskedAgainWhenItsFirstAnswerIsLost)
 {
-    OnlyLightsAnswer({});
+    OnlyLightsAnswer({2});
     Light(1).strip = true;
     Start();
     Send("@LIFX Discover " + Range());
     // Deaf to the first two rounds; then the answer to its first questions
     // is lost.
+    // A bulb answers the first round, and nothing after that.
     RunToTheEnd([&] {
         EmulatedLight &light = Light(1);
         bool deaf =
             light.serviceRequests < 2 || (light.serviceRequests == 3 && light.labelRequests == 0);
         light.replyMode = deaf ? EmulatorRepliesSilent : EmulatorRepliesNormal;
+        Light(2).replyMode =
+            Light(2).serviceRequests ? EmulatorRepliesSilent : EmulatorRepliesNormal;
     });
     EXPECT_EQ(LogLines()[1],
               "1 ...found strip" + Found(1) + " (82 zones)" + At(1) + ": saved as device #9.");
     EXPECT_EQ(Light(1).labelRequests, 2);
+    EXPECT_EQ(LogLines()[2], "1 ...found bulb" + At(2) + ": saved as device #1.");
+    EXPECT_EQ(LogLines()[3],
+              "3 ...the bulb" + At(2) + " did not tell its label; search again to learn it.");
+    EXPECT_GT(Light(2).labelRequests, 3) << "asked more often while rounds go missing";
+}
+
+// Lossy Wi-Fi: a fifth of the datagrams lost each way, a hundred seeds. A
+// search counts when all ten lights are found with their labels and both
+// strips as strips.
+TEST_F(DiscoverTest, UnderAFifthLostEachWayTenLightsAreAllFoundInNinetyNineSearchesOfAHundred)
+{
+    Light(1).strip = Light(2).strip = true;
+    Start();
+    int allFound = 0;
+    for (uint32_t seed = 1; seed <= 100; seed++) {
+        EmulatorSetLoss(emulator, 20, seed);
+        Forget();
+        Discover("@LIFX Discover " + Range());
+        int labelled = 0, strips = 0;
+        for (const std::string &line : LogLines()) {
+            labelled += line.find("1 ...found ") == 0 && line.find(" \"Lamp ") != std::string::npos;
+            strips += line.find("1 ...found strip \"Lamp ") == 0;
+        }
+        allFound += labelled == 10 && strips == 2 && LogLines().back().find("1 ...found 10 ") == 0;
+    }
+    EXPECT_GE(allFound, 99);
+    ExpectNothingLeftOpen();
 }
 
 TEST_F(DiscoverTest, WhenNoRequestCouldBeSentTheLineSaysWhyInsteadOfTheFirewallAdvice)

@@ -92,18 +92,30 @@ TEST_F(OpenAndAboutTest, EditDevicesWithoutTheSettingsFileDoesNothing)
     EXPECT_FALSE(PathExists(SettingsPath())) << "nor is the file made";
 }
 
-TEST_F(OpenAndAboutTest, DocumentationWithoutTheGuideBesideTheModuleOpensNothing)
+TEST_F(OpenAndAboutTest,
+       DocumentationWithoutTheGuideBesideTheModuleSaysWhereItLookedAndAboutStaysTrue)
 {
     Start();
     Send("@LIFX Documentation");
     EXPECT_TRUE(testhost::Executions().empty()) << "no web page stands in for the guide";
-    EXPECT_TRUE(LogLines().empty());
+    EXPECT_EQ(LogLines(),
+              std::vector<std::string>{"3 Chromalet-LIFX -> No user guide in " + Folder() +
+                                       ": copy Chromalet-LIFX.html there from the "
+                                       "release package."});
+    // About says where the guide is, true either way.
+    const std::string here = "Chromalet-LIFX.html, lies beside the plug-in.";
+    Send("@LIFX About");
+    EXPECT_EQ(testhost::AboutBoxes().back().text.find(here), std::string::npos);
 
     // Put there later, it is found without a restart.
     WriteFileBytes(Folder() + "Chromalet-LIFX.html", "<!DOCTYPE html>\n");
+    Forget();
     Send("@LIFX Documentation");
     ASSERT_EQ(testhost::Executions().size(), 1u);
     EXPECT_EQ(testhost::Executions()[0].target, Folder() + "Chromalet-LIFX.html");
+    EXPECT_TRUE(LogLines().empty());
+    Send("@LIFX About");
+    EXPECT_NE(testhost::AboutBoxes().back().text.find(here), std::string::npos);
 }
 
 struct AboutCase {

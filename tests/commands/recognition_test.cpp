@@ -55,6 +55,33 @@ TEST_F(RecognitionTest, OnlyTextsBeginningWithEitherPrefixAreCarriedOut)
     EXPECT_EQ(testhost::LiveMenus(), 1) << "each menu replaced the one before";
 }
 
+// A typo gets one error line, with the debug setting off, naming what was
+// typed (cut short) and what is accepted; nothing else happens.
+TEST_F(RecognitionTest, EachTypoGetsOneErrorLineThatNamesWhatIsAccepted)
+{
+    const std::string schemes = "! Give one of Style, Fire, Ocean, Woods, Spooky, Manual, Warm, "
+                                "Cold, User1, User2 or User3.";
+    const std::string channels = "! Give R, G or B (upper case).";
+    const std::pair<std::string, std::string> cases[] = {
+        {"@LIFX RGB 2 ff8800", "...invalid RGB colour specified!"},
+        {"@LIFX Scheme Purple", "...unknown scheme \"Purple\"" + schemes},
+        {"@LIFX Scheme " + std::string(60, 'x') + "%s",
+         "...unknown scheme \"" + std::string(40, 'x') + "\"" + schemes},
+        {"@LIFX Calibration red 50", "...unknown calibration channel \"red\"" + channels},
+        {"@LIFX White 9 50 3000",
+         "...White sets bulbs only, and #9 is a strip! Give a bulb, 1 to 8, or RGB for a strip."},
+    };
+    Start(LightLines({1, 9}));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.first);
+        Forget();
+        Send(c.first);
+        EXPECT_EQ(LogLines(), std::vector<std::string>{"3 " + c.second});
+        EXPECT_EQ(DatagramsReceived(), 0);
+        ExpectFileUnchanged();
+    }
+}
+
 TEST_F(RecognitionTest, OtherTextsChangeNothingWhateverTheyAsk)
 {
     Start(LightLines({1, 3, 9}));

@@ -77,6 +77,17 @@ TEST_F(ZoneQueryTest, AStripSetByHandIsAskedOnceAndShowsTheSchemeOverItsOwnZones
     EXPECT_EQ(ZoneCounts(9), (std::vector<int>{82, 16, 16}));
 }
 
+TEST_F(ZoneQueryTest, ACountLearnedAfterAColourWasTypedIsSavedButLeavesTheColourShowing)
+{
+    Start(LightLines({9}));
+    Send("@LIFX Scheme Fire");
+    Send("@LIFX RGB 9 #00ff00");
+    RunTimer();
+    EXPECT_TRUE(FileHas("lifx.device9.zones: 16"));
+    EXPECT_EQ(ZoneCounts(9), std::vector<int>{82}) << "not drawn again";
+    EXPECT_EQ(Light(9).received.back().type, kTypeSetColor);
+}
+
 TEST_F(ZoneQueryTest, AStripThatNeverAnswersStays82ZonesAndIsAskedAgainOnlyAfterDeviceOrARestart)
 {
     // It confirms the colours it is sent, but no answer to the question is

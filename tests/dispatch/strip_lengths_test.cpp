@@ -1,13 +1,16 @@
-// Strips of other lengths than 82 zones: what each receives, checked against
-// a plain reference of the resampling, the spans and their apply flags.
-#include <math.h>
+// Strips of any length: what each shows, checked against a plain reference
+// of the pattern rule, the spans and their apply flags.
+#include <stdio.h>
+#include <string.h>
 
 #include <algorithm>
 
 #include <string>
 #include <vector>
 
+#include "commands/timers.h"
 #include "lifx/colour.h"
+#include "lifx/delivery.h"
 #include "lifx/dispatch.h"
 #include "lifx/messages.h"
 #include "palette/palette.h"
@@ -20,6 +23,16 @@ namespace
 int U16(const std::vector<uint8_t> &b, int at)
 {
     return b[at] | b[at + 1] << 8;
+}
+
+// The pattern rule, written out plainly: Fire's three colours repeat every
+// 8 entries; eight user colours go there and back, every 14.
+uint32_t PatternEntry(bool user, int n)
+{
+    if (!user)
+        return n & 4 ? 0x0088FF : n & 1 ? 0x0000FF : 0x000088;
+    int step = (n - 1) % 14;
+    return 0x400000u + 0x1Fu * (uint32_t)(step < 8 ? step + 1 : 15 - step);
 }
 
 class StripLengthTest : public LightsTest
@@ -35,12 +48,40 @@ class StripLengthTest : public LightsTest
         g_settings.cycleColours = true;
         g_settings.cycleInterval = 4;
     }
-    // Today's zone w of the 82-zone window.
-    Hsbk Window(int w)
+    Hsbk Convert(uint32_t colour)
     {
-        return RgbToHsbk(g_palette.entries[g_palette.offset + w], g_settings.calibrationRed,
-                         g_settings.calibrationGreen, g_settings.calibrationBlue)
+        return RgbToHsbk(colour, g_settings.calibrationRed, g_settings.calibrationGreen,
+                         g_settings.calibrationBlue)
             .hsbk;
+    }
+    // Zone w of an 82-zone strip.
+    Hsbk Window(int w) { return Convert(g_palette.entries[g_palette.offset + w]); }
+    // Zones of the strip in slot 9 (k long) off the rule: zone z shows
+    // pattern entry offset + z.
+    int OffPattern(bool user, int k)
+    {
+        int wrong = 0;
+        for (int z = 0; z < k; z++) {
+            Hsbk want = Convert(PatternEntry(user, g_palette.offset + z));
+            wrong += memcmp(&Light(9).zones[z], &want, sizeof want) != 0;
+        }
+        return wrong;
+    }
+    // Resends and acknowledgements run their course.
+    void Settle()
+    {
+        for (int i = 0; i < 200 && DeliveryPending(); i++) {
+            Pass(100);
+            OfferLightAnswers(GetTickCount());
+            DeliveryStep(GetTickCount());
+        }
+        Drain();
+    }
+    void Show(int scheme)
+    {
+        g_settings.scheme = scheme;
+        RefreshPalette();
+        SendColours(0);
     }
     std::vector<std::vector<uint8_t>> ZoneDatagrams(int n)
     {
@@ -53,38 +94,44 @@ class StripLengthTest : public LightsTest
     }
 };
 
-TEST_F(StripLengthTest, EachZoneOfAStripOfAnyLengthTakesTheWindowColourAtItsShareOf82)
+TEST_F(StripLengthTest, ZoneZOfAStripOfAnyLengthShowsEntryOffsetPlusZAlsoAfterACycleStep)
 {
-    for (int k : {1, 16, 82, 83, 120, 164}) {
-        SCOPED_TRACE("a strip of " + std::to_string(k) + " zones");
+    std::string user = Folder() + "user.rc", colours;
+    char line[40];
+    for (int i = 1; i <= 8; i++)
+        colours += std::string(
+            line, (size_t)snprintf(line, sizeof line, "user1.color%d: #%02X0040\n", i, 0x1F * i));
+    WriteFileBytes(user, colours);
+    struct Row {
+        bool user;
+        int zones, offset;
+    } rows[] = {{false, 1, 1},   {false, 16, 8},  {false, 82, 3},  {true, 83, 5},
+                {false, 120, 2}, {true, 1000, 8}, {false, 1000, 6}};
+    for (const Row &row : rows) {
+        int k = row.zones;
+        SCOPED_TRACE("a strip of " + std::to_string(k) + (row.user ? " zones, User1" : " zones"));
         ResetLights();
-        g_deviceZones[9] = k;
-        Light(9).stripZones = k;
+        g_deviceZones[9] = Light(9).stripZones = k;
         UseSlots({9});
-        SendColours(0);
-        Drain();
-
-        std::vector<std::vector<uint8_t>> spans = ZoneDatagrams(9);
-        ASSERT_EQ((int)spans.size(), (k + 81) / 82);
-        for (size_t s = 0; s < spans.size(); s++) {
-            const std::vector<uint8_t> &b = spans[s];
-            int index = U16(b, 41), count = b[43];
-            EXPECT_EQ(index, 82 * (int)s);
-            EXPECT_EQ(count, k - index < 82 ? k - index : 82);
-            EXPECT_EQ(b[40], s + 1 == spans.size() ? 1 : 0) << "only the last span shows";
-            EXPECT_EQ(U16(b, 36), 3800) << "the cycle's fade";
-            for (int i = 0; i < 82; i++) {
-                // The plain reference: zone z shows window zone floor(z * 82 / k).
-                Hsbk want = i < count ? Window((int)floor((index + i) * 82.0 / k)) : Hsbk{};
-                int at = 44 + 8 * i;
-                ASSERT_EQ(U16(b, at), want.hue) << "zone " << index + i;
-                ASSERT_EQ(U16(b, at + 2), want.saturation) << "zone " << index + i;
-                ASSERT_EQ(U16(b, at + 4), want.brightness) << "zone " << index + i;
-                ASSERT_EQ(U16(b, at + 6), want.kelvin) << "zone " << index + i;
+        g_settings.scheme = row.user ? SchemeUser1 : SchemeFire;
+        if (row.user)
+            ASSERT_TRUE(ReadStyleItemColours(user.c_str(), "user1"));
+        else
+            RefreshPalette();
+        g_palette.offset = row.offset;
+        for (int step = 0; step < 2; step++) {
+            if (step) // a cycle tick's step
+                g_palette.offset = g_palette.offset % 8 + 1;
+            step ? SendCycleColours() : SendColours(0);
+            Drain();
+            std::vector<std::vector<uint8_t>> spans = ZoneDatagrams(9);
+            ASSERT_EQ((int)spans.size(), (step + 1) * ((k + 81) / 82));
+            for (int s = 0; s < (k + 81) / 82; s++) {
+                EXPECT_EQ(U16(spans[s], 41), 82 * s);
+                EXPECT_EQ(spans[s][40], s == (k - 1) / 82 ? 1 : 0) << "only the last span shows";
             }
+            EXPECT_EQ(OffPattern(row.user, k), 0) << "at offset " << g_palette.offset;
         }
-        // The strip shows the whole window once the last span is in.
-        EXPECT_EQ(Light(9).zones[k - 1].hue, Window((int)floor((k - 1) * 82.0 / k)).hue);
     }
 }
 
@@ -130,6 +177,41 @@ TEST_F(StripLengthTest, TheZonesLineSaysHowManyZonesWentOutAndInHowManyMessages)
     EXPECT_NE(std::find(lines.begin(), lines.end(),
                         "254 ...setting colours across 120 zones in 2 messages."),
               lines.end());
+}
+
+TEST_F(StripLengthTest, AStripEndsWholeOnItsNewestColourWhicheverOfItsMessagesIsLost)
+{
+    g_settings.debug = true;
+    // The last row loses every try of both spans: the strip confirmed its
+    // power meanwhile, so it answers, and the spans are tried on.
+    struct Row {
+        int zones, lostType, lost, first, newest;
+    } rows[] = {{120, kTypeSetExtendedColorZones, 1, SchemeFire, SchemeFire},
+                {1000, kTypeSetExtendedColorZones, 1, SchemeFire, SchemeFire},
+                {82, kTypeSetExtendedColorZones, 1, SchemeFire, SchemeWarm},
+                {82, kTypeSetColor, 1, SchemeWarm, SchemeFire},
+                {120, kTypeSetExtendedColorZones, 12, SchemeFire, SchemeFire}};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(testing::Message()
+                     << row.zones << " zones, " << row.lost << " of " << row.lostType << " lost");
+        ResetLights();
+        g_deviceZones[9] = Light(9).stripZones = row.zones;
+        UseSlots({9});
+        Light(9).loseType = (uint16_t)row.lostType;
+        Light(9).loseCount = row.lost;
+        Show(row.first);
+        if (row.newest != row.first)
+            Show(row.newest);
+        Settle();
+        ASSERT_EQ(Light(9).loseCount, 0);
+        std::vector<int> types = Types(9);
+        // The older one, lost, never arrives; Warm ends on its colour.
+        int older = std::count(types.begin(), types.end(), row.lostType);
+        EXPECT_TRUE(row.newest == row.first || older == 0) << "the older arrived";
+        EXPECT_TRUE(row.newest != SchemeWarm || types.back() == kTypeSetColor);
+        EXPECT_TRUE(row.newest != SchemeFire || OffPattern(false, row.zones) == 0);
+    }
+    EXPECT_EQ(testing::PrintToString(LogLines()).find("did not answer"), std::string::npos);
 }
 
 } // namespace

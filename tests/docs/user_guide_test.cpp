@@ -106,6 +106,7 @@ void CollectStrings(const std::string &code, std::vector<std::string> &strings)
         {"PLUGIN_LOG_PREFIX", PLUGIN_LOG_PREFIX},
         {"PLUGIN_COMMAND_PREFIX", PLUGIN_COMMAND_PREFIX},
         {"PLUGIN_NAME", PLUGIN_NAME},
+        {"DOCUMENTATION_FILE_NAME", DOCUMENTATION_FILE_NAME},
     };
     std::string current;
     bool inString = false; // in a run of joined constants
@@ -417,6 +418,19 @@ TEST_F(UserGuideTest, EveryLogLineItQuotesIsOneThePluginWrites)
         EXPECT_TRUE(known) << "the plug-in writes no such line: " << line;
     }
     EXPECT_GT(guide.logLines.size(), 20u);
+}
+
+// Images a reader of the repository sees, committed beside the guide, each
+// naming its strips' zone counts.
+TEST_F(UserGuideTest, ShowsAPictureOfEachBuiltInSchemeFromTheRepository)
+{
+    std::string folder = CHROMALET_USER_GUIDE;
+    folder.erase(folder.rfind('/') + 1);
+    for (const char *name : {"style", "fire", "ocean", "woods", "spooky", "warm", "cold"}) {
+        std::string file = std::string("schemes/") + name + ".svg";
+        EXPECT_NE(guide.text.find("](" + file + ")\n"), std::string::npos) << file;
+        EXPECT_NE(ReadFileBytes(folder + file).find(" zones · "), std::string::npos) << file;
+    }
 }
 
 // A new user reads the first steps before anything else: right after

@@ -171,8 +171,8 @@ for (const line of lines) {
     check(name, 'bytes from the library encoder', buf, reference);
   } else if (image.kind === 'SetExtendedColorZones' && input.zoneCount !== undefined) {
     // The library has no decoder for this type: the payload is read here
-    // from the published layout, and each colour compared with the window
-    // zone floor(z * 82 / zoneCount) that zone z of the strip must show.
+    // from the published layout, and each colour compared with the one zone
+    // z of the strip was given (hue z * 797 wraps at 16 bits).
     const k = input.zoneCount;
     const index = 82 * input.span;
     const count = Math.min(82, k - index);
@@ -185,8 +185,8 @@ for (const line of lines) {
     for (let i = 0; i < 82; i++) {
       const at = 44 + 8 * i;
       colours += [0, 2, 4, 6].map((o) => buf.readUInt16LE(at + o)).join(',') + ';';
-      const w = Math.floor((index + i) * 82 / k);
-      expected += i < count ? [w * 797, 65535 - 3 * w, 20000 + 11 * w, 9000].join(',') + ';'
+      const z = index + i;
+      expected += i < count ? [(z * 797) % 65536, 65535 - 3 * z, 20000 + 11 * z, 9000].join(',') + ';'
                             : '0,0,0,0;';
     }
     check(name, 'colours', colours, expected);

@@ -76,17 +76,16 @@ void Zones(const char *name, uint32_t durationMs)
     printf("}\n");
 }
 
-// A strip of zoneCount zones: one image per span, the window's colours laid
-// over its zones. Window zone w is hue w * 797, saturation 65535 - 3w,
-// brightness 20000 + 11w, 9000 K.
+// A strip of zoneCount zones: one image per span. Zone z is hue z * 797,
+// saturation 65535 - 3z, brightness 20000 + 11z, 9000 K.
 void StripSpans(int zoneCount, uint32_t durationMs)
 {
-    Hsbk window[kStripZones];
-    for (int w = 0; w < kStripZones; ++w)
-        window[w] = {static_cast<uint16_t>(w * 797), static_cast<uint16_t>(65535 - 3 * w),
-                     static_cast<uint16_t>(20000 + 11 * w), 9000};
+    static Hsbk zones[kMaxStripZones];
+    for (int z = 0; z < zoneCount; ++z)
+        zones[z] = {static_cast<uint16_t>(z * 797), static_cast<uint16_t>(65535 - 3 * z),
+                    static_cast<uint16_t>(20000 + 11 * z), 9000};
     static uint8_t messages[kMaxZoneSpans][kSetExtendedColorZonesSize];
-    int spans = EncodeStripZones(messages, zoneCount, window, durationMs);
+    int spans = EncodeStripZones(messages, zoneCount, zones, durationMs);
     for (int s = 0; s < spans; ++s) {
         printf("{\"name\":\"strip of %d zones, span %d of %d\",\"kind\":\"SetExtendedColorZones\","
                "\"input\":{\"duration\":%lu,\"zoneCount\":%d,\"span\":%d,\"spans\":%d},\"hex\":",

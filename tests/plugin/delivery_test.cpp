@@ -53,7 +53,7 @@ class DeliveryTest : public StartedPluginTest
     std::vector<std::vector<std::string>> RunEveryKindOfChange()
     {
         std::vector<std::vector<std::string>> after;
-        Start(kTenLights + kAutoFire);
+        Start(kTenLights + kAutoFire + "lifx.device9.zones: 120\r\nlifx.device10.zones: 1000\r\n");
         auto settle = [&] {
             Pass(kSettleMs);
             after.push_back(Everything());
@@ -82,13 +82,15 @@ class DeliveryTest : public StartedPluginTest
     }
 };
 
-TEST_F(DeliveryTest, OnANetworkLosingTenPerCentEachWayEveryLightEndsAsWithoutLoss)
+TEST_F(DeliveryTest, OnANetworkLosingFifteenPerCentEachWayEveryLightEndsAsWithoutLoss)
 {
+    Light(9).stripZones = 120;
+    Light(10).stripZones = 1000;
     std::vector<std::vector<std::string>> clean = RunEveryKindOfChange();
     Stop();
     ResetLights();
     testhost::ClearRecords();
-    EmulatorSetLoss(emulator, 10, 20261209);
+    EmulatorSetLoss(emulator, 15, 20261209);
     std::vector<std::vector<std::string>> lossy = RunEveryKindOfChange();
 
     int lost = 0;

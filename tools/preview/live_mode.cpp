@@ -127,12 +127,14 @@ void Started(Live &live)
         return;
     }
     if (!setup.empty()) {
-        AddLog(live,
-               Remark(live.preview.firstRun
-                          ? "first run: the plug-in finds the emulated lights by itself, and "
-                            "automatic power is turned on"
-                          : "pointing the plug-in at the emulated lights through its own commands"),
-               LogPreview);
+        AddLog(
+            live,
+            Remark(
+                live.preview.firstRun
+                    ? "first run: the plug-in finds the emulated lights by itself, as on a user's "
+                      "first run; they change once a scheme is chosen"
+                    : "pointing the plug-in at the emulated lights through its own commands"),
+            LogPreview);
         for (const std::string &line : setup)
             Queue(live, line);
     }

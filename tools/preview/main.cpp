@@ -60,7 +60,7 @@ const char kUsage[] =
     "                      stops the host on anything else): real lights need Vesk.\n"
     "  --lights-group N    try 127.56.N.x first (then N+1, ... when taken)\n"
     "  --loss PERCENT      the lights lose that share (0-100) of what they receive\n"
-    "                      and of their acknowledgements, as on a bad network\n"
+    "                      and of what they send back, as on a bad network\n"
     "  --debug, --no-debug turn the plug-in's own log on or off (its settings\n"
     "                      file's lifx.debug, as a hand edit would)\n"
     "  --windows-paths     give the host Windows paths (Z:\\...), for Vesk.exe\n"

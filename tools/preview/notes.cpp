@@ -5,7 +5,8 @@ namespace preview
 
 const char kNoChange[] = "no change";
 const char kDiscoverNote[] =
-    "the plug-in listens for about 2 s, then logs each light it found and saves it";
+    "the plug-in listens for about 2 s (up to 6 s while datagrams get lost), then logs each "
+    "light it found and saves it";
 
 namespace
 {

@@ -301,10 +301,11 @@ int RunPlain(Preview &preview, FILE *script)
         run.refused = true;
     }
     if (alive && !setup.empty()) {
-        Print(Remark(preview.firstRun
-                         ? "first run: the plug-in finds the emulated lights by itself, and "
-                           "automatic power is turned on"
-                         : "the plug-in's own commands point it at the emulated lights"));
+        Print(Remark(
+            preview.firstRun
+                ? "first run: the plug-in finds the emulated lights by itself, as on a user's "
+                  "first run; they change once a scheme is chosen"
+                : "the plug-in's own commands point it at the emulated lights"));
         alive = PlayLines(run, setup, false);
     }
     if (alive)

@@ -50,7 +50,9 @@ bool PrepareSetup(Preview &preview, std::vector<std::string> &lines, std::string
         debugChanged =
             SetBooleanSetting(preview.settingsPath, "lifx.debug:", preview.options.debug == 1);
     }
-    lines = SetupLines(preview.lights, settings, preview.firstRun);
+    lines =
+        SetupLines(preview.lights, settings,
+                   preview.options.lossPercent > 0 ? kLossyDiscoverySeconds : kDiscoverySeconds);
     if (debugChanged && lines.empty())
         lines.push_back(":restart");
     return true;

@@ -87,7 +87,7 @@ bool IsDiscover(const std::string &line)
 }
 
 std::vector<std::string> SetupLines(const Lights &lights, const PluginSettings &settings,
-                                    bool firstRun)
+                                    int searchSeconds)
 {
     std::vector<std::string> lines;
     if (!lights.enabled)
@@ -96,19 +96,19 @@ std::vector<std::string> SetupLines(const Lights &lights, const PluginSettings &
     for (int n = 1; n <= kLightCount; n++)
         empty = empty && settings.devices[n].empty();
     if (empty) {
-        // As a user would: the plug-in finds the lights and fills its slots
-        // by itself, bulbs 1 to 8 and strips 9 and 10.
+        // As a user's first run: the plug-in finds the lights and fills its
+        // slots by itself, bulbs 1 to 8 and strips 9 and 10, and sends them
+        // nothing until a scheme is chosen.
         lines.push_back(std::string(kPrefix) + "Discover " + LightsRange(lights));
-        lines.push_back(":wait " + std::to_string(kDiscoverySeconds * 1000));
-    } else {
-        for (int n = 1; n <= kLightCount; n++) {
-            if (settings.devices[n] != lights.addresses[n - 1])
-                lines.push_back(std::string(kPrefix) + "Device #" + std::to_string(n) + " " +
-                                lights.addresses[n - 1]);
-        }
+        lines.push_back(":wait " + std::to_string(searchSeconds * 1000));
     }
-    if (firstRun && !settings.autoPower)
-        lines.push_back(std::string(kPrefix) + "Toggle Auto Power");
+    for (int n = 1; n <= kLightCount && !empty; n++) {
+        if (settings.devices[n] != lights.addresses[n - 1])
+            lines.push_back(std::string(kPrefix) + "Device #" + std::to_string(n) + " " +
+                            lights.addresses[n - 1]);
+    }
+    // The restart reads the file afresh: the debug flag of a new folder is
+    // written after the plug-in created it.
     if (!lines.empty())
         lines.push_back(":restart");
     return lines;

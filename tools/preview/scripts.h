@@ -13,7 +13,8 @@ namespace preview
 {
 
 // How long a discovery takes, its saving included: the set-up waits that long.
-enum { kDiscoverySeconds = 3 };
+// Where the lights lose datagrams it goes on asking, six seconds at most.
+enum { kDiscoverySeconds = 3, kLossyDiscoverySeconds = 7 };
 
 // The range of the emulated lights, "127.56.G.0/28".
 std::string LightsRange(const Lights &lights);
@@ -21,13 +22,13 @@ std::string LightsRange(const Lights &lights);
 bool IsDiscover(const std::string &line);
 
 // Through the plug-in's own commands: with every slot empty, the plug-in
-// finds the emulated lights itself (Discover over their range); otherwise
-// each slot whose address is not the emulated light's is set to it. On a
-// first run automatic power is turned on; then a restart, so that the
-// start-up shows the scheme. Empty when the folder already points at these
-// lights.
+// finds the emulated lights itself (Discover over their range), as on a
+// user's first run, and the lights stay as they are until a scheme is
+// chosen; otherwise each slot whose address is not the emulated light's is
+// set to it. Then a restart, so that the start-up shows what it would. Empty
+// when the folder already points at these lights.
 std::vector<std::string> SetupLines(const Lights &lights, const PluginSettings &settings,
-                                    bool firstRun);
+                                    int searchSeconds = kDiscoverySeconds);
 
 // The built-in tour: schemes, cycling, the move effect, suspend and resume,
 // calibration, single lights. Lines beginning with "# " are narration.

@@ -46,6 +46,16 @@ void Label(FILE *file, int x, int y, const std::string &text, const char *colour
             x, y, colour, size, anchor, Escaped(text).c_str());
 }
 
+// A white record (saturation 0) is drawn as white light at its colour
+// temperature, its brightness left to the caption: dimmed, 3000 K reads as
+// brown and 9000 K as grey, which no one takes for white light.
+Rgb PictureRgb(const Hsbk &colour)
+{
+    if (colour.saturation == 0 && colour.brightness > 0)
+        return KelvinTint(colour.kelvin);
+    return DisplayRgb(colour);
+}
+
 } // namespace
 
 bool WriteSnapshot(const std::string &path, const Lights &lights, const PluginSettings &settings)
@@ -71,7 +81,7 @@ bool WriteSnapshot(const std::string &path, const Lights &lights, const PluginSe
         int x = 75 + n * 107, y = 110;
         bool driven = SlotDriven(lights, settings, n + 1);
         bool lit = driven && light.heard && light.on && light.colourKnown;
-        std::string fill = lit ? Hex(DisplayRgb(light.colour)) : "#26292e";
+        std::string fill = lit ? Hex(PictureRgb(light.colour)) : "#26292e";
         fprintf(file, "  <circle cx=\"%d\" cy=\"%d\" r=\"38\" fill=\"%s\" stroke=\"%s\"%s/>\n", x,
                 y, fill.c_str(), lit ? "#000000" : "#4a4f57",
                 lit ? " stroke-opacity=\"0.4\"" : " stroke-dasharray=\"4 4\"");
@@ -89,7 +99,7 @@ bool WriteSnapshot(const std::string &path, const Lights &lights, const PluginSe
             else
                 snprintf(text, sizeof text, "%d° %d%% %d%%", numbers.degrees, numbers.saturation,
                          numbers.brightness);
-            Label(file, x, y + 80, Hex(DisplayRgb(light.colour)), kFaint, 12);
+            Label(file, x, y + 80, Hex(PictureRgb(light.colour)), kFaint, 12);
             Label(file, x, y + 96, text, kFaint, 12);
         }
     }
@@ -99,6 +109,7 @@ bool WriteSnapshot(const std::string &path, const Lights &lights, const PluginSe
         int y = 250 + s * 64;
         bool driven = SlotDriven(lights, settings, kBulbCount + s + 1);
         std::string caption = "Strip " + std::to_string(light.device) + " · " +
+                              std::to_string(light.zoneCount) + " zones · " +
                               (!driven       ? "not driven"
                                : light.heard ? (light.on ? "on" : "off")
                                              : "—");
@@ -114,7 +125,7 @@ bool WriteSnapshot(const std::string &path, const Lights &lights, const PluginSe
         int count = light.zoneCount;
         double pitch = 10.0 * kZones / count;
         for (int z = 0; z < count; z++) {
-            std::string fill = lit ? Hex(DisplayRgb(zones[z])) : "#26292e";
+            std::string fill = lit ? Hex(PictureRgb(zones[z])) : "#26292e";
             if (count == kZones)
                 fprintf(file,
                         "  <rect x=\"%d\" y=\"%d\" width=\"9\" height=\"30\" rx=\"1.5\" "

@@ -188,7 +188,10 @@ TEST_F(NoAllocationTest, FindingLightsAllocatesNothing)
 
 TEST_F(NoAllocationTest, ResendsAcknowledgementsAndALightThatNeverAnswersAllocateNothing)
 {
-    Start("lifx.color.scheme: Fire\r\nlifx.auto.power: true\r\nlifx.move.effect: true\r\n");
+    // Two strips of 1000 zones: thirteen spans each, and their shows.
+    Light(9).stripZones = Light(10).stripZones = 1000;
+    Start("lifx.color.scheme: Fire\r\nlifx.auto.power: true\r\nlifx.move.effect: true\r\n"
+          "lifx.device9.zones: 1000\r\nlifx.device10.zones: 1000\r\n");
     Settle();
     EmulatorSetLoss(emulator, 30, 7);
     Light(2).off = true;
@@ -197,7 +200,7 @@ TEST_F(NoAllocationTest, ResendsAcknowledgementsAndALightThatNeverAnswersAllocat
     Send(HostMsgCommand, 0, (LPARAM) "@LIFX Scheme Ocean");
     count += allocations::Disarm();
     // The lights answer between the ticks: their allocations are not counted.
-    for (int i = 0; i < 600 && platform::TimerRunning(g_pluginWindow, AnswersTimer); i++) {
+    for (int i = 0; i < 2000 && platform::TimerRunning(g_pluginWindow, AnswersTimer); i++) {
         EmulatorPoll(emulator, 0);
         allocations::Arm();
         platform::AdvanceClock(kAnswersTickMs);
@@ -206,6 +209,7 @@ TEST_F(NoAllocationTest, ResendsAcknowledgementsAndALightThatNeverAnswersAllocat
     EXPECT_EQ(count, 0) << allocations::Sites();
     EXPECT_FALSE(platform::TimerRunning(g_pluginWindow, AnswersTimer)) << "every wait ended";
     EXPECT_GT(Light(2).lostDatagrams, 2) << "the silent light was tried again";
+    EXPECT_GE(Light(10).zonesMessages, 13) << "every span of a 1000-zone strip";
 }
 
 TEST_F(NoAllocationTest, SuspendResumeLockAndUnlockAllocateNothing)

@@ -187,13 +187,14 @@ TEST(LiveView, MenuNumbersSendTheCommandsAndWrongInputChangesNothing)
     Terminal terminal;
     ASSERT_NO_FATAL_FAILURE(StartInTerminal(terminal, folder, 80, 24));
 
-    // The first run's set-up, through the plug-in's own commands.
-    ASSERT_TRUE(SettingsHold(terminal, settings, "lifx.auto.power: true")) << terminal.screen;
+    // The first run's set-up, through the plug-in's own commands: a search,
+    // and automatic power left off.
+    ASSERT_TRUE(terminal.WaitFor("found 10 lights", 0)) << terminal.screen;
+    EXPECT_TRUE(SettingsHold(terminal, settings, "lifx.auto.power: false"));
     // The restart that follows may not be on the screen yet.
     ASSERT_TRUE(terminal.WaitFor("> :restart", 0)) << terminal.screen;
     ASSERT_TRUE(terminal.WaitFor("beginPlugin -> 0", terminal.screen.find("> :restart")));
     EXPECT_NE(terminal.screen.find("\x1b[?1049h"), std::string::npos) << "alternate screen";
-    EXPECT_NE(terminal.screen.find("\x1b[48;2;"), std::string::npos) << "true colour";
 
     // Color scheme (3), then Ocean (3) in it.
     size_t mark = terminal.screen.size();
@@ -203,6 +204,7 @@ TEST(LiveView, MenuNumbersSendTheCommandsAndWrongInputChangesNothing)
     ASSERT_TRUE(terminal.WaitFor("menu: Chromalet-LIFX › Color scheme", mark));
     terminal.Type("3\r");
     EXPECT_TRUE(SettingsHold(terminal, settings, "lifx.color.scheme: Ocean"));
+    EXPECT_TRUE(terminal.WaitFor("\x1b[48;2;", mark)) << "true colour";
 
     // A number entry: Cycle interval (5), its value typed anew.
     mark = terminal.screen.size();
@@ -259,6 +261,8 @@ TEST(LiveView, ANarrowTerminalShowsEverythingAndSaysWhatHappened)
     std::string settings = folder + "/Chromalet-LIFX.rc";
     Terminal terminal;
     ASSERT_NO_FATAL_FAILURE(StartInTerminal(terminal, folder, 60, 20));
+    ASSERT_TRUE(terminal.WaitFor("found 10 lights", 0)) << terminal.screen;
+    terminal.Type("@Chromalet-LIFX Toggle Auto Power\r");
     ASSERT_TRUE(SettingsHold(terminal, settings, "lifx.auto.power: true")) << terminal.screen;
     terminal.Type("@Chromalet-LIFX Toggle Cycle Colors\r@Chromalet-LIFX Toggle Move Effect\r");
     ASSERT_TRUE(SettingsHold(terminal, settings, "lifx.move.effect: true"));

@@ -201,9 +201,8 @@ int FireRotation(const Shown &shown)
     return 0;
 }
 
-// Both strips show entries k to k + 81, with the colours the bulbs show for
-// the same entries: strip 9 in its 82 zones, strip 10 laid over its 16, zone
-// z showing entry k + floor(z * 82 / 16).
+// Both strips show entries k on, one a zone, with the colours the bulbs show
+// for the same entries: strip 9 in its 82 zones, strip 10 in its 16.
 void ExpectStripsAtRotation(const Shown &shown, int k, const std::string &where)
 {
     std::string hexOfEntry[8];
@@ -215,7 +214,7 @@ void ExpectStripsAtRotation(const Shown &shown, int k, const std::string &where)
         int zones = strip == 10 ? 16 : 82;
         ASSERT_EQ(light.zones.size(), (size_t)zones) << where;
         for (int z = 0; z < zones; z++)
-            ASSERT_EQ(light.zones[(size_t)z], hexOfEntry[(k - 1 + z * 82 / zones) % 8])
+            ASSERT_EQ(light.zones[(size_t)z], hexOfEntry[(k - 1 + z) % 8])
                 << where << ", strip " << strip << " zone " << z + 1;
     }
 }
@@ -266,6 +265,7 @@ TEST(PreviewScript, LightsFollowFireWarmCyclingSuspendAndResume)
     std::string work = WorkFolder("script");
     std::string script = work + "/script.txt";
     std::ofstream(script) << "# Fire, then white light, then Fire cycling every second\n"
+                             "@Chromalet-LIFX Toggle Auto Power\n"
                              "@Chromalet-LIFX Scheme Fire\n"
                              "@Chromalet-LIFX Scheme Warm\n"
                              "@Chromalet-LIFX Scheme Fire\n"
@@ -581,6 +581,7 @@ TEST(PreviewScript, HelpAndMenuGoOnAndEachLineSaysWhatHappened)
     std::string script = work + "/script.txt";
     std::ofstream(script) << ":help\n"
                              ":menu\n"
+                             "@Chromalet-LIFX Toggle Auto Power\n"
                              "@Chromalet-LIFX Scheme Rainbow\n"
                              "@Chromalet-LIFX Device #11 127.0.0.5\n"
                              "@Chromalet-LIFX Scheme Ocean\n"
@@ -613,7 +614,10 @@ TEST(PreviewScript, HelpAndMenuGoOnAndEachLineSaysWhatHappened)
 
     // Commands that change nothing say so; one that changes the lights does not.
     const std::vector<std::string> noChange = {"[preview] no change"};
-    EXPECT_EQ(said["@Chromalet-LIFX Scheme Rainbow"], noChange);
+    const std::vector<std::string> &rainbow = said["@Chromalet-LIFX Scheme Rainbow"];
+    ASSERT_EQ(rainbow.size(), 2u) << text;
+    EXPECT_EQ(rainbow[0].rfind("[3] ...unknown scheme \"Rainbow\"!", 0), 0u) << rainbow[0];
+    EXPECT_EQ(rainbow[1], noChange[0]);
     EXPECT_EQ(said["@Chromalet-LIFX Device #11 127.0.0.5"], noChange);
     const std::vector<std::string> &ocean = said["@Chromalet-LIFX Scheme Ocean"];
     EXPECT_FALSE(ocean.empty());

@@ -15,13 +15,12 @@ preview::Lights EmulatedAt(int group)
     return lights;
 }
 
-TEST(PreviewSetUp, FirstRunHasThePluginFindTheLightsAndTurnsAutoPowerOn)
+TEST(PreviewSetUp, FirstRunHasThePluginFindTheLightsAndLeavesAutoPowerOff)
 {
     preview::PluginSettings fresh; // as the plug-in's default file: no devices
-    std::vector<std::string> lines = preview::SetupLines(EmulatedAt(2), fresh, true);
-    EXPECT_EQ(lines,
-              (std::vector<std::string>{"@Chromalet-LIFX Discover 127.56.2.0/28", ":wait 3000",
-                                        "@Chromalet-LIFX Toggle Auto Power", ":restart"}));
+    std::vector<std::string> lines = preview::SetupLines(EmulatedAt(2), fresh);
+    EXPECT_EQ(lines, (std::vector<std::string>{"@Chromalet-LIFX Discover 127.56.2.0/28",
+                                               ":wait 3000", ":restart"}));
 }
 
 TEST(PreviewSetUp, ALaterRunOnOtherAddressesSetsTheDevicesOnly)
@@ -30,8 +29,8 @@ TEST(PreviewSetUp, ALaterRunOnOtherAddressesSetsTheDevicesOnly)
     kept.autoPower = false; // the user turned it off: left so
     for (int n = 1; n <= 10; n++)
         kept.devices[n] = "127.56.0." + std::to_string(n);
-    EXPECT_TRUE(preview::SetupLines(EmulatedAt(0), kept, false).empty());
-    std::vector<std::string> lines = preview::SetupLines(EmulatedAt(3), kept, false);
+    EXPECT_TRUE(preview::SetupLines(EmulatedAt(0), kept).empty());
+    std::vector<std::string> lines = preview::SetupLines(EmulatedAt(3), kept);
     ASSERT_EQ(lines.size(), 11u);
     EXPECT_EQ(lines[2], "@Chromalet-LIFX Device #3 127.56.3.3");
     EXPECT_EQ(lines.back(), ":restart");
