@@ -7,7 +7,6 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "commands/timers.h"
 #include "host/identity.h"
 #include "host/log.h"
 #include "lifx/discovery.h"
@@ -105,30 +104,59 @@ int FreeSlot(bool strip)
 }
 
 // Where a light belongs, against the table as it is at the light's own turn
-// (a "Device" command may have changed it since the search). A slot with
-// its address and its serial; else one with its address and no serial,
-// which the user typed, choosing it for this light; else the slot that holds
-// its serial, wherever it now answers. A slot whose address answers with
-// another serial has lost its light, which moved away: the light now there
-// is placed like any new one, in the first free slot of its kind.
+// (a "Device" command may have changed it since the search). The slot that
+// holds its serial, wherever it now answers; else one with its address and
+// no serial, which the user typed, choosing it for this light. A slot whose
+// address answers with another serial has lost its light, which moved away:
+// the light now there is placed like any new one, in the first free slot of
+// its kind.
 Decision Decide(const DiscoveredLight &light, const char *serial)
 {
-    int typed = 0;
-    for (int n = 1; n <= kDeviceSlots; n++) {
-        if (!SlotHasAddress(n, light.address))
-            continue;
-        if (EqualIgnoringCase(g_deviceSerials[n], serial))
-            return {Already, n};
-        if (!typed && !g_deviceSerials[n][0])
-            typed = n;
-    }
-    if (typed)
-        return {Already, typed};
     int slot = SlotWithSerial(serial);
+    if (slot && !g_devices[slot][0])
+        return {Saved, slot};
     if (slot)
-        return {g_devices[slot][0] ? Moved : Saved, slot};
+        return {SlotHasAddress(slot, light.address) ? Already : Moved, slot};
+    for (int n = 1; n <= kDeviceSlots; n++) {
+        if (SlotHasAddress(n, light.address) && !g_deviceSerials[n][0])
+            return {Already, n};
+    }
     slot = FreeSlot(light.strip);
     return {slot ? Saved : NoSlot, slot};
+}
+
+// Whether this search heard the light with that serial.
+bool FoundInThisSearch(const char *serial)
+{
+    const DiscoveredLight *lights;
+    int count = DiscoveredLights(&lights);
+    char text[kSerialTextSize];
+    for (int i = 0; serial[0] && i < count; i++) {
+        FormatSerial(text, lights[i].serial);
+        if (EqualIgnoringCase(text, serial))
+            return true;
+    }
+    return false;
+}
+
+// One light, one slot: any other slot at the address of the light just
+// settled in `slot` names that light too, and is emptied. Only a slot whose
+// own light this search heard elsewhere keeps it, to follow that light at
+// its turn.
+void EmptyOtherSlots(uint32_t address, int slot)
+{
+    for (int n = 1; n <= kDeviceSlots; n++) {
+        if (n == slot || !SlotHasAddress(n, address) || FoundInThisSearch(g_deviceSerials[n]))
+            continue;
+        char text[kDeviceTextSize];
+        memcpy(text, g_devices[n], kDeviceTextSize);
+        if (g_deviceSerials[n][0])
+            SaveDeviceSerial(n, "");
+        if (g_deviceZones[n])
+            SaveDeviceZones(n, 0);
+        SaveDevice(n, "");
+        Log(LogConfirm, "...device #%d at %s emptied: that light is device #%d.", n, text, slot);
+    }
 }
 
 // A strip's zone count beside its slot, when it said one we can use.
@@ -168,6 +196,7 @@ unsigned SaveAndReport(const DiscoveredLight &light, Outcome *outcome)
             SaveDeviceSerial(slot, serial);
         SaveZones(light, slot);
         Log(LogConfirm, "...found %s at %s: already device #%d.", name, address, slot);
+        EmptyOtherSlots(light.address, slot);
         return 0;
     case Moved:
         memcpy(oldAddress, g_devices[slot], kDeviceTextSize);
@@ -175,12 +204,14 @@ unsigned SaveAndReport(const DiscoveredLight &light, Outcome *outcome)
         SaveZones(light, slot);
         Log(LogConfirm, "...found %s: device #%d moved from %s to %s.", name, slot, oldAddress,
             address);
+        EmptyOtherSlots(light.address, slot);
         return 1u << slot;
     case Saved:
         SaveDevice(slot, address);
         SaveDeviceSerial(slot, serial);
         SaveZones(light, slot);
         Log(LogConfirm, "...found %s at %s: saved as device #%d.", name, address, slot);
+        EmptyOtherSlots(light.address, slot);
         return 1u << slot;
     case NoSlot:
         Log(LogConfirm, "...found %s at %s: no free slot for a %s, not saved.", name, address,
@@ -328,13 +359,9 @@ void DiscoverCommand(const char *arg1, const char *arg2, const char *)
     }
     LogStart(target);
     g_target = target;
-    if (StartDiscovery(target, GetTickCount()) != DiscoveryStarted) {
+    // Its timer starts with the command's end, or the search stops.
+    if (StartDiscovery(target, GetTickCount()) != DiscoveryStarted)
         HostLog(LogError, PLUGIN_LOG_PREFIX "Could not create socket!");
-        return;
-    }
-    // Without its timer a discovery would never end.
-    if (!StartAnswersTimer())
-        StopDiscovery();
 }
 
 bool DiscoveryTick()

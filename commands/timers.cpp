@@ -2,6 +2,7 @@
 
 #include "commands/discover.h"
 #include "lifx/delivery.h"
+#include "lifx/discovery.h"
 #include "lifx/dispatch.h"
 #include "lifx/light_socket.h"
 #include "lifx/zone_query.h"
@@ -39,13 +40,38 @@ bool StartAnswersTimer()
 
 void KeepAnswersTimer()
 {
-    if (!g_pluginWindow)
-        return;
     // A strip just sent its zones may wait to be asked how many it has.
-    if (ZoneQueryWanted())
+    if (g_pluginWindow && ZoneQueryWanted())
         StartZoneQuery(GetTickCount());
-    if (DeliveryPending() || DiscoveryUnderway() || ZoneQueryRunning())
-        StartAnswersTimer();
+    if (!DeliveryPending() && !DiscoveryUnderway() && !ZoneQueryRunning())
+        return;
+    // Without its timer a discovery would never end.
+    bool ticking = g_pluginWindow && StartAnswersTimer();
+    if (!ticking && DiscoveryRunning())
+        StopDiscovery();
+}
+
+void OfferLightAnswers(uint32_t nowMs)
+{
+    uint32_t from;
+    const uint8_t *data;
+    size_t length;
+    for (int reads = 0; reads < kLightReadsPerStep; reads++) {
+        switch (ReadFromLights(&from, &data, &length)) {
+        case LightReadNothing:
+            return;
+        case LightReadUnreadable:
+            DiscoveryCountIgnored();
+            break;
+        case LightReadAgain:
+            break;
+        case LightReadDatagram:
+            if (!DeliveryHandleDatagram(from, data, length) &&
+                !ZoneQueryHandleDatagram(from, data, length))
+                DiscoveryHandleDatagram(from, data, length, nowMs);
+            break;
+        }
+    }
 }
 
 // A strip whose length was just learnt was sent 82 zones: it shows the
@@ -61,6 +87,7 @@ static bool ZoneQueryTick()
 
 void AnswersTick()
 {
+    OfferLightAnswers(GetTickCount());
     bool discovering = DiscoveryTick();
     bool asking = ZoneQueryTick();
     bool delivering = DeliveryStep(GetTickCount());

@@ -2,6 +2,8 @@
 // commands start and stop.
 #pragma once
 
+#include <stdint.h>
+
 #include "platform/win32.h"
 
 enum {
@@ -28,9 +30,13 @@ bool StartAnswersTimer();
 // Starts AnswersTimer when something waits for lights and it does not run:
 // after every event that may have sent.
 void KeepAnswersTimer();
-// A tick: the steps of discovery, of the strips' zone questions and of
-// delivery; the timer stops, and the socket closes, once none has anything
-// outstanding.
+// Reads, without waiting, at most a bounded number of datagrams, and offers
+// each to delivery, then to the zone questions, then to discovery, until
+// one takes it. Each is read once, here and nowhere else.
+void OfferLightAnswers(uint32_t nowMs);
+// A tick: the answers offered, then the steps of discovery, of the strips'
+// zone questions and of delivery; the timer stops, and the socket closes,
+// once none has anything outstanding.
 void AnswersTick();
 // At exit, or when the plug-in's state is reset: the timer stopped, every
 // wait forgotten, the socket closed.

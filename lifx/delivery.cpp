@@ -25,6 +25,8 @@ const uint32_t kLastAnswerMs = 1250;
 const uint32_t kGiveUpMs = 7750 + kLastAnswerMs;
 // Discovery's source; ours must differ from it.
 const uint32_t kDiscoverySource = 0x4C46584Cu;
+// Our bit among the waits that hold the shared socket open.
+const unsigned kSocketHolder = 1;
 
 struct Pending {
     bool used;
@@ -74,11 +76,18 @@ int ZoneIndex(const uint8_t *message, int length)
                                                                              : 0;
 }
 
+// The shared socket stays open while anything is pending.
+void CountPending(int change)
+{
+    g_pendingCount += change;
+    HoldLightSocket(kSocketHolder, g_pendingCount > 0);
+}
+
 void Forget(Pending &entry)
 {
     if (entry.used) {
         entry.used = false;
-        g_pendingCount--;
+        CountPending(-1);
     }
 }
 
@@ -213,7 +222,7 @@ bool DeliverConfirmed(int slot, const uint8_t *message, int length)
     bool wasUsed = entry->used;
     *entry = fresh;
     if (!wasUsed)
-        g_pendingCount++;
+        CountPending(1);
     return true;
 }
 
@@ -251,7 +260,6 @@ bool DeliveryStep(uint32_t nowMs)
 {
     if (!g_pendingCount)
         return false;
-    ReadLightAnswers(nowMs);
     // Signed: a clock read a moment earlier elsewhere is no pause.
     if ((int32_t)(nowMs - g_lastSeenMs) >= (int32_t)kGiveUpMs) {
         // Nothing ran for longer than a message's whole life: the computer
@@ -325,6 +333,7 @@ void DropDeliveries()
     for (Pending &entry : g_pending)
         entry.used = false;
     g_pendingCount = 0;
+    HoldLightSocket(kSocketHolder, false);
 }
 
 void StopDelivery()

@@ -32,8 +32,9 @@ bool DeliveryPending();
 bool DeliveryAwaits(int slot, int type);
 // The source our messages carry: chosen once per start, never 0.
 uint32_t DeliverySource();
-// One step: reads the answers that have arrived, sends what is due again,
-// and gives up on what ran out of tries. True while anything is pending.
+// One step, after the answers that have arrived were offered: sends what is
+// due again, and gives up on what ran out of tries. True while anything is
+// pending.
 bool DeliveryStep(uint32_t nowMs);
 // An acknowledgement from `from` (host byte order) confirms the message of
 // that light with its sequence number. True when the datagram was an

@@ -32,6 +32,8 @@ const int kSendsPerStep = 64;
 const int kMaxQueries = 3;
 const uint32_t kQuerySpacingMs = kRoundSpacingMs;
 const int kMaxDestinations = 1024;
+// Our bit among the waits that hold the shared socket open.
+const unsigned kSocketHolder = 4;
 
 enum Kind { KindUnknown, KindBulb, KindStrip };
 
@@ -240,6 +242,7 @@ void CloseSocket()
     if (!g_session.running)
         return;
     g_session.running = false;
+    HoldLightSocket(kSocketHolder, false);
     if (g_session.target.form == DiscoverBroadcast)
         AllowLightBroadcasts(false);
     ReleaseLightSocket();
@@ -312,6 +315,7 @@ DiscoveryStart StartDiscovery(const DiscoveryTarget &target, uint32_t nowMs)
     g_session.roundDueMs = nowMs;
     g_session.lastSendMs = nowMs;
     g_session.running = true;
+    HoldLightSocket(kSocketHolder, true);
     SendDue(nowMs);
     return DiscoveryStarted;
 }
@@ -325,7 +329,6 @@ bool DiscoveryStep(uint32_t nowMs)
 {
     if (!g_session.running)
         return false;
-    ReadLightAnswers(nowMs);
     SendDue(nowMs);
     AskAgain(nowMs);
     if (!WindowClosed(nowMs))

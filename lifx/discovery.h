@@ -66,9 +66,9 @@ enum DiscoveryStart { DiscoveryStarted, DiscoveryBusy, DiscoveryNoSocket };
 // Opens the socket and sends the first requests.
 DiscoveryStart StartDiscovery(const DiscoveryTarget &target, uint32_t nowMs);
 bool DiscoveryRunning();
-// One step: reads what has arrived and sends what is due. False once the
-// window has closed; the socket is then closed and the lights found wait
-// for DiscoveredLights.
+// One step, after the answers that have arrived were offered: sends what is
+// due. False once the window has closed; the socket is then closed and the
+// lights found wait for DiscoveredLights.
 bool DiscoveryStep(uint32_t nowMs);
 // Whether the window has closed and the lights found wait to be taken.
 bool DiscoveryFinished();

@@ -1,10 +1,7 @@
-// The socket shared by discovery and delivery, and the reading of answers.
+// The socket shared by everything that waits for lights.
 #include "lifx/light_socket.h"
 
-#include "lifx/delivery.h"
-#include "lifx/discovery.h"
 #include "lifx/messages.h"
-#include "lifx/zone_query.h"
 
 #if defined(_WIN32) && !defined(SIO_UDP_CONNRESET)
 #define SIO_UDP_CONNRESET _WSAIOW(IOC_VENDOR, 12)
@@ -13,13 +10,12 @@
 namespace
 {
 
-// So that one step never holds the user-interface thread for long.
-const int kReadsPerStep = 64;
 // Larger than any answer, so an over-long datagram shows as one.
 const int kReceiveSize = 1024;
 
 SOCKET g_socket = INVALID_SOCKET;
 bool g_layerFailed;
+unsigned g_holders;
 
 SOCKET Open()
 {
@@ -95,41 +91,42 @@ bool LightSocketLayerFailed()
     return g_layerFailed;
 }
 
+void HoldLightSocket(unsigned holder, bool held)
+{
+    g_holders = held ? g_holders | holder : g_holders & ~holder;
+}
+
 void ReleaseLightSocket()
 {
-    if (!DeliveryPending() && !DiscoveryRunning() && !ZoneQueryRunning())
+    if (!g_holders)
         CloseLightSocket();
 }
 
-void ReadLightAnswers(uint32_t nowMs)
+LightRead ReadFromLights(uint32_t *from, const uint8_t **data, size_t *length)
 {
     static uint8_t buffer[kReceiveSize];
-    for (int reads = 0; reads < kReadsPerStep && g_socket != INVALID_SOCKET; reads++) {
-        sockaddr_in from = {};
-        socklen_t fromLength = sizeof from;
-        int length =
-            recvfrom(g_socket, (char *)buffer, kReceiveSize, 0, (sockaddr *)&from, &fromLength);
-        if (length < 0) {
-            int error = WSAGetLastError();
-            if (error == WSAEWOULDBLOCK)
-                return;
-            // Windows reports here a refusal of an earlier datagram (an ICMP
-            // "port unreachable", as WSAECONNRESET) and an over-long
-            // datagram (WSAEMSGSIZE): each is that datagram's alone, and
-            // the reading goes on.
-            if (error != WSAEINTR)
-                DiscoveryCountIgnored();
-            continue;
-        }
-        if (from.sin_family != AF_INET || length >= kReceiveSize) {
-            DiscoveryCountIgnored();
-            continue;
-        }
-        uint32_t address = ntohl(from.sin_addr.s_addr);
-        if (!DeliveryHandleDatagram(address, buffer, (size_t)length) &&
-            !ZoneQueryHandleDatagram(address, buffer, (size_t)length))
-            DiscoveryHandleDatagram(address, buffer, (size_t)length, nowMs);
+    if (g_socket == INVALID_SOCKET)
+        return LightReadNothing;
+    sockaddr_in sender = {};
+    socklen_t senderLength = sizeof sender;
+    int received =
+        recvfrom(g_socket, (char *)buffer, kReceiveSize, 0, (sockaddr *)&sender, &senderLength);
+    if (received < 0) {
+        int error = WSAGetLastError();
+        if (error == WSAEWOULDBLOCK)
+            return LightReadNothing;
+        // Windows reports here a refusal of an earlier datagram (an ICMP
+        // "port unreachable", as WSAECONNRESET) and an over-long datagram
+        // (WSAEMSGSIZE): each is that datagram's alone, and the reading
+        // goes on.
+        return error == WSAEINTR ? LightReadAgain : LightReadUnreadable;
     }
+    if (sender.sin_family != AF_INET || received >= kReceiveSize)
+        return LightReadUnreadable;
+    *from = ntohl(sender.sin_addr.s_addr);
+    *data = buffer;
+    *length = (size_t)received;
+    return LightReadDatagram;
 }
 
 void CloseLightSocket()

@@ -1,7 +1,8 @@
 // The one socket that waits for lights. Finding lights, confirming delivery
-// and asking strips their length all send from it and read their answers
-// from it: it opens on the first need, never blocks, hands every datagram
-// that arrives to each, and closes once none has anything outstanding.
+// and asking strips their length all send from it: it opens on the first
+// need, never blocks, and closes once nobody holds it. It sends and reads
+// and knows none of its readers: whoever runs the answers timer reads the
+// datagrams and offers each to them.
 #pragma once
 
 #include <stddef.h>
@@ -23,11 +24,25 @@ bool LightSocketLayerFailed();
 // To one light, port 56700; address in host byte order. False when the
 // socket is not open or the system would not send it.
 bool SendToLight(uint32_t address, const uint8_t *data, int length);
-// Closes the socket unless something is outstanding.
+// A wait holds the socket, under a bit of its own, while it has something
+// outstanding; holding neither opens nor closes it.
+void HoldLightSocket(unsigned holder, bool held);
+// Closes the socket unless a wait holds it.
 void ReleaseLightSocket();
-// Reads, without waiting, at most a bounded number of datagrams, and hands
-// each to delivery, then to the zone questions, then to discovery, until
-// one takes it.
-void ReadLightAnswers(uint32_t nowMs);
+
+enum {
+    // Datagrams read in one step at most, so that one step never holds the
+    // user-interface thread for long.
+    kLightReadsPerStep = 64,
+};
+enum LightRead {
+    LightReadNothing,    // nothing more has arrived, or the socket is closed
+    LightReadDatagram,   // *from, *data and *length are set
+    LightReadUnreadable, // a datagram that could not be read, or is too long
+    LightReadAgain,      // interrupted: nothing lost
+};
+// One datagram, without waiting; from in host byte order. *data stays
+// valid until the next read.
+LightRead ReadFromLights(uint32_t *from, const uint8_t **data, size_t *length);
 // Closes the socket and cleans Windows Sockets up, whatever is outstanding.
 void CloseLightSocket();

@@ -21,6 +21,8 @@ const uint32_t kSource = 0x4C46585Au;
 const int kTries = 3;
 const uint32_t kRetryMs = 700;
 const uint32_t kLastWaitMs = 1000;
+// Our bit among the waits that hold the shared socket open.
+const unsigned kSocketHolder = 2;
 
 enum State {
     NotAsked, // asked at its next drive, unless its count is known
@@ -52,6 +54,12 @@ bool Due(uint32_t nowMs, uint32_t dueMs)
 
 // Whether questions are out: the shared socket stays open meanwhile.
 bool g_running;
+
+void SetRunning(bool running)
+{
+    g_running = running;
+    HoldLightSocket(kSocketHolder, running);
+}
 
 void SendTo(uint32_t address, const uint8_t (&message)[kRequestSize])
 {
@@ -139,7 +147,7 @@ bool StartZoneQuery(uint32_t nowMs)
         StopZoneQuery();
         return false;
     }
-    g_running = true;
+    SetRunning(true);
     SendDue(nowMs);
     return true;
 }
@@ -151,23 +159,21 @@ bool ZoneQueryRunning()
 
 bool ZoneQueryStep(uint32_t nowMs, unsigned *learned)
 {
-    if (g_running) {
-        ReadLightAnswers(nowMs);
+    if (g_running)
         SendDue(nowMs);
-    }
     // Answers read by the other waits' steps since the last of ours count too.
     *learned = g_learned;
     g_learned = 0;
     if (g_running && Outstanding())
         return true;
-    g_running = false;
+    SetRunning(false);
     ReleaseLightSocket();
     return false;
 }
 
 void StopZoneQuery()
 {
-    g_running = false;
+    SetRunning(false);
     ReleaseLightSocket();
     for (Strip &strip : g_strips) {
         if (strip.state == Wanted || strip.state == Asking)

@@ -22,8 +22,9 @@ bool ZoneQueryWanted();
 // could not be opened (the strips then stay unasked until the next drive).
 bool StartZoneQuery(uint32_t nowMs);
 bool ZoneQueryRunning();
-// Reads what has arrived and sends what is due. *learned gets the slots
-// whose count, other than 82, was saved since the last step. False once
+// Sends what is due, after the answers that have arrived were offered.
+// *learned gets the slots whose count, other than 82, was saved since the
+// last step. False once
 // nothing is outstanding: the shared socket is then released.
 bool ZoneQueryStep(uint32_t nowMs, unsigned *learned);
 // Stops asking and releases the shared socket. Strips still waiting for an answer are asked again

@@ -498,18 +498,49 @@ TEST_F(DiscoverTest, ASerialSavedInUpperCaseFindsItsLight)
     }
 }
 
-TEST_F(DiscoverTest, ASerialTakenByTheSlotTheUserTypedIsForgottenWhereItWas)
+TEST_F(DiscoverTest, EachLightEndsInOneSlotAndKeepsTheSlotThatHoldsItsSerial)
 {
-    OnlyLightsAnswer({3});
-    // Light 3 was found as device #10; since it moved, the user has typed its
-    // new address as device #3.
-    Start({{DeviceKey(10), "192.168.1.11"},
-           {"lifx.device10.serial:", Serial(3)},
-           {DeviceKey(3), Address(3)}});
-    Discover("@LIFX Discover " + Range());
-    EXPECT_EQ(LogLines()[1], "1 ...found bulb" + Found(3) + At(3) + ": already device #3.");
-    EXPECT_EQ(FileNow(), WithLines(before, {{"lifx.device10.serial:", ""},
-                                            {"lifx.device3.serial:", Serial(3)}}));
+    struct Row {
+        std::vector<int> answering;
+        std::vector<SettingLine> table, written;
+        std::vector<std::string> lines;
+    } rows[] = {
+        // Light 2 was device #1, light 1 typed as device #2; they swapped.
+        {{1, 2},
+         {{DeviceKey(1), Address(1)},
+          {"lifx.device1.serial:", Serial(2)},
+          {DeviceKey(2), Address(2)}},
+         {{DeviceKey(3), Address(1)},
+          {"lifx.device3.serial:", Serial(1)},
+          {DeviceKey(1), Address(2)},
+          {DeviceKey(2), ""}},
+         {"1 ...found bulb" + Found(1) + At(1) + ": saved as device #3.",
+          "1 ...found bulb" + Moved(2, 1, Address(1)),
+          "1 ...device #2 at " + std::string(Address(2)) + " emptied: that light is device #1.",
+          "1 ...found 2 lights, 1 new."}},
+        // Device #1's light, unheard, has left its address to light 1.
+        {{1},
+         {{DeviceKey(1), Address(1)}, {"lifx.device1.serial:", Serial(5)}},
+         {{DeviceKey(2), Address(1)},
+          {"lifx.device2.serial:", Serial(1)},
+          {"lifx.device1.serial:", ""},
+          {DeviceKey(1), ""}},
+         {"1 ...found bulb" + Found(1) + At(1) + ": saved as device #2.",
+          "1 ...device #1 at " + std::string(Address(1)) + " emptied: that light is device #2.",
+          "1 ...found 1 light, 1 new."}},
+    };
+    for (const Row &row : rows) {
+        for (int n = 1; n <= 10; n++)
+            Light(n).replyMode = EmulatorRepliesSilent;
+        for (int n : row.answering)
+            Light(n).replyMode = EmulatorRepliesNormal;
+        Start(row.table);
+        Discover("@LIFX Discover " + Range());
+        std::vector<std::string> lines = LogLines();
+        EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), row.lines);
+        EXPECT_EQ(FileNow(), WithLines(before, row.written));
+        Stop();
+    }
 }
 
 TEST_F(DiscoverTest, ADeviceCommandTypedWhileLightsAreBeingSavedIsKept)

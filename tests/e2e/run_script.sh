@@ -12,8 +12,8 @@
 # --windows-paths those paths are given as Wine's Z: drive sees them.
 #
 # Directives in the script (comment lines, which the host skips):
-#   #lights N...          emulated lights in device slots N, at 127.57.OCTET.N
-#   #emulate N...         emulated lights at 127.57.OCTET.N that the settings
+#   #lights N...          emulated lights in device slots N, at 127.B.OCTET.N
+#   #emulate N...         emulated lights at 127.B.OCTET.N that the settings
 #                         file does not list, for the plug-in to find
 #   #set TEXT             a line of the settings file written before the run
 #   #nosettings           no settings file: the plug-in creates its own
@@ -30,7 +30,7 @@
 # datagram, "ADDRESS power 65535 ...", one per request and reply, "ADDRESS
 # request GetService ...", "ADDRESS reply StateService ...", then "final
 # ..."), file (the settings file after the run) or errors (the host's
-# standard error); {LN} stands for 127.57.OCTET.N, the address of light N,
+# standard error); {LN} stands for 127.B.OCTET.N, the address of light N,
 # REs are extended regular expressions:
 #   #expect SOURCE RE     some line matches
 #   #reject SOURCE RE     no line matches
@@ -67,7 +67,35 @@ mkdir -p "$work/plugins"
 plugins=$work/plugins
 settings=$plugins/Chromalet-LIFX.rc
 
-address() { printf '127.57.%s.%s' "$octet" "$1"; }
+# Another checkout's suite may run at the same time on this machine, with
+# the same octets. Each script claims the block 127.B.OCTET.0/24, B the first
+# of 57 to 96 that no running script holds, by a lock on a machine-wide file
+# kept until it ends (the kernel lets go however it ends, so a crashed run
+# never blocks the next). No light of another run, and no address a script
+# means to stay unanswered, is then in its block. A run that takes no lock
+# (an older checkout's) shows as an address the emulator cannot bind: the
+# script moves on to the next block then, as the preview does.
+locks=/tmp/chromalet-loopback-blocks
+mkdir -p "$locks" 2>/dev/null && chmod 1777 "$locks" 2>/dev/null
+block=
+claim_block() { # first-candidate
+  local b
+  exec 9>&-
+  block=
+  for b in $(seq "$1" 96); do
+    { exec 9>>"$locks/127.$b.$octet.0.lock"; } 2>/dev/null || continue
+    if flock -n 9; then
+      block=$b
+      return 0
+    fi
+    exec 9>&-
+  done
+  echo "$name: every loopback block for octet $octet is taken by other runs" >&2
+  exit 1
+}
+claim_block 57
+
+address() { printf '127.%s.%s.%s' "$block" "$octet" "$1"; }
 
 # {Ln} becomes light n's address; escaped for a regular expression when $2 is 1.
 substitute() { # text escape
@@ -104,6 +132,52 @@ while IFS= read -r line || [ -n "$line" ]; do
   esac
 done <"$script"
 
+# The emulator runs until its input, a pipe held open here, closes.
+emulator_pid=
+emulated=()
+for n in "${lights[@]}" "${unlisted[@]}"; do
+  case " ${emulated[*]} " in *" $n "*) ;; *) emulated+=("$n") ;; esac
+done
+start_emulator() { # 0 when it runs; 2 when an address of the block is taken
+  local light_arguments=() n
+  : >"$work/lights.txt"
+  for n in "${emulated[@]}"; do
+    if [ "$n" -ge 9 ]; then
+      light_arguments+=(--strip --label "Strip $n" "$(address "$n")")
+    else
+      light_arguments+=(--label "Bulb $n" "$(address "$n")")
+    fi
+  done
+  rm -f "$work/emulator-input"
+  mkfifo "$work/emulator-input"
+  "$emulator" --seconds $((limit + 60)) "${emulator_options[@]}" "${light_arguments[@]}" <"$work/emulator-input" >"$work/lights.txt" 2>"$work/emulator-errors.txt" 9>&- &
+  emulator_pid=$!
+  exec 3>"$work/emulator-input"
+  for _ in $(seq 1 200); do
+    grep -q '^ready$' "$work/lights.txt" && return 0
+    kill -0 "$emulator_pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  grep -q '^ready$' "$work/lights.txt" && return 0
+  exec 3>&-
+  wait "$emulator_pid"
+  emulator_pid=
+  grep -q 'Address already in use' "$work/emulator-errors.txt" && return 2
+  return 1
+}
+: >"$work/lights.txt"
+while [ ${#emulated[@]} -gt 0 ]; do
+  start_emulator
+  case $? in
+    0) break ;;
+    2) claim_block $((block + 1)) ;;
+    *)
+      echo "$name: the emulator did not start:" >&2
+      cat "$work/emulator-errors.txt" >&2
+      exit 1 ;;
+  esac
+done
+
 if [ "$write_settings" = 1 ]; then
   {
     for n in "${lights[@]}"; do printf 'lifx.device%s: %s\n' "$n" "$(address "$n")"; done
@@ -124,43 +198,9 @@ while IFS= read -r line || [ -n "$line" ]; do
   printf '\n'
 done <"$script" >"$work/script.txt"
 
-# The emulator runs until its input, a pipe held open here, closes.
-emulator_pid=
-: >"$work/lights.txt"
-emulated=()
-for n in "${lights[@]}" "${unlisted[@]}"; do
-  case " ${emulated[*]} " in *" $n "*) ;; *) emulated+=("$n") ;; esac
-done
-if [ ${#emulated[@]} -gt 0 ]; then
-  light_arguments=()
-  for n in "${emulated[@]}"; do
-    if [ "$n" -ge 9 ]; then
-      light_arguments+=(--strip --label "Strip $n" "$(address "$n")")
-    else
-      light_arguments+=(--label "Bulb $n" "$(address "$n")")
-    fi
-  done
-  mkfifo "$work/emulator-input"
-  "$emulator" --seconds $((limit + 60)) "${emulator_options[@]}" "${light_arguments[@]}" <"$work/emulator-input" >"$work/lights.txt" 2>"$work/emulator-errors.txt" &
-  emulator_pid=$!
-  exec 3>"$work/emulator-input"
-  for _ in $(seq 1 200); do
-    grep -q '^ready$' "$work/lights.txt" && break
-    kill -0 "$emulator_pid" 2>/dev/null || break
-    sleep 0.05
-  done
-  if ! grep -q '^ready$' "$work/lights.txt"; then
-    echo "$name: the emulator did not start:" >&2
-    cat "$work/emulator-errors.txt" >&2
-    exec 3>&-
-    wait "$emulator_pid"
-    exit 1
-  fi
-fi
-
-# The host must not hold the emulator's input open: Wine's services, started
-# by the first host, outlive it.
-timeout "$limit" "${host_command[@]}" "${host_options[@]}" </dev/null >"$work/host.txt" 2>"$work/errors.txt" 3>&-
+# The host must not hold the emulator's input open, nor the block's lock:
+# Wine's services, started by the first host, outlive it.
+timeout "$limit" "${host_command[@]}" "${host_options[@]}" </dev/null >"$work/host.txt" 2>"$work/errors.txt" 3>&- 9>&-
 status=$?
 
 if [ -n "$emulator_pid" ]; then

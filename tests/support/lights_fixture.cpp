@@ -1,5 +1,6 @@
 #include "tests/support/lights_fixture.h"
 
+#include "commands/timers.h"
 #include "lifx/delivery.h"
 #include "lifx/light_socket.h"
 #include "settings/settings.h"
@@ -60,6 +61,7 @@ void LightsTest::Confirm()
 {
     for (int i = 0; i < 20; i++) {
         Drain();
+        OfferLightAnswers(GetTickCount());
         DeliveryStep(GetTickCount());
         if (!DeliveryPending())
             break;

@@ -151,13 +151,15 @@ run_arch() { # label loader build-dir first-octet
   done
 }
 
-# Each light's datagrams in the order it received them, without the times.
+# Each light's datagrams in the order it received them, without the times;
+# a light named by its number, as two plays may take different blocks.
 datagrams() { # lights-file
-  grep ' hex=' "$1" 2>/dev/null | sed 's/ at=+[0-9]*ms//' | sort -s -k1,1
+  grep ' hex=' "$1" 2>/dev/null | sed -E 's/ at=\+[0-9]*ms//; s/^127\.[0-9]+\.[0-9]+\./light /' |
+    sort -s -k1,2
 }
 
 # The scripts for the 32-bit DLL alone. The 64-bit DLL plays each first, on
-# the same addresses, its checks ignored: only its datagrams are wanted.
+# the same octet, its checks ignored: only its datagrams are wanted.
 run_i686_only() {
   local octet=200 script name started reference expected ok
   for script in "${only32[@]}"; do
