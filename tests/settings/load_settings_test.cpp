@@ -352,4 +352,13 @@ TEST_F(LoadSettingsTest, AZoneCountIsSavedBesideAStripSlotOnlyAndWithinRange)
     EXPECT_EQ(g_deviceZones[9], 0);
 }
 
+TEST_F(LoadSettingsTest, ASerialSavedInOneSlotIsClearedFromEveryOtherSlotTheLastIncluded)
+{
+    WriteSettings("lifx.device10.serial: D073D5000003\r\n");
+    LoadSettings();
+    SaveDeviceSerial(3, "d073d5000003");
+    EXPECT_EQ(ReadFileBytes(SettingsPath()),
+              "lifx.device10.serial: \r\nlifx.device3.serial: d073d5000003\r\n");
+}
+
 } // namespace
