@@ -230,16 +230,6 @@ TEST_F(LoadSettingsTest, SlotsHoldDecimalAddressesAndAnythingElseIsNoDeviceWithA
                                                     line("0x7f.0.0.1", 6)}));
 }
 
-TEST_F(LoadSettingsTest, ASerialSavedInOneSlotLeavesEveryOtherSlotTenIncluded)
-{
-    WriteSettings("lifx.device1.serial: d073d5000001\r\nlifx.device10.serial: D073D5000001\r\n");
-    LoadSettings();
-    SaveDeviceSerial(3, "d073d5000001");
-    EXPECT_STREQ(g_deviceSerials[1], "");
-    EXPECT_STREQ(g_deviceSerials[10], "");
-    EXPECT_STREQ(g_deviceSerials[3], "d073d5000001");
-}
-
 TEST_F(LoadSettingsTest, DebugFlagKeepsItsValueAcrossAReloadWithoutTheKey)
 {
     WriteSettings("lifx.debug: true\r\n");
