@@ -171,8 +171,8 @@ int DrainSocket(Emulator &emulator, int index)
         }
         handled++;
         EmulatedLight &light = emulator.lights[index];
-        bool chosen = light.loseCount > 0 && length >= 34 &&
-                      (buffer[32] | buffer[33] << 8) == light.loseType;
+        bool chosen =
+            light.loseCount > 0 && length >= 34 && (buffer[32] | buffer[33] << 8) == light.loseType;
         if (light.off || chosen || EmulatorLoses(emulator)) {
             light.loseCount -= chosen ? 1 : 0;
             light.lostDatagrams++;
