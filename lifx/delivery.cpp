@@ -220,15 +220,18 @@ StripChange g_stripChange[kDeviceSlots + 1];
 bool g_answered[kDeviceSlots + 1];
 uint32_t g_answeredMs[kDeviceSlots + 1];
 
-bool IsStrip(int slot)
-{
-    return slot > kLastBulb && slot <= kDeviceSlots;
-}
-
 // A zone message too short to say is taken as one that shows.
 uint8_t Apply(const Pending &entry)
 {
     return entry.length > 40 ? entry.bytes[40] : 1;
+}
+
+void ForgetType(int slot, int type)
+{
+    for (Pending &entry : g_pending) {
+        if (entry.used && entry.slot == slot && entry.type == type)
+            Forget(entry);
+    }
 }
 
 // On a strip the newest colour wins, whether a whole-strip colour or zones:
@@ -236,23 +239,17 @@ uint8_t Apply(const Pending &entry)
 // older zones in DeliverStripZones, all spans at once.
 void ForgetOlderStripColour(int slot, int type)
 {
-    if (!IsStrip(slot) || (type != kTypeSetColor && type != kTypeSetExtendedColorZones))
+    if (!IsStripSlot(slot) || (type != kTypeSetColor && type != kTypeSetExtendedColorZones))
         return;
     int older = type == kTypeSetColor ? kTypeSetExtendedColorZones : kTypeSetColor;
-    for (Pending &entry : g_pending) {
-        if (entry.used && entry.slot == slot && entry.type == older)
-            Forget(entry);
-    }
+    ForgetType(slot, older);
     if (older == kTypeSetExtendedColorZones)
         g_stripChange[slot].open = false;
 }
 
 void ForgetStripZones(int slot)
 {
-    for (Pending &entry : g_pending) {
-        if (entry.used && entry.slot == slot && entry.type == kTypeSetExtendedColorZones)
-            Forget(entry);
-    }
+    ForgetType(slot, kTypeSetExtendedColorZones);
     g_stripChange[slot] = StripChange();
 }
 
@@ -321,7 +318,7 @@ bool Renew(Pending &entry, uint32_t nowMs)
 
 bool DeliverStripZones(int slot, const uint8_t (*spans)[kSetExtendedColorZonesSize], int count)
 {
-    if (!IsStrip(slot) || count < 1)
+    if (!IsStripSlot(slot) || count < 1)
         return false;
     ForgetStripZones(slot);
     for (int n = 0; n < count; n++) {
@@ -339,7 +336,7 @@ bool DeliverStripZones(int slot, const uint8_t (*spans)[kSetExtendedColorZonesSi
 
 bool DeliverStripZonesOnce(int slot, const uint8_t (*spans)[kSetExtendedColorZonesSize], int count)
 {
-    if (!IsStrip(slot) || count < 1)
+    if (!IsStripSlot(slot) || count < 1)
         return false;
     ForgetStripZones(slot);
     for (int n = 0; n < count; n++) {

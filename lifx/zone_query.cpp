@@ -16,22 +16,17 @@ namespace
 SlotQuestions g_strips = {0x4C46585Au, 2, EncodeGetExtendedColorZonesAny, {}, 0, false};
 unsigned g_learned;
 
-bool IsStrip(int slot)
-{
-    return slot > kLastBulb && slot <= kDeviceSlots;
-}
-
 } // namespace
 
 void AskZoneCountOnce(int slot)
 {
-    if (IsStrip(slot) && !g_deviceZones[slot] && g_strips.slots[slot].state == QuestionToAsk)
+    if (IsStripSlot(slot) && !g_deviceZones[slot] && g_strips.slots[slot].state == QuestionToAsk)
         WantQuestion(g_strips, slot);
 }
 
 void ForgetZoneQuery(int slot)
 {
-    if (IsStrip(slot))
+    if (IsStripSlot(slot))
         g_strips.slots[slot].state = QuestionToAsk;
 }
 

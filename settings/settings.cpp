@@ -162,7 +162,7 @@ void SaveDeviceSerial(int n, const char *serial)
     WriteSettingString(key, g_deviceSerials[n]);
 }
 
-static bool IsStripSlot(int n)
+bool IsStripSlot(int n)
 {
     return n > kLastBulb && n <= kDeviceSlots;
 }

@@ -96,6 +96,8 @@ void UpdateAnyDeviceConfigured();
 // empty and returns false.
 bool SetDeviceSlot(int n, const char *text);
 
+// Whether slot n is one of the strips' (9 and 10).
+bool IsStripSlot(int n);
 // Slot n's address in host byte order, read as every address is read;
 // false for an empty slot, a text that is no address, or 255.255.255.255.
 bool DeviceAddress(int n, uint32_t *address);
