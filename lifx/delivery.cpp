@@ -514,4 +514,9 @@ void StopDelivery()
     g_source = 0;
     memset(g_sequence, 0, sizeof g_sequence);
     memset(g_silent, 0, sizeof g_silent);
+    // Nor did any light answer it yet: an acknowledgement of the last start
+    // must not keep a silent light's messages going.
+    memset(g_answered, 0, sizeof g_answered);
+    for (StripChange &change : g_stripChange)
+        change = StripChange();
 }
