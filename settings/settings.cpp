@@ -14,6 +14,8 @@ Settings g_settings = {80, 100, 95, SchemeManual, false, 10, false, 10, false, f
 char g_devices[kDeviceSlots + 1][kDeviceTextSize];
 char g_deviceSerials[kDeviceSlots + 1][kSerialTextSize];
 int g_deviceZones[kDeviceSlots + 1];
+int g_deviceKinds[kDeviceSlots + 1];
+DeviceChain g_deviceChains[kDeviceSlots + 1];
 char g_deviceLabels[kDeviceSlots + 1][kLabelTextSize];
 unsigned g_deviceChanges[kDeviceSlots + 1];
 bool g_anyDeviceConfigured;
@@ -66,6 +68,8 @@ void ClearDeviceTable()
     memset(g_devices, 0, sizeof g_devices);
     memset(g_deviceSerials, 0, sizeof g_deviceSerials);
     memset(g_deviceZones, 0, sizeof g_deviceZones);
+    memset(g_deviceKinds, 0, sizeof g_deviceKinds);
+    memset(g_deviceChains, 0, sizeof g_deviceChains);
     memset(g_deviceLabels, 0, sizeof g_deviceLabels);
 }
 

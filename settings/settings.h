@@ -41,6 +41,40 @@ extern bool g_anyDeviceConfigured;
 // known (the strip is then driven as 82 zones). Always 0 for a bulb's slot.
 enum { kMinStripZones = 1, kMaxStripZones = 1000 };
 extern int g_deviceZones[kDeviceSlots + 1];
+// What the light in slot N said it is. Not known: a bulb's slot holds a
+// bulb, a strip's slot an extended strip, as files from before kinds were
+// learned meant.
+enum DeviceKind {
+    KindNotKnown = 0,
+    KindBulb = 1,
+    KindStrip = 2,      // knows the extended zone messages
+    KindOlderStrip = 3, // knows only the original zone messages
+    KindMatrix = 4,     // a chain of tiles of pixels
+};
+extern int g_deviceKinds[kDeviceSlots + 1];
+// A matrix light's chain as it told it: 1 to 16 tiles, each 1 to 64 pixels
+// wide and high, 1000 pixels at most in all. tiles is 0 when not known.
+enum { kMaxTiles = 16, kMaxTileSide = 64, kMaxMatrixPixels = 1000 };
+struct DeviceChain {
+    int tiles;
+    uint8_t width[kMaxTiles];
+    uint8_t height[kMaxTiles];
+};
+extern DeviceChain g_deviceChains[kDeviceSlots + 1];
+// How slot n is driven: a bulb's slot always as a bulb, whatever is in it (a
+// strip or matrix light there shows one colour); a strip's slot as the kind
+// its light said it is, an extended strip when not known.
+inline int DrivenKind(int n)
+{
+    if (n < 1 || n > kDeviceSlots || n <= kLastBulb)
+        return KindBulb;
+    int kind = g_deviceKinds[n];
+    if (kind == KindNotKnown)
+        return KindStrip;
+    if (kind == KindMatrix && g_deviceChains[n].tiles == 0)
+        return KindBulb;
+    return kind;
+}
 // The label of the light in slot N, as CleanLabel keeps it (UTF-8), or
 // empty when not known.
 extern char g_deviceLabels[kDeviceSlots + 1][kLabelTextSize];
