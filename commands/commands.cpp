@@ -11,6 +11,7 @@
 #include "host/identity.h"
 #include "host/log.h"
 #include "host/vesk.h"
+#include "lifx/delivery.h"
 #include "lifx/discovery.h"
 #include "lifx/dispatch.h"
 #include "lifx/label_query.h"
@@ -163,6 +164,8 @@ static void PowerCommand(const char *arg1, const char *, const char *)
     StopCycleTimer();
     SetMoveEffect(false);
     SetPowerAll(false);
+    // Off, the lights keep the last step's colours: whole ones.
+    ConfirmCycleStep();
 }
 
 // Colours for single lights stay off while the palette is cycling.
@@ -238,6 +241,7 @@ static void ToggleCommand(const char *arg1, const char *arg2, const char *)
             g_settings.cycleColours = false;
             g_palette.offset = 1;
             SendColours(0);
+            ConfirmCycleStep();
         } else {
             g_settings.cycleColours = true;
             StartCycleTimer();

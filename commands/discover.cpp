@@ -9,6 +9,7 @@
 
 #include "host/identity.h"
 #include "host/log.h"
+#include "lifx/delivery.h"
 #include "lifx/discovery.h"
 #include "lifx/dispatch.h"
 #include "palette/palette.h"
@@ -209,6 +210,8 @@ unsigned SaveAndReport(const DiscoveredLight &light, Outcome *outcome)
         SaveZones(light, slot);
         SaveLabel(light, slot, false);
         Log(LogConfirm, "...found %s at %s: already device #%d.", name, address, slot);
+        // It answered the search: a light marked silent is not.
+        DeliveryHeard(light.address);
         EmptyOtherSlots(light.address, slot);
         return 0;
     case Moved:

@@ -28,6 +28,8 @@ void ShowScheme()
     StopCycleTimer();
     RefreshPalette();
     SendColours(0);
+    // Under Manual nothing above replaced the last cycle step.
+    ConfirmCycleStep();
     if (g_settings.cycleColours)
         StartCycleTimer();
 }

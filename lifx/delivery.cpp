@@ -16,11 +16,14 @@
 namespace
 {
 
-// When each try goes out, counted from the first: the first resend soon,
+// When each try goes out, counted from the first: a light on home Wi-Fi
+// answers within tens of milliseconds, so the first two resends come soon,
 // as most losses are single datagrams; the later ones spread out to outlast
 // a burst of losses, or a network that comes back a few seconds after a
-// resume.
-const uint32_t kTryAtMs[kDeliveryTries] = {0, 250, 750, 1750, 3750, 7750};
+// resume. A bulb's power and colour, both unanswered, make at most eight
+// datagrams in the first second, well within the twenty a second a light
+// is meant to be sent.
+const uint32_t kTryAtMs[kDeliveryTries] = {0, 100, 200, 600, 2500, 7750};
 // After the last try, this long for its answer, then the light is given up.
 const uint32_t kLastAnswerMs = 1250;
 const uint32_t kGiveUpMs = 7750 + kLastAnswerMs;
@@ -38,6 +41,9 @@ struct Pending {
     uint8_t sequence;
     int tries;
     uint32_t firstMs;
+    // Held after a time away, neither resent nor given up, until the
+    // power-on step sends it anew or lets it go on.
+    bool held;
     int length;
     uint8_t bytes[kSetExtendedColorZonesSize];
 };
@@ -48,9 +54,16 @@ uint32_t g_source;
 // Per light, kept by the first slot holding its address.
 uint8_t g_sequence[kDeviceSlots + 1];
 // Slots reported as not answering, until they answer again; the mark holds
-// only while the slot's change count is the one it was set at.
+// only while the slot's change count is the one it was set at. Every slot
+// holding the light is marked, and the light is named once.
 bool g_silent[kDeviceSlots + 1];
 unsigned g_silentChange[kDeviceSlots + 1];
+// Since when the slot's light owes an acknowledgement: from the first
+// confirmed message after its last answer, whatever replaced that message
+// since. A light that answers nothing for a whole message life is silent.
+bool g_owing[kDeviceSlots + 1];
+uint32_t g_owedSinceMs[kDeviceSlots + 1];
+uint32_t g_owingAddress[kDeviceSlots + 1];
 // When the table was last looked after: a much longer pause means the
 // computer was away, not the lights.
 uint32_t g_lastSeenMs;
@@ -133,31 +146,92 @@ bool Marked(int slot)
     return g_silent[slot] && g_silentChange[slot] == g_deviceChanges[slot];
 }
 
-void ReportSilent(const Pending &entry)
+void ReportSilent(int slot)
 {
-    if (Marked(entry.slot))
+    uint32_t address;
+    if (Marked(slot) || !DeviceAddress(slot, &address))
         return;
-    g_silent[entry.slot] = true;
-    g_silentChange[entry.slot] = g_deviceChanges[entry.slot];
+    int named = 0;
+    for (int n = 1; n <= kDeviceSlots; n++) {
+        uint32_t other;
+        if (!DeviceAddress(n, &other) || other != address)
+            continue;
+        named = named ? named : n;
+        if (Marked(n))
+            return; // named already, under another slot
+    }
+    for (int n = named; n <= kDeviceSlots; n++) {
+        uint32_t other;
+        if (DeviceAddress(n, &other) && other == address) {
+            g_silent[n] = true;
+            g_silentChange[n] = g_deviceChanges[n];
+        }
+    }
     // Sent whatever the debug setting says: a light that does not answer
     // is something the user has to do something about.
     static char line[384];
     snprintf(line, sizeof line,
              PLUGIN_LOG_PREFIX "Device #%d%s at %s did not answer; is it switched on and on this "
                                "network?",
-             entry.slot, NamePart(entry.slot), g_devices[entry.slot]);
+             named, NamePart(named), g_devices[named]);
     HostLog(LogError, line);
 }
 
-void ReportAnswering(int slot)
+// The light at that address answered: it owes nothing, and a mark goes,
+// with one line for the light, under its first marked slot.
+void NoteAnswer(uint32_t from)
 {
-    if (!Marked(slot))
+    bool told = false;
+    uint32_t address;
+    for (int slot = 1; slot <= kDeviceSlots; slot++) {
+        if (!DeviceAddress(slot, &address) || address != from)
+            continue;
+        g_owing[slot] = false;
+        if (!Marked(slot))
+            continue;
+        g_silent[slot] = false;
+        if (told)
+            continue;
+        told = true;
+        static char line[384];
+        snprintf(line, sizeof line, PLUGIN_LOG_PREFIX "Device #%d%s at %s answers again.", slot,
+                 NamePart(slot), g_devices[slot]);
+        HostLog(LogConfirm, line);
+    }
+}
+
+// A confirmed message went to the slot's light: unless it already owes
+// one, it owes this one from now.
+void NoteOwed(int slot, uint32_t address, uint32_t nowMs)
+{
+    if (g_owing[slot] && g_owingAddress[slot] == address)
         return;
-    g_silent[slot] = false;
-    static char line[384];
-    snprintf(line, sizeof line, PLUGIN_LOG_PREFIX "Device #%d%s at %s answers again.", slot,
-             NamePart(slot), g_devices[slot]);
-    HostLog(LogConfirm, line);
+    g_owing[slot] = true;
+    g_owedSinceMs[slot] = nowMs;
+    g_owingAddress[slot] = address;
+}
+
+// A light that answered nothing for a whole message life is named, though
+// each of its messages was replaced before its own life ended.
+void RestartOwed(uint32_t nowMs)
+{
+    for (uint32_t &since : g_owedSinceMs)
+        since = nowMs;
+}
+
+void CheckOwed(uint32_t nowMs)
+{
+    uint32_t address;
+    for (int slot = 1; slot <= kDeviceSlots; slot++) {
+        if (!g_owing[slot])
+            continue;
+        if (!DeviceAddress(slot, &address) || address != g_owingAddress[slot]) {
+            g_owing[slot] = false;
+        } else if (nowMs - g_owedSinceMs[slot] >= kGiveUpMs) {
+            g_owing[slot] = false;
+            ReportSilent(slot);
+        }
+    }
 }
 
 bool Carried(uint32_t address, uint8_t sequence)
@@ -193,6 +267,7 @@ void Restart(Pending &entry, uint32_t nowMs)
 {
     entry.tries = 0;
     entry.firstMs = nowMs;
+    entry.held = false;
 }
 
 bool Valid(int slot, const uint8_t *message, int length)
@@ -226,12 +301,69 @@ uint8_t Apply(const Pending &entry)
     return entry.length > 40 ? entry.bytes[40] : 1;
 }
 
+// The last cycle step's messages, each sent once: kept, so that when
+// cycling stops the step can be sent again, confirmed, as the image that
+// stays. Replaced as the pending ones are; never resent by themselves.
+Pending g_lastStep[kMaxPending];
+
 void ForgetType(int slot, int type)
 {
     for (Pending &entry : g_pending) {
         if (entry.used && entry.slot == slot && entry.type == type)
             Forget(entry);
     }
+    for (Pending &kept : g_lastStep) {
+        if (kept.used && kept.slot == slot && kept.type == type)
+            kept.used = false;
+    }
+}
+
+void ForgetStepKind(int slot, int type, int zoneIndex)
+{
+    for (Pending &kept : g_lastStep) {
+        if (kept.used && kept.slot == slot && kept.type == type && kept.zoneIndex == zoneIndex)
+            kept.used = false;
+    }
+}
+
+void KeepStep(int slot, const uint8_t *message, int length)
+{
+    int type = GetU16(message, 32), zoneIndex = ZoneIndex(message, length);
+    Pending *free = nullptr;
+    for (Pending &kept : g_lastStep) {
+        if (kept.used && kept.slot == slot && kept.type == type && kept.zoneIndex == zoneIndex) {
+            free = &kept;
+            break;
+        }
+        if (!kept.used && !free)
+            free = &kept;
+    }
+    // Cannot happen with ten lights; the step is then not kept.
+    if (!free)
+        return;
+    free->used = true;
+    free->slot = slot;
+    free->type = type;
+    free->zoneIndex = zoneIndex;
+    free->length = length;
+    memcpy(free->bytes, message, (size_t)length);
+}
+
+// Whether a colour of the slot awaits its acknowledgement: a cycle step
+// replacing it goes confirmed, as nothing says the light has it.
+bool ColourPending(int slot, int type, int zoneIndex)
+{
+    for (const Pending &entry : g_pending) {
+        if (!entry.used || entry.slot != slot)
+            continue;
+        if (entry.type == type && entry.zoneIndex == zoneIndex)
+            return true;
+        if (IsStripSlot(slot) &&
+            (entry.type == kTypeSetColor || entry.type == kTypeSetExtendedColorZones) &&
+            (type == kTypeSetColor || type == kTypeSetExtendedColorZones))
+            return true;
+    }
+    return false;
 }
 
 // On a strip the newest colour wins, whether a whole-strip colour or zones:
@@ -338,6 +470,8 @@ bool DeliverStripZonesOnce(int slot, const uint8_t (*spans)[kSetExtendedColorZon
 {
     if (!IsStripSlot(slot) || count < 1)
         return false;
+    if (ColourPending(slot, kTypeSetExtendedColorZones, 0))
+        return DeliverStripZones(slot, spans, count);
     ForgetStripZones(slot);
     for (int n = 0; n < count; n++) {
         if (!DeliverOnce(slot, spans[n], kSetExtendedColorZonesSize))
@@ -355,6 +489,7 @@ bool DeliverConfirmed(int slot, const uint8_t *message, int length)
     int type = GetU16(message, 32);
     int zoneIndex = ZoneIndex(message, length);
     ForgetOlderStripColour(slot, type);
+    ForgetStepKind(slot, type, zoneIndex);
     Pending *entry = SameKind(slot, type, zoneIndex);
     if (!entry) {
         entry = FreeEntry();
@@ -371,6 +506,7 @@ bool DeliverConfirmed(int slot, const uint8_t *message, int length)
     fresh.sequence = NextSequence(slot, address);
     fresh.tries = 1;
     fresh.firstMs = GetTickCount();
+    fresh.held = false;
     fresh.length = length;
     memcpy(fresh.bytes, message, (size_t)length);
     AskAcknowledgement(fresh.bytes, Source(), fresh.sequence);
@@ -382,6 +518,7 @@ bool DeliverConfirmed(int slot, const uint8_t *message, int length)
     }
     if (!g_pendingCount)
         g_lastSeenMs = fresh.firstMs;
+    NoteOwed(slot, address, fresh.firstMs);
     bool wasUsed = entry->used;
     *entry = fresh;
     if (!wasUsed)
@@ -394,10 +531,16 @@ bool DeliverOnce(int slot, const uint8_t *message, int length)
     uint32_t address;
     if (!Valid(slot, message, length) || !DeviceAddress(slot, &address))
         return false;
-    Pending *older = SameKind(slot, GetU16(message, 32), ZoneIndex(message, length));
-    if (older)
-        Forget(*older);
-    ForgetOlderStripColour(slot, GetU16(message, 32));
+    int type = GetU16(message, 32);
+    int zoneIndex = ZoneIndex(message, length);
+    // What it replaces was never confirmed: this goes confirmed in its
+    // place, so that a light that lost it still ends with a whole image,
+    // and one that answers nothing is noticed.
+    if (SameKind(slot, type, zoneIndex) ||
+        (type != kTypeSetExtendedColorZones && ColourPending(slot, type, zoneIndex)))
+        return DeliverConfirmed(slot, message, length);
+    ForgetOlderStripColour(slot, type);
+    KeepStep(slot, message, length);
     return SendToLight(address, message, length);
 }
 
@@ -431,10 +574,11 @@ bool DeliveryStep(uint32_t nowMs)
         // still stands.
         for (Pending &entry : g_pending)
             Restart(entry, nowMs);
+        RestartOwed(nowMs);
     }
     g_lastSeenMs = nowMs;
     for (Pending &entry : g_pending) {
-        if (!entry.used)
+        if (!entry.used || entry.held)
             continue;
         // The slot now names another light, or none: this one is not ours
         // to chase any more.
@@ -447,7 +591,7 @@ bool DeliveryStep(uint32_t nowMs)
         if (age >= kGiveUpMs) {
             if (Renew(entry, nowMs))
                 continue;
-            ReportSilent(entry);
+            ReportSilent(entry.slot);
             Forget(entry);
         } else if (entry.tries < kDeliveryTries && age >= kTryAtMs[entry.tries]) {
             entry.tries++;
@@ -456,6 +600,7 @@ bool DeliveryStep(uint32_t nowMs)
         }
     }
     SettleStripChanges();
+    CheckOwed(nowMs);
     return g_pendingCount > 0;
 }
 
@@ -471,11 +616,7 @@ bool DeliveryHandleDatagram(uint32_t from, const uint8_t *data, size_t length)
         }
     }
     SettleStripChanges();
-    uint32_t address;
-    for (int slot = 1; slot <= kDeviceSlots; slot++) {
-        if (Marked(slot) && DeviceAddress(slot, &address) && address == from)
-            ReportAnswering(slot);
-    }
+    NoteAnswer(from);
     return true;
 }
 
@@ -484,25 +625,91 @@ bool DeliverySlotSilent(int slot)
     return slot >= 1 && slot <= kDeviceSlots && Marked(slot);
 }
 
-void RestartDeliveries(const int *resentTypes, int count)
+int DeliverySilentLights()
+{
+    int lights = 0;
+    for (int slot = 1; slot <= kDeviceSlots; slot++) {
+        uint32_t address, other;
+        if (!Marked(slot) || !DeviceAddress(slot, &address))
+            continue;
+        bool counted = false;
+        for (int n = 1; n < slot && !counted; n++)
+            counted = Marked(n) && DeviceAddress(n, &other) && other == address;
+        lights += !counted;
+    }
+    return lights;
+}
+
+void DeliveryHeard(uint32_t address)
+{
+    NoteAnswer(address);
+}
+
+void RestartDeliveries(const int *heldTypes, int count)
 {
     uint32_t now = GetTickCount();
     for (Pending &entry : g_pending) {
-        bool resent = false;
+        Restart(entry, now);
         for (int i = 0; i < count; i++)
-            resent = resent || entry.type == resentTypes[i];
-        if (resent)
-            Forget(entry);
-        else
+            entry.held = entry.held || entry.type == heldTypes[i];
+    }
+    RestartOwed(now);
+    g_lastSeenMs = now;
+}
+
+void ForgetDeliveries(const int *types, int count)
+{
+    for (int i = 0; i < count; i++) {
+        for (int slot = 1; slot <= kDeviceSlots; slot++)
+            ForgetType(slot, types[i]);
+    }
+}
+
+void ReleaseDeliveries()
+{
+    uint32_t now = GetTickCount();
+    for (Pending &entry : g_pending) {
+        if (entry.used && entry.held)
             Restart(entry, now);
     }
+    RestartOwed(now);
     g_lastSeenMs = now;
+}
+
+void ConfirmCycleStep()
+{
+    static uint8_t spans[kMaxZoneSpans][kSetExtendedColorZonesSize];
+    for (int slot = 1; slot <= kDeviceSlots; slot++) {
+        int count = 0;
+        static const int kOneEach[] = {kTypeSetLightPower, kTypeSetColor};
+        for (int type : kOneEach) {
+            for (Pending &kept : g_lastStep) {
+                if (kept.used && kept.slot == slot && kept.type == type)
+                    DeliverConfirmed(slot, kept.bytes, kept.length);
+            }
+        }
+        // A strip's spans in the order of their zones, as one change.
+        for (int zone = 0; zone < kMaxStripZones && count < kMaxZoneSpans; zone += kStripZones) {
+            for (Pending &kept : g_lastStep) {
+                if (kept.used && kept.slot == slot && kept.type == kTypeSetExtendedColorZones &&
+                    kept.zoneIndex == zone)
+                    memcpy(spans[count++], kept.bytes, kSetExtendedColorZonesSize);
+            }
+        }
+        if (count)
+            DeliverStripZones(slot, spans, count);
+    }
+    for (Pending &kept : g_lastStep)
+        kept.used = false;
 }
 
 void DropDeliveries()
 {
     for (Pending &entry : g_pending)
         entry.used = false;
+    for (Pending &kept : g_lastStep)
+        kept.used = false;
+    memset(g_owing, 0, sizeof g_owing);
     g_pendingCount = 0;
     HoldLightSocket(kSocketHolder, false);
 }
@@ -514,6 +721,7 @@ void StopDelivery()
     g_source = 0;
     memset(g_sequence, 0, sizeof g_sequence);
     memset(g_silent, 0, sizeof g_silent);
+    memset(g_owing, 0, sizeof g_owing);
     // Nor did any light answer it yet: an acknowledgement of the last start
     // must not keep a silent light's messages going.
     memset(g_answered, 0, sizeof g_answered);

@@ -31,12 +31,18 @@ bool DeliverConfirmed(int slot, const uint8_t *message, int length);
 // stored a span after showing the others is told to show what it stored.
 // False when a span could not be sent; the spans after it are not.
 bool DeliverStripZones(int slot, const uint8_t (*spans)[kSetExtendedColorZonesSize], int count);
-// The same sent once, unconfirmed, as a cycle tick does.
+// The same sent once, unconfirmed, as a cycle tick does (confirmed when the
+// strip's colour before it is not yet confirmed either).
 bool DeliverStripZonesOnce(int slot, const uint8_t (*spans)[kSetExtendedColorZonesSize], int count);
 // Sends the message once, unconfirmed, as a cycle tick does: the next tick
-// replaces it. A pending message of the same kind is forgotten, as it is
-// older (on a strip, any older colour).
+// replaces it. An older message of the same kind (on a strip, any older
+// colour) still awaiting its acknowledgement is replaced by this one,
+// confirmed: nothing says the light has either. The message is kept as
+// the last step's until ConfirmCycleStep or a newer message.
 bool DeliverOnce(int slot, const uint8_t *message, int length);
+// Cycling stopped: the last step's messages that nothing replaced since are
+// sent again, confirmed, so that every light ends showing one whole image.
+void ConfirmCycleStep();
 
 bool DeliveryPending();
 // Whether a message of that type to that light awaits its acknowledgement.
@@ -52,12 +58,27 @@ bool DeliveryStep(uint32_t nowMs);
 // acknowledgement of ours, so that nobody else needs to read it.
 bool DeliveryHandleDatagram(uint32_t from, const uint8_t *data, size_t length);
 // Whether the slot's light was reported as not answering and has not
-// answered since; a slot given another address starts unmarked.
+// answered since; a slot given another address starts unmarked. A light
+// answers nothing when it acknowledged nothing for a whole message life,
+// whatever replaced its messages meanwhile.
 bool DeliverySlotSilent(int slot);
-// After a suspend or an unlock: the pending messages of the types listed
-// are forgotten, as what follows sends them again; every other one starts
-// its tries afresh, so that the time away is no light's silence.
-void RestartDeliveries(const int *resentTypes, int count);
+// The lights, not slots, reported as not answering: a light in two slots
+// counts once.
+int DeliverySilentLights();
+// A light at that address (host byte order) answered something, a search
+// say: it is answering.
+void DeliveryHeard(uint32_t address);
+// After a suspend or an unlock: every pending message starts its tries
+// afresh, so that the time away is no light's silence; those of the types
+// listed are held, neither resent nor given up, as the power-on step is to
+// send them anew.
+void RestartDeliveries(const int *heldTypes, int count);
+// The pending messages of the types listed are forgotten: what is about to
+// be sent sends them anew.
+void ForgetDeliveries(const int *types, int count);
+// Held messages go on, with all their tries: the power-on step did not send
+// them anew.
+void ReleaseDeliveries();
 // Forgets every pending message.
 void DropDeliveries();
 // At exit: forgets everything; the next start chooses a new source.

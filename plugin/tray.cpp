@@ -12,9 +12,7 @@ bool g_trayShown;
 
 void TrayTip(char (&tip)[sizeof g_trayIcon.szTip])
 {
-    int silent = 0;
-    for (int n = 1; n <= kDeviceSlots; n++)
-        silent += DeliverySlotSilent(n);
+    int silent = DeliverySilentLights();
     if (silent == 0)
         snprintf(tip, sizeof tip, "%s", PLUGIN_NAME);
     else

@@ -29,15 +29,17 @@ static void OnTrayEvent(LPARAM lParam)
     }
 }
 
+// The power-on step's state, by the scheme: power alone under Manual.
+static const int kPower[] = {kTypeSetLightPower};
+static const int kEveryState[] = {kTypeSetLightPower, kTypeSetColor, kTypeSetExtendedColorZones,
+                                  kTypeSetMultiZoneEffect};
+
 // After a time away: what the power-on step is going to send again is
-// dropped, not resent stale until then; a state nothing sends again (a
-// single light's colour under Manual, anything without automatic power)
-// is kept and starts its tries afresh.
+// held, not resent stale until then; a state nothing sends again (a single
+// light's colour under Manual, anything without automatic power) starts its
+// tries afresh. What to drop is decided when the step sends.
 static void KeepWhatPowerOnLeaves()
 {
-    static const int kPower[] = {kTypeSetLightPower};
-    static const int kEveryState[] = {kTypeSetLightPower, kTypeSetColor, kTypeSetExtendedColorZones,
-                                      kTypeSetMultiZoneEffect};
     if (!g_settings.autoPower)
         RestartDeliveries(nullptr, 0);
     else if (g_settings.scheme == SchemeManual)
@@ -67,6 +69,7 @@ static void OnPower(WPARAM event)
         StopCycleTimer();
         SetMoveEffect(false);
         SetPowerAll(false);
+        ConfirmCycleStep();
     } else if (event == PBT_APMRESUMEAUTOMATIC) {
         DebugLog(LogFirst,
                  PLUGIN_LOG_PREFIX "Resuming from low power state; turning on the lights.");
@@ -97,6 +100,13 @@ static void CycleStep()
 static void PowerOnStep()
 {
     KillTimer(g_pluginWindow, PowerOnTimer);
+    // Automatic power switched off since: nothing is sent anew, and what
+    // was held goes on as it was.
+    if (g_settings.autoPower && g_settings.scheme == SchemeManual)
+        ForgetDeliveries(kPower, 1);
+    else if (g_settings.autoPower)
+        ForgetDeliveries(kEveryState, 4);
+    ReleaseDeliveries();
     if (!g_settings.autoPower)
         return;
     if (g_settings.scheme == SchemeManual) {

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (Release, -O2, in build-bench) and runs them: how long
 # the plug-in holds the shell's thread, beside the bare cost of its datagrams.
-# Prints the median of each and, last, the palette fan-out's ratio to its
-# floor, both measured in this one run.
+# Prints the median of each and the palette fan-out's ratio to its floor,
+# both measured in this one run; then, at 20 % and 35 % loss, how soon lossy
+# emulated bulbs show a change sent by the plug-in and by the peer library
+# (tests/peer), and the ratio of their 90th percentiles.
 #
 #   BENCH_REPETITIONS  repetitions of each benchmark (default 15)
 #   BENCH_MIN_TIME     seconds each repetition runs at least (default 0.2)
@@ -15,7 +17,7 @@ MIN_TIME=${BENCH_MIN_TIME:-0.2}
 
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DCHROMALET_BENCH=ON >/dev/null
-ninja -C build-bench chromalet_bench >&2
+ninja -C build-bench chromalet_bench chromalet_settle >&2
 
 json=${BENCH_JSON:-$(mktemp)}
 [ -n "${BENCH_JSON:-}" ] || trap 'rm -f "$json"' EXIT
@@ -68,3 +70,8 @@ awk -v repetitions="$REPETITIONS" '
     printf "fan-out/floor ratio: %.2f\n", ratio
   }
 ' "$json"
+
+# Both clients against the same lossy bulbs, one after the other.
+for loss in 20 35; do
+  build-bench/chromalet_settle --loss "$loss" --seed "$loss" --peer bench/settle/peer_client.js
+done

@@ -79,13 +79,19 @@ TEST_F(ZoneQueryTest, AStripSetByHandIsAskedOnceAndShowsTheSchemeOverItsOwnZones
 
 TEST_F(ZoneQueryTest, ACountLearnedAfterAColourWasTypedIsSavedButLeavesTheColourShowing)
 {
-    Start(LightLines({9}));
-    Send("@LIFX Scheme Fire");
-    Send("@LIFX RGB 9 #00ff00");
-    RunTimer();
-    EXPECT_TRUE(FileHas("lifx.device9.zones: 16"));
-    EXPECT_EQ(ZoneCounts(9), std::vector<int>{82}) << "not drawn again";
-    EXPECT_EQ(Light(9).received.back().type, kTypeSetColor);
+    // A power-off likewise: the strip stays off.
+    for (const char *newer : {"@LIFX RGB 9 #00ff00", "@LIFX Power Off"}) {
+        Start(LightLines({9}));
+        Send("@LIFX Scheme Fire");
+        Send(newer);
+        RunTimer();
+        EXPECT_TRUE(FileHas("lifx.device9.zones: 16"));
+        EXPECT_EQ(ZoneCounts(9), std::vector<int>{82}) << "not drawn again";
+        EXPECT_EQ(Light(9).received.back().type,
+                  newer[6] == 'R' ? kTypeSetColor : kTypeSetLightPower);
+        Stop();
+        ResetLights();
+    }
 }
 
 TEST_F(ZoneQueryTest, AStripThatNeverAnswersStays82ZonesAndIsAskedAgainOnlyAfterDeviceOrARestart)

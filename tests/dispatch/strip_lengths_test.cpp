@@ -183,14 +183,19 @@ TEST_F(StripLengthTest, AStripEndsWholeOnItsNewestColourWhicheverOfItsMessagesIs
 {
     g_settings.debug = true;
     // The last row loses every try of both spans: the strip confirmed its
-    // power meanwhile, so it answers, and the spans are tried on.
+    // power meanwhile, so it answers, and the spans are tried on. Shows:
+    // the "show what is stored" messages due, once a span stored after the
+    // applying one was shown; power and the effect between leave a pending
+    // colour alone.
     struct Row {
-        int zones, lostType, lost, first, newest;
-    } rows[] = {{120, kTypeSetExtendedColorZones, 1, SchemeFire, SchemeFire},
-                {1000, kTypeSetExtendedColorZones, 1, SchemeFire, SchemeFire},
-                {82, kTypeSetExtendedColorZones, 1, SchemeFire, SchemeWarm},
-                {82, kTypeSetColor, 1, SchemeWarm, SchemeFire},
-                {120, kTypeSetExtendedColorZones, 12, SchemeFire, SchemeFire}};
+        int zones, lostType, lost, first, newest, shows;
+        bool powerBetween;
+    } rows[] = {{120, kTypeSetExtendedColorZones, 1, SchemeFire, SchemeFire, 1, false},
+                {1000, kTypeSetExtendedColorZones, 1, SchemeFire, SchemeFire, 1, false},
+                {82, kTypeSetExtendedColorZones, 1, SchemeFire, SchemeWarm, 0, false},
+                {82, kTypeSetColor, 1, SchemeWarm, SchemeFire, 0, false},
+                {82, kTypeSetColor, 1, SchemeWarm, SchemeWarm, 0, true},
+                {120, kTypeSetExtendedColorZones, 12, SchemeFire, SchemeFire, 1, false}};
     for (const Row &row : rows) {
         SCOPED_TRACE(testing::Message()
                      << row.zones << " zones, " << row.lost << " of " << row.lostType << " lost");
@@ -202,7 +207,15 @@ TEST_F(StripLengthTest, AStripEndsWholeOnItsNewestColourWhicheverOfItsMessagesIs
         Show(row.first);
         if (row.newest != row.first)
             Show(row.newest);
+        if (row.powerBetween) {
+            SetPowerAll(true);
+            SetMoveEffect(false);
+        }
         Settle();
+        int shows = 0;
+        for (const std::vector<uint8_t> &zones : ZoneDatagrams(9))
+            shows += zones[40] == 2;
+        EXPECT_EQ(shows, row.shows);
         ASSERT_EQ(Light(9).loseCount, 0);
         std::vector<int> types = Types(9);
         // The older one, lost, never arrives; Warm ends on its colour.
