@@ -678,6 +678,16 @@ void ReleaseDeliveries()
 
 void ConfirmCycleStep()
 {
+    bool any = false;
+    for (const Pending &kept : g_lastStep)
+        any = any || kept.used;
+    // Sent from the shared socket, which stays open while they await their
+    // acknowledgements.
+    if (!any || AcquireLightSocket() == INVALID_SOCKET) {
+        for (Pending &kept : g_lastStep)
+            kept.used = false;
+        return;
+    }
     static uint8_t spans[kMaxZoneSpans][kSetExtendedColorZonesSize];
     for (int slot = 1; slot <= kDeviceSlots; slot++) {
         int count = 0;
@@ -701,6 +711,7 @@ void ConfirmCycleStep()
     }
     for (Pending &kept : g_lastStep)
         kept.used = false;
+    ReleaseLightSocket();
 }
 
 void DropDeliveries()
