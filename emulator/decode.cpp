@@ -177,6 +177,7 @@ void EmulatorResetLight(EmulatedLight &light)
     fresh.strip = light.strip;
     fresh.stripZones = light.stripZones;
     fresh.replyMode = light.replyMode;
+    fresh.takesAddressed = light.takesAddressed;
     fresh.off = light.off;
     light = std::move(fresh);
 }

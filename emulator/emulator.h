@@ -156,6 +156,10 @@ struct EmulatedLight {
     int stripZones = kEmulatorZones; // a strip's zones, 1 to 1000
     uint8_t serial[kEmulatorSerialSize] = {};
     EmulatorReplyMode replyMode = EmulatorRepliesNormal;
+    // Also takes a Set message sent untagged to its own serial, as other
+    // LIFX clients send them (the plug-in's, always tagged, are checked as
+    // they are).
+    bool takesAddressed = false;
 
     // SetLightPower
     bool powerReceived = false;

@@ -164,6 +164,16 @@ EmulatorOutcome EmulatorHandleDatagram(EmulatedLight &light, const uint8_t *data
 {
     replies.count = 0;
     int type = EmulatorRequestType(data, length);
+    // Another client's Set message to this light: read as the plug-in's.
+    uint8_t addressed[kEmulatorSetExtendedColorZonesSize];
+    if (type == 0 && light.takesAddressed && data != nullptr && length >= kEmulatorHeaderSize &&
+        length <= sizeof addressed && WireReadU16(data, 2) == kEmulatorUntaggedWord &&
+        memcmp(data + kTargetOffset, light.serial, kEmulatorSerialSize) == 0) {
+        memcpy(addressed, data, length);
+        addressed[2] = kEmulatorProtocolWord & 0xFF;
+        addressed[3] = kEmulatorProtocolWord >> 8;
+        data = addressed;
+    }
     if (type == 0) {
         if (!EmulatorApplyDatagram(light, data, length, nowMs)) {
             return EmulatorRefused;

@@ -197,10 +197,12 @@ bool StartPeer(Peer &peer, const char *script, char (*addresses)[kLoopbackAddres
         return false;
     std::vector<std::string> args = {"node", script};
     for (int b = 0; b < kBulbs; b++) {
-        unsigned a, b1, c, d;
+        unsigned a = 0, b1 = 0, c = 0, d = 0;
         sscanf(addresses[b], "%u.%u.%u.%u", &a, &b1, &c, &d);
+        // The emulator's serial for the address: d073d5 and its last octets.
         char arg[64];
-        snprintf(arg, sizeof arg, "%s:d073d5%02x%02x%02x", addresses[b], b1, c, d);
+        snprintf(arg, sizeof arg, "%.15s:d073d5%02x%02x%02x", addresses[b], b1 & 0xFFu, c & 0xFFu,
+                 d & 0xFFu);
         args.push_back(arg);
     }
     peer.pid = fork();
@@ -363,6 +365,8 @@ int main(int argc, char **argv)
         return 1;
     }
     EmulatorSetLoss(emulator, loss, seed);
+    for (int b = 0; b < kBulbs; b++)
+        emulator.lights[b].takesAddressed = true;
     printf("settle at %d%% loss each way, %d bulbs, %d changes each:\n", loss, kBulbs, changes);
     Result plugin = RunPlugin(emulator, addresses, changes);
     PrintResult("plug-in", plugin);
