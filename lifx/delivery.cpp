@@ -211,14 +211,15 @@ void NoteOwed(int slot, uint32_t address, uint32_t nowMs)
     g_owingAddress[slot] = address;
 }
 
-// A light that answered nothing for a whole message life is named, though
-// each of its messages was replaced before its own life ended.
+// A time away is no light's silence.
 void RestartOwed(uint32_t nowMs)
 {
     for (uint32_t &since : g_owedSinceMs)
         since = nowMs;
 }
 
+// A light that answered nothing for a whole message life is named, though
+// each of its messages was replaced before its own life ended.
 void CheckOwed(uint32_t nowMs)
 {
     uint32_t address;
@@ -668,12 +669,15 @@ void ForgetDeliveries(const int *types, int count)
 void ReleaseDeliveries()
 {
     uint32_t now = GetTickCount();
+    bool any = false;
     for (Pending &entry : g_pending) {
-        if (entry.used && entry.held)
+        if (entry.used && entry.held) {
             Restart(entry, now);
+            any = true;
+        }
     }
-    RestartOwed(now);
-    g_lastSeenMs = now;
+    if (any)
+        RestartOwed(now);
 }
 
 void ConfirmCycleStep()
