@@ -306,6 +306,8 @@ uint8_t Apply(const Pending &entry)
 // cycling stops the step can be sent again, confirmed, as the image that
 // stays. Replaced as the pending ones are; never resent by themselves.
 Pending g_lastStep[kMaxPending];
+// Whether anything may be kept: most sends, outside cycling, look no further.
+bool g_stepKept;
 
 void ForgetType(int slot, int type)
 {
@@ -314,6 +316,8 @@ void ForgetType(int slot, int type)
             Forget(entry);
     }
     for (Pending &kept : g_lastStep) {
+        if (!g_stepKept)
+            break;
         if (kept.used && kept.slot == slot && kept.type == type)
             kept.used = false;
     }
@@ -321,6 +325,8 @@ void ForgetType(int slot, int type)
 
 void ForgetStepKind(int slot, int type, int zoneIndex)
 {
+    if (!g_stepKept)
+        return;
     for (Pending &kept : g_lastStep) {
         if (kept.used && kept.slot == slot && kept.type == type && kept.zoneIndex == zoneIndex)
             kept.used = false;
@@ -342,6 +348,7 @@ void KeepStep(int slot, const uint8_t *message, int length)
     // Cannot happen with ten lights; the step is then not kept.
     if (!free)
         return;
+    g_stepKept = true;
     free->used = true;
     free->slot = slot;
     free->type = type;
@@ -690,6 +697,7 @@ void ConfirmCycleStep()
     if (!any || AcquireLightSocket() == INVALID_SOCKET) {
         for (Pending &kept : g_lastStep)
             kept.used = false;
+        g_stepKept = false;
         return;
     }
     static uint8_t spans[kMaxZoneSpans][kSetExtendedColorZonesSize];
@@ -715,6 +723,7 @@ void ConfirmCycleStep()
     }
     for (Pending &kept : g_lastStep)
         kept.used = false;
+    g_stepKept = false;
     ReleaseLightSocket();
 }
 
@@ -724,6 +733,7 @@ void DropDeliveries()
         entry.used = false;
     for (Pending &kept : g_lastStep)
         kept.used = false;
+    g_stepKept = false;
     memset(g_owing, 0, sizeof g_owing);
     g_pendingCount = 0;
     HoldLightSocket(kSocketHolder, false);
