@@ -97,14 +97,8 @@ static void CycleStep()
 static void PowerOnStep()
 {
     KillTimer(g_pluginWindow, PowerOnTimer);
-    if (!g_settings.autoPower)
-        return;
-    if (g_settings.scheme == SchemeManual) {
-        SetPowerAll(true);
-        return;
-    }
-    ShowScheme();
-    SetMoveEffect(g_settings.moveEffect && IsPaletteScheme(g_settings.scheme));
+    if (g_settings.autoPower)
+        PowerOnLights();
 }
 
 static void StyleRefresh()

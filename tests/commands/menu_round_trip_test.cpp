@@ -94,6 +94,7 @@ class MenuRoundTripTest : public CommandTest
     void TextEntry(const Placed &p);
     void NumberEntry(const Placed &p);
     void SchemeCheck(const Placed &p);
+    void BrightnessCheck(const Placed &p);
     void FlagCheck(const Placed &p);
     void CommandEntry(const Placed &p);
 };
@@ -166,6 +167,15 @@ void MenuRoundTripTest::SchemeCheck(const Placed &p)
     }
 }
 
+void MenuRoundTripTest::BrightnessCheck(const Placed &p)
+{
+    const std::string percent = p.entry.command.substr(p.entry.command.rfind(' ') + 1);
+    Reply(p.entry.command);
+    EXPECT_EQ(g_settings.brightness, std::stoi(percent));
+    ExpectLineWritten("lifx.brightness:", percent);
+    EXPECT_TRUE(EntryNow(p.submenu, p.entry.label).state);
+}
+
 void MenuRoundTripTest::FlagCheck(const Placed &p)
 {
     const MenuEntry &e = p.entry;
@@ -216,6 +226,10 @@ void MenuRoundTripTest::CommandEntry(const Placed &p)
             EXPECT_EQ(Light(n).powerLevel, 0) << "light " << n;
         }
         EXPECT_EQ(CycleTimerPeriod(), 0u);
+    } else if (e.label == "Power on now...") {
+        for (int n = 1; n <= 10; n++)
+            EXPECT_FALSE(Light(n).received.empty()) << "light " << n;
+        EXPECT_EQ(Light(10).powerLevel, 65535);
     } else if (e.label == "Documentation...") {
         ASSERT_EQ(testhost::Executions().size(), 1u);
         EXPECT_EQ(testhost::Executions()[0].target, Folder() + "Chromalet-LIFX.html");
@@ -247,6 +261,8 @@ TEST_F(MenuRoundTripTest, EveryEntryDoesWhatItSaysAndTheNextMenuShowsIt)
         case testhost::ItemBool:
             if (p.submenu == "Color scheme")
                 SchemeCheck(p);
+            else if (p.submenu == "Brightness")
+                BrightnessCheck(p);
             else
                 FlagCheck(p);
             break;
@@ -259,8 +275,9 @@ TEST_F(MenuRoundTripTest, EveryEntryDoesWhatItSaysAndTheNextMenuShowsIt)
         }
         handled++;
     }
-    EXPECT_EQ(handled, 35) << "10 devices, find, edit, 3 calibrations, 11 schemes, 4 switches, "
-                              "2 numbers, power off, documentation, about";
+    EXPECT_EQ(handled, 41) << "10 devices, find, edit, 3 calibrations, 11 schemes, 5 "
+                              "brightnesses, 4 switches, 2 numbers, power off and on, "
+                              "documentation, about";
     EXPECT_EQ(testhost::LiveMenus(), 1);
 }
 
