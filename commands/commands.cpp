@@ -50,13 +50,20 @@ static void ShowMenuCommand(const char *arg1, const char *, const char *)
 
 static const char kUnknownLightLine[] = "...unknown light \"%.40s\"! Give %s.";
 
-// A light's number, 1 to last; otherwise one line and false.
+// The number of a slot, 1 to last, that holds a light; otherwise one line
+// and false.
 static bool ReadLight(const char *typed, int last, const char *accepted, int *n)
 {
-    if (ReadWholeNumber(typed, n) && *n >= 1 && *n <= last)
-        return true;
-    LogTypo(kUnknownLightLine, typed, accepted);
-    return false;
+    if (!ReadWholeNumber(typed, n) || *n < 1 || *n > last) {
+        LogTypo(kUnknownLightLine, typed, accepted);
+        return false;
+    }
+    if (g_devices[*n][0] == 0) {
+        LogTypo("...no light in slot #%.40s! Give %s.", typed,
+                "a slot that holds an address in the Devices menu");
+        return false;
+    }
+    return true;
 }
 
 static const char kBroadcastSlotLine[] =
@@ -148,13 +155,14 @@ static bool MoveEffectWanted()
 
 static void SchemeCommand(const char *arg1, const char *arg2, const char *)
 {
-    // "User 1", as the menu shows it, is User1.
-    static char name[kCommandSize];
-    snprintf(name, sizeof name, "%s%s%s", arg1, arg2[0] ? " " : "", arg2);
-    static char joined[kCommandSize];
-    snprintf(joined, sizeof joined, "%s%s", arg1, arg2);
+    // "User 1", as the menu shows it, is User1; what follows a whole name
+    // is not looked at.
     int scheme;
+    static char joined[kCommandSize];
+    snprintf(joined, sizeof joined, "%s%s", arg1, FindScheme(arg1, &scheme) ? "" : arg2);
     if (!FindScheme(joined, &scheme)) {
+        static char name[kCommandSize];
+        snprintf(name, sizeof name, "%s%s%s", arg1, arg2[0] ? " " : "", arg2);
         static char names[160];
         names[0] = 0;
         for (int i = 0; SchemeNameAt(i); i++)

@@ -447,19 +447,12 @@ TEST_F(SettingsCommandTest, CyclingAfterAPlainStartShowsTheSchemeNeverBlack)
     EXPECT_GT(Light(9).zones[0].brightness, 0);
 }
 
-} // namespace
-
-namespace
-{
-
-// The power and colours a light received, as sent before acknowledgements
-// were asked for.
-std::vector<std::vector<uint8_t>> Sent(EmulatedLight &light)
+// The colours a light received, as sent before acknowledgements were asked for.
+std::vector<std::vector<uint8_t>> Colours(EmulatedLight &light)
 {
     std::vector<std::vector<uint8_t>> sent;
     for (const ReceivedDatagram &d : light.received) {
-        if (d.type == kTypeSetLightPower || d.type == kTypeSetColor ||
-            d.type == kTypeSetExtendedColorZones)
+        if (d.type == kTypeSetColor || d.type == kTypeSetExtendedColorZones)
             sent.push_back(Unstamped(d.bytes));
     }
     return sent;
@@ -471,24 +464,22 @@ TEST_F(SettingsCommandTest, BrightnessScalesWhatBulbsAndStripsAreSentAndFullIsAs
         SCOPED_TRACE(scheme);
         StartWith({});
         Send(std::string("@LIFX Scheme ") + scheme);
-        Drain();
-        std::vector<std::vector<uint8_t>> bulb = Sent(Light(1)), strip = Sent(Light(9));
+        auto bulb = Colours(Light(1)), strip = Colours(Light(9));
         Hsbk full = Light(1).colour, zone = Light(9).zones[0];
-        ResetLights();
-
-        Send("@LIFX Brightness 40");
-        Drain();
-        EXPECT_EQ(Light(1).colour.hue, full.hue);
-        EXPECT_EQ(Light(1).colour.kelvin, full.kelvin);
-        EXPECT_NEAR(Light(1).colour.brightness, full.brightness * 0.4, 1);
-        EXPECT_NEAR(Light(9).zones[0].brightness, zone.brightness * 0.4, 1);
-        EXPECT_EQ(Light(9).zones[0].saturation, zone.saturation);
-        ResetLights();
-
-        Send("@LIFX Brightness 100");
-        Drain();
-        EXPECT_EQ(Sent(Light(1)), bulb);
-        EXPECT_EQ(Sent(Light(9)), strip);
+        for (const char *percent : {"40", "100"}) {
+            ResetLights();
+            Send(std::string("@LIFX Brightness ") + percent);
+            if (percent[0] == '1') {
+                EXPECT_EQ(Colours(Light(1)), bulb);
+                EXPECT_EQ(Colours(Light(9)), strip);
+                continue;
+            }
+            EXPECT_EQ(Light(1).colour.hue, full.hue);
+            EXPECT_EQ(Light(1).colour.kelvin, full.kelvin);
+            EXPECT_NEAR(Light(1).colour.brightness, full.brightness * 0.4, 1);
+            EXPECT_NEAR(Light(9).zones[0].brightness, zone.brightness * 0.4, 1);
+            EXPECT_EQ(Light(9).zones[0].saturation, zone.saturation);
+        }
     }
 }
 
