@@ -94,6 +94,27 @@ static void AddSchemes(Menu *menu)
     MakeSubmenu(menu, schemes, "Color scheme");
 }
 
+struct BrightnessStep {
+    const char *label;
+    const char *command;
+    int percent;
+};
+
+static const BrightnessStep kBrightnessSteps[] = {
+    {"100 %", COMMAND("Brightness 100"), 100}, {"75 %", COMMAND("Brightness 75"), 75},
+    {"50 %", COMMAND("Brightness 50"), 50},    {"25 %", COMMAND("Brightness 25"), 25},
+    {"10 %", COMMAND("Brightness 10"), 10},
+};
+
+static void AddBrightness(Menu *menu)
+{
+    Menu *brightness = MakeMenu("Brightness");
+    for (const BrightnessStep &step : kBrightnessSteps)
+        MakeMenuItemBool(brightness, step.label, step.command,
+                         g_settings.brightness == step.percent, 1);
+    MakeSubmenu(menu, brightness, "Brightness");
+}
+
 void ShowPluginMenu()
 {
     if (g_menu)
@@ -102,6 +123,7 @@ void ShowPluginMenu()
     AddDevices(g_menu);
     AddCalibration(g_menu);
     AddSchemes(g_menu);
+    AddBrightness(g_menu);
     MakeMenuNOP(g_menu, kSeparator);
     MakeMenuItemBool(g_menu, "Cycle colors", COMMAND("Toggle Cycle Colors"),
                      g_settings.cycleColours, 0);
@@ -118,6 +140,7 @@ void ShowPluginMenu()
     MakeMenuItemBool(g_menu, "Auto power on/off", COMMAND("Toggle Auto Power"),
                      g_settings.autoPower, 0);
     MakeMenuItem(g_menu, "Power off now...", COMMAND("Power Off"), false);
+    MakeMenuItem(g_menu, "Power on now...", COMMAND("Power On"), false);
     MakeMenuNOP(g_menu, kSeparator);
     MakeMenuItem(g_menu, "Documentation...", COMMAND("Documentation"), false);
     MakeMenuNOP(g_menu, kSeparator);

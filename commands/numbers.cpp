@@ -26,6 +26,26 @@ int ReadNumber(const char *text)
     return value < -INT_MAX ? INT_MAX : (int)-value;
 }
 
+bool ReadWholeNumber(const char *text, int *value)
+{
+    const char *digits = text;
+    while (IsSpace(*digits))
+        digits++;
+    if (*digits == '-' || *digits == '+')
+        digits++;
+    if (*digits < '0' || *digits > '9')
+        return false;
+    const char *end = digits;
+    while (*end >= '0' && *end <= '9')
+        end++;
+    while (IsSpace(*end))
+        end++;
+    if (*end)
+        return false;
+    *value = ReadNumber(text);
+    return true;
+}
+
 static int HexDigit(char c)
 {
     if (c >= '0' && c <= '9')

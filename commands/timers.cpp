@@ -34,6 +34,16 @@ void ShowScheme()
         StartCycleTimer();
 }
 
+void PowerOnLights()
+{
+    if (g_settings.scheme == SchemeManual) {
+        SetPowerAll(true);
+        return;
+    }
+    ShowScheme();
+    SetMoveEffect(g_settings.moveEffect && IsPaletteScheme(g_settings.scheme));
+}
+
 bool StartAnswersTimer()
 {
     if (!g_answersTimer)

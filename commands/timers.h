@@ -44,3 +44,6 @@ void StopAnswers();
 // The scheme's colours afresh: the palette rebuilt from rotation offset 1,
 // sent to every light, and cycling started again when it is on.
 void ShowScheme();
+// The lights back on as the scheme has them, as after a resume: under Manual
+// only switched on, each keeping the colour it was given.
+void PowerOnLights();

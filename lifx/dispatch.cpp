@@ -10,6 +10,7 @@
 #include "lifx/colour.h"
 #include "lifx/delivery.h"
 #include "lifx/label_query.h"
+#include "lifx/light_colour.h"
 #include "lifx/light_socket.h"
 #include "lifx/messages.h"
 #include "lifx/zone_query.h"
@@ -133,8 +134,7 @@ static uint32_t PaletteColour(int entry)
 
 static Conversion Convert(uint32_t colour)
 {
-    return RgbToHsbk(colour, g_settings.calibrationRed, g_settings.calibrationGreen,
-                     g_settings.calibrationBlue);
+    return LightColour(colour);
 }
 
 // Logs, and switches the light on or off; false when the light is to be
@@ -383,15 +383,15 @@ void SendWhite(int device, int brightness, int kelvin)
     uint8_t power[kSetLightPowerSize];
     EncodeSetLightPower(power, true);
     uint8_t setColor[kSetColorSize];
-    Hsbk white = {0, 0, (uint16_t)brightness, (uint16_t)kelvin};
+    Hsbk white = Dimmed({0, 0, (uint16_t)brightness, (uint16_t)kelvin});
     EncodeSetColor(setColor, white, 0);
 
     DebugLog(LogFirst, kConnectingLine, device, g_devices[device], kLifxPort);
     if (Send(device, power)) {
         DebugLog(LogMore, kPowerOnLine);
         if (Send(device, setColor))
-            DebugLog(LogMore, "...setting it to white light at %d\xB0 and %d%% brightness.", kelvin,
-                     brightness * 100 / 65535);
+            DebugLog(LogMore, "...setting it to white light at %d K and %d%% brightness.", kelvin,
+                     white.brightness * 100 / 65535);
     }
     CloseSocket();
 }

@@ -107,14 +107,8 @@ static void PowerOnStep()
     else if (g_settings.autoPower)
         ForgetDeliveries(kEveryState, 4);
     ReleaseDeliveries();
-    if (!g_settings.autoPower)
-        return;
-    if (g_settings.scheme == SchemeManual) {
-        SetPowerAll(true);
-        return;
-    }
-    ShowScheme();
-    SetMoveEffect(g_settings.moveEffect && IsPaletteScheme(g_settings.scheme));
+    if (g_settings.autoPower)
+        PowerOnLights();
 }
 
 static void StyleRefresh()

@@ -10,7 +10,7 @@
 #include "settings/schemes.h"
 #include "settings/text.h"
 
-Settings g_settings = {80, 100, 95, SchemeManual, false, 10, false, 10, false, false, false};
+Settings g_settings = {80, 100, 95, SchemeManual, false, 10, false, 10, false, false, false, 100};
 char g_devices[kDeviceSlots + 1][kDeviceTextSize];
 char g_deviceSerials[kDeviceSlots + 1][kSerialTextSize];
 int g_deviceZones[kDeviceSlots + 1];
@@ -43,6 +43,7 @@ static const char *const kKeyFormats[] = {
     KEY_REVERSE_DIRECTION,
     KEY_AUTO_POWER,
     KEY_DEBUG,
+    KEY_BRIGHTNESS,
     KEY_USER_COLOUR_FORMAT,
 };
 
@@ -374,6 +375,8 @@ void LoadSettings()
     g_settings.reverseDirection = ReadSettingBool(KEY_REVERSE_DIRECTION, false);
     g_settings.autoPower = ReadSettingBool(KEY_AUTO_POWER, false);
     g_settings.debug = ReadSettingBool(KEY_DEBUG, g_settings.debug);
+    // Absent from files written before there was a dimmer: full brightness.
+    g_settings.brightness = ClampInt(ReadSettingInt(KEY_BRIGHTNESS, 100), 1, 100);
 }
 
 void WriteSettingString(const char *key, const char *value)

@@ -25,6 +25,7 @@ struct Settings {
     bool reverseDirection;
     bool autoPower;
     bool debug;
+    int brightness; // percent of what the schemes and commands send, 1 to 100
 };
 
 extern Settings g_settings;
@@ -109,6 +110,7 @@ extern HINSTANCE g_instance;
 #define KEY_REVERSE_DIRECTION "lifx.reverse.direction:"
 #define KEY_AUTO_POWER "lifx.auto.power:"
 #define KEY_DEBUG "lifx.debug:"
+#define KEY_BRIGHTNESS "lifx.brightness:"
 // Read by the user schemes: "user1.color1:" to "user3.color8:".
 #define KEY_USER_COLOUR_FORMAT "user%d.color%d:"
 

@@ -17,6 +17,11 @@ class DeviceCommandTest : public CommandTest
 const char kSaved3[] = "1 ...IP address for device #3 saved.";
 const char kRemoved3[] = "1 ...IP address for device #3 removed.";
 const char kInvalid[] = "3 ...invalid IP address specified!";
+// A slot number that names no slot.
+std::string Unknown(const char *typed)
+{
+    return std::string("3 ...unknown light \"") + typed + "\"! Give # and a slot, #1 to #10.";
+}
 const char kBroadcast[] = "3 ...that is a broadcast address, not a light. A search by broadcast "
                           "is \"Discover\" with no address.";
 
@@ -36,7 +41,7 @@ TEST_F(DeviceCommandTest, StoresRemovesAndRefusesAsTheUserTypedIt)
         {"@LIFX Device #3 192.168.1.20", "", 3, "192.168.1.20", {kSaved3}},
         {"@LIFX Device #3 192.168.1.20", "192.168.1.7", 3, "192.168.1.20", {kSaved3}},
         {"@lifx device #3 192.168.1.20", "", 3, "192.168.1.20", {kSaved3}},
-        {"@LIFX Device #3abc 192.168.1.20", "", 3, "192.168.1.20", {kSaved3}},
+        {"@LIFX Device #3abc 192.168.1.20", "", 0, nullptr, {Unknown("#3abc")}},
         {"@LIFX Device #3 192.168.001.020", "", 3, "192.168.1.20", {kSaved3}},
         {"@LIFX Device #3 192.168.0001.020", "", 3, "192.168.1.20", {kSaved3}},
         {"@LIFX Device #3 192.168..20", "", 0, nullptr, {kInvalid}},
@@ -61,16 +66,16 @@ TEST_F(DeviceCommandTest, StoresRemovesAndRefusesAsTheUserTypedIt)
         {"@LIFX Device #3", "192.168.1.7", 3, "", {kRemoved3}},
         {"@Chromalet-LIFX Device #3 ", "192.168.1.7", 3, "", {kRemoved3}},
         {"@LIFX Device #3", "", 0, nullptr, {}},
-        {"@LIFX Device #11", "192.168.1.7", 0, nullptr, {}},
-        {"@LIFX Device #0", "192.168.1.7", 0, nullptr, {}},
-        {"@LIFX Device #-3", "192.168.1.7", 0, nullptr, {}},
-        {"@LIFX Device 3", "192.168.1.7", 0, nullptr, {}},
-        {"@LIFX Device", "192.168.1.7", 0, nullptr, {}},
-        {"@LIFX Device #11 192.168.1.20", "", 0, nullptr, {}},
-        {"@LIFX Device #0 192.168.1.20", "", 0, nullptr, {}},
-        {"@LIFX Device 3 192.168.1.20", "", 0, nullptr, {}},
-        {"@LIFX Device # 192.168.1.20", "", 0, nullptr, {}},
-        {"@LIFX Device 3 0.0.0.0", "", 0, nullptr, {}},
+        {"@LIFX Device #11", "192.168.1.7", 0, nullptr, {Unknown("#11")}},
+        {"@LIFX Device #0", "192.168.1.7", 0, nullptr, {Unknown("#0")}},
+        {"@LIFX Device #-3", "192.168.1.7", 0, nullptr, {Unknown("#-3")}},
+        {"@LIFX Device 3", "192.168.1.7", 0, nullptr, {Unknown("3")}},
+        {"@LIFX Device", "192.168.1.7", 0, nullptr, {Unknown("")}},
+        {"@LIFX Device #11 192.168.1.20", "", 0, nullptr, {Unknown("#11")}},
+        {"@LIFX Device #0 192.168.1.20", "", 0, nullptr, {Unknown("#0")}},
+        {"@LIFX Device 3 192.168.1.20", "", 0, nullptr, {Unknown("3")}},
+        {"@LIFX Device # 192.168.1.20", "", 0, nullptr, {Unknown("#")}},
+        {"@LIFX Device 3 0.0.0.0", "", 0, nullptr, {kInvalid}},
         {"@LIFX Device #11 999.1.1.1", "", 0, nullptr, {kInvalid}},
         {"@LIFX Device #3 999.1.1.1", "192.168.1.7", 0, nullptr, {kInvalid}},
         {"@LIFX Device #3 0.0.0.0", "192.168.1.7", 0, nullptr, {kInvalid}},

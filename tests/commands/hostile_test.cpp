@@ -17,7 +17,7 @@ namespace
 {
 
 const char kInvalid[] = "3 ...invalid IP address specified!";
-const char kInvalidColour[] = "3 ...invalid RGB colour specified!";
+const char kInvalidColour[] = "3 ...invalid RGB colour \"";
 
 enum What {
     Nothing,        // no effect of any kind
@@ -69,21 +69,22 @@ std::vector<HostileCase> HostileCases(const char *address3, const char *address4
         {"@LIFX %n%s Devices", Nothing, nullptr, "", false},
         {"%s%n@LIFX Show Menu", Nothing, nullptr, "", false},
         {"@%n%s LIFX Show Menu", Nothing, nullptr, "", false},
-        {"@LIFX Calibration R %n%s", Writes, "lifx.calibration.red:", "0", false},
+        {"@LIFX Calibration R %n%s", Nothing, nullptr, "", false},
         {"@LIFX Calibration B%n%s 42", Writes, "lifx.calibration.blue:", "42", false},
-        {"@LIFX Cycle Interval %s%n", Writes, "lifx.cycle.interval:", "1", false},
-        {"@LIFX Cycle Interval 6%n%s", Writes, "lifx.cycle.interval:", "6", false},
-        {"@LIFX Movement Speed %n%s", Writes, "lifx.movement.speed:", "1", true},
+        {"@LIFX Cycle Interval %s%n", Nothing, nullptr, "", false},
+        {"@LIFX Cycle Interval 6%n%s", Nothing, nullptr, "", false},
+        {"@LIFX Movement Speed %n%s", Nothing, nullptr, "", false},
         {"@LIFX Toggle Auto Power %n%s", Writes, "lifx.auto.power:", "true", false},
         {"@LIFX Device #3 %n%s", InvalidAddress, nullptr, "", false},
         {"@LIFX Device #%n%s %s%n", InvalidAddress, nullptr, "", false},
         {"@LIFX Device #3 127.0.0.1%n", InvalidAddress, nullptr, "", false},
         {"@LIFX Device #3 \"%n%s 127.0.0.1\"", InvalidAddress, nullptr, "", false},
-        {"@LIFX Device #3%n%s " + a4, SavesSlot3, nullptr, a4, false},
+        {"@LIFX Device #3%n%s " + a4, Nothing, nullptr, "", false},
         {"@LIFX RGB 3 #%n%s", InvalidColour, nullptr, "", false},
-        {"@LIFX RGB 3%n%s #00ff00", LightsLight3, nullptr, "", false},
-        {"@LIFX White 3 %n%s %s%n", LightsLight3, nullptr, "", false},
-        {"@LIFX White 3%s 50%n 4000%n%s", LightsLight3, nullptr, "", false},
+        {"@LIFX RGB 3%n%s #00ff00", Nothing, nullptr, "", false},
+        {"@LIFX White 3 %n%s %s%n", Nothing, nullptr, "", false},
+        {"@LIFX White 3%s 50%n 4000%n%s", Nothing, nullptr, "", false},
+        {"@LIFX White 3 50 4000%n%s", Nothing, nullptr, "", false},
         {"@LIFX Show Menu %n%s %s", ShowsMenu, nullptr, "", false},
         {"@LIFX%n%s Show Menu", ShowsMenu, nullptr, "", false},
         {"@LIFX Documentation %n%s", OpensPage, nullptr, "", false},
@@ -95,8 +96,8 @@ std::vector<HostileCase> HostileCases(const char *address3, const char *address4
         {"@LIFX \"Scheme Fire\"", Nothing, nullptr, "", false},
         {"@LIFX Scheme \"Fire Ocean\"", Nothing, nullptr, "", false},
         {"@LIFX Toggle \"Auto Power", Nothing, nullptr, "", false},
-        // The number token holds the address too: read as device 3, no address.
-        {"@LIFX Device \"#3 127.0.0.1\"", RemovesSlot3, nullptr, "", false},
+        // The number token holds the address too: no slot is named.
+        {"@LIFX Device \"#3 127.0.0.1\"", Nothing, nullptr, "", false},
         {"\"@LIFX Show Menu\"", Nothing, nullptr, "", false},
         {"@LIFX Scheme \"Manual", Writes, "lifx.color.scheme:", "Manual", true},
         {"@LIFX Cycle Interval \"7", Writes, "lifx.cycle.interval:", "7", false},
@@ -114,8 +115,9 @@ std::vector<HostileCase> HostileCases(const char *address3, const char *address4
         {"@LIFX RGB 3 \"\"", Nothing, nullptr, "", false},
         {"@LIFX Device \"\" " + a4, Nothing, nullptr, "", false},
         {"@LIFX Device #3 \"\"", RemovesSlot3, nullptr, "", false},
-        // The remainder is the raw rest of the text: two quote marks read as 0.
-        {"@LIFX White 3 50 \"\"", LightsLight3, nullptr, "", false},
+        // The remainder is the raw rest of the text: two quote marks are no number.
+        {"@LIFX White 3 50 \"\"", Nothing, nullptr, "", false},
+        {"@LIFX White 3 50 4000", LightsLight3, nullptr, "", false},
         // A lone prefix.
         {"@LIFX", Nothing, nullptr, "", false},
         {"@LIFX ", Nothing, nullptr, "", false},
@@ -139,11 +141,10 @@ std::vector<HostileCase> HostileCases(const char *address3, const char *address4
     };
 }
 
-// The line a typo gets: the text as typed, never expanded.
+// The line a typo gets, one at most: the text as typed, never expanded.
 bool IsTypoLine(const std::string &line)
 {
-    return line == kInvalidColour || line.rfind("3 ...unknown scheme \"", 0) == 0 ||
-           line.rfind("3 ...unknown calibration channel \"", 0) == 0;
+    return line.rfind("3 ...", 0) == 0;
 }
 
 class HostileInputTest : public CommandTest
@@ -188,8 +189,10 @@ TEST_F(HostileInputTest, EachHostileTextDoesOnlyWhatItsWordsSay)
         if (c.what == InvalidAddress) {
             EXPECT_EQ(LogLines(), std::vector<std::string>{kInvalid});
         } else if (c.what == InvalidColour) {
-            EXPECT_EQ(LogLines(), std::vector<std::string>{kInvalidColour});
+            ASSERT_EQ(LogLines().size(), 1u);
+            EXPECT_EQ(LogLines()[0].rfind(kInvalidColour, 0), 0u);
         } else if (c.what != SavesSlot3 && c.what != RemovesSlot3) {
+            EXPECT_LE(LogLines().size(), 1u);
             for (const std::string &line : LogLines())
                 EXPECT_TRUE(IsTypoLine(line)) << line;
         }

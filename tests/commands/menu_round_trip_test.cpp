@@ -216,6 +216,10 @@ void MenuRoundTripTest::CommandEntry(const Placed &p)
             EXPECT_EQ(Light(n).powerLevel, 0) << "light " << n;
         }
         EXPECT_EQ(CycleTimerPeriod(), 0u);
+    } else if (e.label == "Power on now...") {
+        for (int n = 1; n <= 10; n++)
+            EXPECT_FALSE(Light(n).received.empty()) << "light " << n;
+        EXPECT_EQ(Light(10).powerLevel, 65535);
     } else if (e.label == "Documentation...") {
         ASSERT_EQ(testhost::Executions().size(), 1u);
         EXPECT_EQ(testhost::Executions()[0].target, Folder() + "Chromalet-LIFX.html");
@@ -247,7 +251,10 @@ TEST_F(MenuRoundTripTest, EveryEntryDoesWhatItSaysAndTheNextMenuShowsIt)
         case testhost::ItemBool:
             if (p.submenu == "Color scheme")
                 SchemeCheck(p);
-            else
+            else if (p.submenu == "Brightness") {
+                Reply(p.entry.command);
+                EXPECT_TRUE(EntryNow(p.submenu, p.entry.label).state) << "checked next time";
+            } else
                 FlagCheck(p);
             break;
         case testhost::ItemCommand:
@@ -259,8 +266,9 @@ TEST_F(MenuRoundTripTest, EveryEntryDoesWhatItSaysAndTheNextMenuShowsIt)
         }
         handled++;
     }
-    EXPECT_EQ(handled, 35) << "10 devices, find, edit, 3 calibrations, 11 schemes, 4 switches, "
-                              "2 numbers, power off, documentation, about";
+    EXPECT_EQ(handled, 41) << "10 devices, find, edit, 3 calibrations, 11 schemes, 5 "
+                              "brightnesses, 4 switches, 2 numbers, power off and on, "
+                              "documentation, about";
     EXPECT_EQ(testhost::LiveMenus(), 1);
 }
 

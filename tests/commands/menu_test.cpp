@@ -74,6 +74,7 @@ struct MenuState {
     int speed;
     bool reverse;
     bool autoPower;
+    int brightness = 100;
 };
 
 // The whole menu for a state, entry by entry.
@@ -115,11 +116,18 @@ MenuSnapshot ExpectedMenu(const MenuState &s)
         Check("Manual", p + "Scheme Manual", s.scheme == 0, 1),
     };
 
+    std::vector<MenuEntry> brightness;
+    for (int percent : {100, 75, 50, 25, 10})
+        brightness.push_back(Check(std::to_string(percent) + " %",
+                                   p + "Brightness " + std::to_string(percent),
+                                   s.brightness == percent, 1));
+
     return MenuSnapshot{"Chromalet-LIFX",
                         {
                             Submenu("Devices", devices),
                             Submenu("RGB calibration", calibration),
                             Submenu("Color scheme", schemes),
+                            Submenu("Brightness", brightness),
                             Separator(),
                             Check("Cycle colors", p + "Toggle Cycle Colors", s.cycle, 0),
                             Number("Cycle interval", p + "Cycle Interval", s.interval, 1, 10),
@@ -130,6 +138,7 @@ MenuSnapshot ExpectedMenu(const MenuState &s)
                             Separator(),
                             Check("Auto power on/off", p + "Toggle Auto Power", s.autoPower, 0),
                             Command("Power off now...", p + "Power Off"),
+                            Command("Power on now...", p + "Power On"),
                             Separator(),
                             Command("Documentation...", p + "Documentation"),
                             Separator(),
@@ -253,7 +262,7 @@ TEST_F(MenuTest, TheSchemeOfTheSettingsFileIsTheOnlyOneChecked)
         StartWithContent(content);
         ShowPluginMenu();
         const MenuSnapshot &menu = LastMenu();
-        ASSERT_EQ(menu.entries.size(), 17u);
+        ASSERT_EQ(menu.entries.size(), 19u);
         ASSERT_EQ(menu.entries[2].submenu.size(), 1u);
         int checked = 0;
         for (const MenuEntry &e : menu.entries[2].submenu[0].entries) {
@@ -288,12 +297,13 @@ TEST_F(MenuTest, TheNextMenuShowsTheValuesOfTheMoment)
     Send("@LIFX Calibration G 12");
     Send("@LIFX Scheme Manual");
     Send("@LIFX Toggle Auto Power");
+    Send("@LIFX Brightness 25");
     // Stored and shown, never contacted: nothing below sends to the lights.
     Send("@LIFX Device #4 192.168.1.20");
     Send("@LIFX Show Menu");
     std::vector<std::string> devices(10, "");
     devices[3] = "192.168.1.20";
-    MenuState state = {devices, 80, 12, 95, 0, false, 5, false, 10, false, true};
+    MenuState state = {devices, 80, 12, 95, 0, false, 5, false, 10, false, true, 25};
     ExpectSameMenu(LastMenu(), ExpectedMenu(state));
 }
 

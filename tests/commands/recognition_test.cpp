@@ -44,7 +44,9 @@ TEST_F(RecognitionTest, OnlyTextsBeginningWithEitherPrefixAreCarriedOut)
             else
                 Run(c.text);
             EXPECT_EQ(testhost::ShownMenus().size(), c.showsMenu ? 1u : 0u);
-            EXPECT_TRUE(LogLines().empty());
+            // What is ours and not understood gets its typo line.
+            bool ours = std::string(c.text).rfind("@LIFX ", 0) == 0;
+            EXPECT_EQ(LogLines().size(), !c.showsMenu && ours ? 1u : 0u);
             EXPECT_EQ(DatagramsReceived(), 0);
             EXPECT_EQ(CycleTimerPeriod(), 0u);
             EXPECT_TRUE(testhost::Executions().empty());
@@ -55,30 +57,83 @@ TEST_F(RecognitionTest, OnlyTextsBeginningWithEitherPrefixAreCarriedOut)
     EXPECT_EQ(testhost::LiveMenus(), 1) << "each menu replaced the one before";
 }
 
+struct TypedCase {
+    std::string text;
+    std::string line; // the one error line, or "" when the text is taken
+    SettingLine written = {};
+};
+
 // A typo gets one error line, with the debug setting off, naming what was
-// typed (cut short) and what is accepted; nothing else happens.
+// typed (cut short) and what is accepted; nothing else happens. What the menu
+// shows and the guide spells is taken, and numbers at their edges clamped.
 TEST_F(RecognitionTest, EachTypoGetsOneErrorLineThatNamesWhatIsAccepted)
 {
     const std::string schemes = "! Give one of Style, Fire, Ocean, Woods, Spooky, Manual, Warm, "
                                 "Cold, User1, User2 or User3.";
-    const std::string channels = "! Give R, G or B (upper case).";
-    const std::pair<std::string, std::string> cases[] = {
-        {"@LIFX RGB 2 ff8800", "...invalid RGB colour specified!"},
+    const std::string percent = " is not a number! Give 0 to 100.";
+    const std::string slot = "! Give # and a slot, #1 to #10.";
+    const TypedCase cases[] = {
+        {"@LIFX RGB 2 ff8800", "...invalid RGB colour \"ff8800\"! Give # and 1 to 6 hexadecimal "
+                               "digits, red first, such as #FF8800."},
         {"@LIFX Scheme Purple", "...unknown scheme \"Purple\"" + schemes},
+        {"@LIFX Scheme User 9", "...unknown scheme \"User 9\"" + schemes},
         {"@LIFX Scheme " + std::string(60, 'x') + "%s",
          "...unknown scheme \"" + std::string(40, 'x') + "\"" + schemes},
-        {"@LIFX Calibration red 50", "...unknown calibration channel \"red\"" + channels},
+        {"@LIFX Calibration red 50",
+         "...unknown calibration channel \"red\"! Give R, G or B (upper case)."},
+        {"@LIFX Calibration R abc", "...red percent \"abc\"" + percent},
+        {"@LIFX Calibration G x", "...green percent \"x\"" + percent},
+        {"@LIFX Calibration B 55%", "...blue percent \"55%\"" + percent},
+        {"@LIFX Calibration R", "...no red percent given! Give 0 to 100."},
+        {"@LIFX Cycle Interval abc",
+         "...cycle interval \"abc\" is not a number! Give 1 to 10 seconds."},
+        {"@LIFX Movement Speed xyz",
+         "...movement speed \"xyz\" is not a number! Give 1 to 60 seconds."},
         {"@LIFX White 9 50 3000",
          "...White sets bulbs only, and #9 is a strip! Give a bulb, 1 to 8, or RGB for a strip."},
+        {"@LIFX White 2 abc 4000", "...brightness \"abc\" is not a number! Give 0 to 100 percent."},
+        {"@LIFX White 2 50", "...no colour temperature given! Give 2500 to 9000 kelvin."},
+        {"@LIFX White 0 50 4000", "...unknown light \"0\"! Give a bulb, 1 to 8."},
+        {"@LIFX RGB #3 #ff0000", "...unknown light \"#3\"! Give 1 to 10."},
+        {"@LIFX RGB 11 #ff0000", "...unknown light \"11\"! Give 1 to 10."},
+        {"@LIFX RGB 10 #ff0000",
+         "...no light in slot #10! Give a slot that holds an address in the Devices menu."},
+        {"@LIFX Device 3 192.168.1.23", "...unknown light \"3\"" + slot},
+        {"@LIFX Device #11 192.168.1.23", "...unknown light \"#11\"" + slot},
+        {"@LIFX Dicover", "...unknown command \"Dicover\"! Did you mean \"Discover\"?"},
+        {"@LIFX Rainbow", "...unknown command \"Rainbow\"! Give one of Show Menu, Device, "
+                          "Scheme, Power, RGB, White, Calibration, Toggle, Cycle Interval, "
+                          "Movement Speed, Edit Devices, Documentation, Protocol, About, "
+                          "Discover or Brightness."},
+        {"@LIFX Toggle AutoPower",
+         "...unknown command \"Toggle AutoPower\"! Did you mean \"Toggle Auto Power\"?"},
+        {"@LIFX Toggle Cycle", "...unknown command \"Toggle Cycle\"! Give Toggle and one of "
+                               "Cycle Colors, Move Effect, Move Direction or Auto Power."},
+        {"@LIFX Show Menus", "...unknown command \"Show Menus\"! Give Show Menu."},
+        {"@LIFX Power Up", "...unknown command \"Power Up\"! Give Power On or Power Off."},
+        {"@LIFX Brightness abc", "...brightness \"abc\" is not a number! Give 1 to 100 percent."},
+        {"@LIFX Brightness", "...no brightness given! Give 1 to 100 percent."},
+        {"@LIFX Scheme User 1", "", {"lifx.color.scheme:", "User1"}},
+        {"@LIFX Calibration R +55", "", {"lifx.calibration.red:", "55"}},
+        {"@LIFX Brightness 0", "", {"lifx.brightness:", "1"}},
+        {"@LIFX Brightness 101", "", {"lifx.brightness:", "100"}},
+        {"@LIFX Brightness 1", "", {"lifx.brightness:", "1"}},
+        {"@LIFX Brightness 100", "", {"lifx.brightness:", "100"}},
+        {"@LIFX Toggle Cycle Colours", "", {"lifx.cycle.colors:", "true"}},
     };
-    Start(LightLines({1, 9}));
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.first);
+    Start(LightLines({1, 2, 9}));
+    for (const TypedCase &c : cases) {
+        SCOPED_TRACE(c.text);
         Forget();
-        Send(c.first);
-        EXPECT_EQ(LogLines(), std::vector<std::string>{"3 " + c.second});
-        EXPECT_EQ(DatagramsReceived(), 0);
-        ExpectFileUnchanged();
+        Send(c.text);
+        if (!c.line.empty()) {
+            EXPECT_EQ(LogLines(), std::vector<std::string>{"3 " + c.line});
+            EXPECT_EQ(DatagramsReceived(), 0);
+            ExpectFileUnchanged();
+        } else {
+            EXPECT_TRUE(LogLines().empty());
+            ExpectLineWritten(c.written.first, c.written.second);
+        }
     }
 }
 
@@ -105,7 +160,8 @@ TEST_F(RecognitionTest, OtherTextsChangeNothingWhateverTheyAsk)
         Forget();
         Send(text);
         ExpectFileUnchanged();
-        EXPECT_TRUE(LogLines().empty());
+        // Ours, and not understood: one typo line.
+        EXPECT_EQ(LogLines().size(), std::string(text).rfind("@LIFX ", 0) == 0 ? 1u : 0u);
         EXPECT_EQ(DatagramsReceived(), 0);
         EXPECT_EQ(CycleTimerPeriod(), 0u);
         EXPECT_STREQ(g_devices[3], Address(3));

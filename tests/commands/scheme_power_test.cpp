@@ -236,23 +236,28 @@ TEST_F(PowerCommandTest, PowerOffStopsCyclingAndTheEffectAndSwitchesEveryLightOf
         Drain();
         EXPECT_EQ(DatagramsReceived(), 0);
     }
-    // A scheme command brings cycling back.
-    Send("@LIFX Scheme Fire");
+    // Power On brings the scheme back, cycling and the effect with it.
+    Send("@LIFX Power On");
     EXPECT_EQ(CycleTimerPeriod(), 3000u);
     EXPECT_TRUE(Light(9).moveOn);
+    EXPECT_EQ(Light(1).powerLevel, 65535);
+    EXPECT_EQ(Light(10).powerLevel, 65535);
+    EXPECT_EQ(Types(2), (std::vector<int>{kTypeSetLightPower, kTypeSetColor}));
+    ExpectFileUnchanged();
 }
 
-TEST_F(PowerCommandTest, AnyOtherArgumentDoesNothing)
+TEST_F(PowerCommandTest, AnyOtherArgumentGetsOneLineAndDoesNothing)
 {
     StartCycling(3);
-    for (const char *text : {"@LIFX Power On", "@LIFX Power", "@LIFX Power Offf",
-                             "@LIFX Power \"\" Off", "@LIFX Power O"}) {
+    for (const char *text :
+         {"@LIFX Power", "@LIFX Power Offf", "@LIFX Power \"\" Off", "@LIFX Power O"}) {
         SCOPED_TRACE(text);
         Forget();
         Send(text);
         EXPECT_EQ(DatagramsReceived(), 0);
         EXPECT_EQ(CycleTimerPeriod(), 3000u);
         ExpectFileUnchanged();
+        EXPECT_EQ(LogLines().size(), 1u);
     }
 }
 

@@ -144,11 +144,11 @@ TEST_F(DispatchTest, WarmSendsWhiteOverTheOneSocket)
         std::string("0 Chromalet-LIFX -> Connecting to device #2 at ") + Address(2) +
             " port 56700...",
         "254 ...turning on the power.",
-        "254 ...setting it to white light at 3000\xB0 and 33% brightness.",
+        "254 ...setting it to white light at 3000 K and 33% brightness.",
         std::string("0 Chromalet-LIFX -> Connecting to device #9 at ") + Address(9) +
             " port 56700...",
         "254 ...turning on the power.",
-        "254 ...setting it to white light at 3000\xB0 and 33% brightness.",
+        "254 ...setting it to white light at 3000 K and 33% brightness.",
     };
     EXPECT_EQ(LogLines(), expected);
 }

@@ -83,7 +83,8 @@ void FuzzResetAll()
     platform::Reset();
     platform::UseManualClock(true);
     testhost::Reset();
-    g_settings = Settings{80, 100, 95, SchemeManual, false, 10, false, 10, false, false, false};
+    g_settings =
+        Settings{80, 100, 95, SchemeManual, false, 10, false, 10, false, false, false, 100};
     ClearDeviceTable();
     g_anyDeviceConfigured = false;
     g_pluginFolder[0] = 0;

@@ -46,6 +46,7 @@ TEST_F(LoadSettingsTest, FirstStartRunsWithTheDefaultValues)
     EXPECT_EQ(g_settings.calibrationBlue, 95);
     EXPECT_EQ(g_settings.cycleInterval, 10);
     EXPECT_EQ(g_settings.movementSpeed, 10);
+    EXPECT_EQ(g_settings.brightness, 100) << "no key: full";
     EXPECT_FALSE(g_settings.cycleColours);
     EXPECT_FALSE(g_settings.moveEffect);
     EXPECT_FALSE(g_settings.reverseDirection);
@@ -92,6 +93,8 @@ TEST_F(LoadSettingsTest, NumbersAreClampedToTheirRanges)
         {"lifx.movement.speed: 0", &Settings::movementSpeed, 1},
         {"lifx.movement.speed: 61", &Settings::movementSpeed, 60},
         {"lifx.movement.speed: 60", &Settings::movementSpeed, 60},
+        {"lifx.brightness: 0", &Settings::brightness, 1},
+        {"lifx.brightness: 40", &Settings::brightness, 40},
         {"lifx.calibration.red: -1", &Settings::calibrationRed, 0},
         {"lifx.calibration.red: 101", &Settings::calibrationRed, 100},
         {"lifx.calibration.green: -1", &Settings::calibrationGreen, 0},

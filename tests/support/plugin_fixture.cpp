@@ -50,7 +50,8 @@ TempFolder::~TempFolder()
 
 void ResetPluginState()
 {
-    g_settings = Settings{80, 100, 95, SchemeManual, false, 10, false, 10, false, false, false};
+    g_settings =
+        Settings{80, 100, 95, SchemeManual, false, 10, false, 10, false, false, false, 100};
     ClearDeviceTable();
     g_anyDeviceConfigured = false;
     g_pluginFolder[0] = 0;

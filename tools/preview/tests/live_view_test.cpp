@@ -206,11 +206,11 @@ TEST(LiveView, MenuNumbersSendTheCommandsAndWrongInputChangesNothing)
     EXPECT_TRUE(SettingsHold(terminal, settings, "lifx.color.scheme: Ocean"));
     EXPECT_TRUE(terminal.WaitFor("\x1b[48;2;", mark)) << "true colour";
 
-    // A number entry: Cycle interval (5), its value typed anew.
+    // A number entry: Cycle interval (6), its value typed anew.
     mark = terminal.screen.size();
     terminal.Type(":menu\r");
     ASSERT_TRUE(terminal.WaitFor("menu: Chromalet-LIFX", mark));
-    terminal.Type("5\r");
+    terminal.Type("6\r");
     ASSERT_TRUE(terminal.WaitFor("Cycle interval (1..10): ", mark));
     terminal.Type("\x15"
                   "4\r");

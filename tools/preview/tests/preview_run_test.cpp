@@ -605,7 +605,7 @@ TEST(PreviewScript, HelpAndMenuGoOnAndEachLineSaysWhatHappened)
     const std::vector<std::string> &menu = said[":menu"];
     ASSERT_FALSE(menu.empty()) << text;
     EXPECT_EQ(menu[0].compare(0, 22, "[menu] Chromalet-LIFX,"), 0) << menu[0];
-    for (const char *entry : {" 1 Devices >", " 3 Color scheme >", "  3.3 [ ] Ocean", "12 About"}) {
+    for (const char *entry : {" 1 Devices >", " 3 Color scheme >", "  3.3 [ ] Ocean", "14 About"}) {
         bool found = false;
         for (const std::string &line : menu)
             found = found || line.compare(0, strlen(entry), entry) == 0;
@@ -618,7 +618,10 @@ TEST(PreviewScript, HelpAndMenuGoOnAndEachLineSaysWhatHappened)
     ASSERT_EQ(rainbow.size(), 2u) << text;
     EXPECT_EQ(rainbow[0].rfind("[3] ...unknown scheme \"Rainbow\"!", 0), 0u) << rainbow[0];
     EXPECT_EQ(rainbow[1], noChange[0]);
-    EXPECT_EQ(said["@Chromalet-LIFX Device #11 127.0.0.5"], noChange);
+    const std::vector<std::string> &slot11 = said["@Chromalet-LIFX Device #11 127.0.0.5"];
+    ASSERT_EQ(slot11.size(), 2u) << text;
+    EXPECT_EQ(slot11[0].rfind("[3] ...unknown light \"#11\"!", 0), 0u) << slot11[0];
+    EXPECT_EQ(slot11[1], noChange[0]);
     const std::vector<std::string> &ocean = said["@Chromalet-LIFX Scheme Ocean"];
     EXPECT_FALSE(ocean.empty());
     for (const std::string &line : ocean)
