@@ -44,6 +44,9 @@ struct Pending {
 
 Pending g_pending[kMaxPending];
 int g_pendingCount;
+// Every used entry lies below this index: the table fills from the front,
+// so the searches of every message stop after the few in use.
+int g_pendingEnd;
 uint32_t g_source;
 // Per light, kept by the first slot holding its address.
 uint8_t g_sequence[kDeviceSlots + 1];
@@ -86,6 +89,8 @@ int ZoneIndex(const uint8_t *message, int length)
 void CountPending(int change)
 {
     g_pendingCount += change;
+    if (!g_pendingCount)
+        g_pendingEnd = 0;
     HoldLightSocket(kSocketHolder, g_pendingCount > 0);
 }
 
@@ -99,7 +104,8 @@ void Forget(Pending &entry)
 
 Pending *SameKind(int slot, int type, int zoneIndex)
 {
-    for (Pending &entry : g_pending) {
+    for (int n = 0; n < g_pendingEnd; n++) {
+        Pending &entry = g_pending[n];
         if (entry.used && entry.slot == slot && entry.type == type && entry.zoneIndex == zoneIndex)
             return &entry;
     }
@@ -162,7 +168,8 @@ void ReportAnswering(int slot)
 
 bool Carried(uint32_t address, uint8_t sequence)
 {
-    for (const Pending &entry : g_pending) {
+    for (int n = 0; n < g_pendingEnd; n++) {
+        const Pending &entry = g_pending[n];
         if (entry.used && entry.address == address && entry.sequence == sequence)
             return true;
     }
@@ -174,13 +181,9 @@ bool Carried(uint32_t address, uint8_t sequence)
 // however many slots hold the address.
 uint8_t NextSequence(int slot, uint32_t address)
 {
-    uint32_t other;
-    for (int n = 1; n < slot; n++) {
-        if (DeviceAddress(n, &other) && other == address) {
-            slot = n;
-            break;
-        }
-    }
+    int first = SlotBeforeAt(slot, address);
+    if (first)
+        slot = first;
     uint8_t sequence = ++g_sequence[slot];
     // Bounded: at most kMaxPending of the 256 values are taken.
     for (int i = 0; i < 256 && Carried(address, sequence); i++)
@@ -228,7 +231,8 @@ uint8_t Apply(const Pending &entry)
 
 void ForgetType(int slot, int type)
 {
-    for (Pending &entry : g_pending) {
+    for (int n = 0; n < g_pendingEnd; n++) {
+        Pending &entry = g_pending[n];
         if (entry.used && entry.slot == slot && entry.type == type)
             Forget(entry);
     }
@@ -384,6 +388,8 @@ bool DeliverConfirmed(int slot, const uint8_t *message, int length)
         g_lastSeenMs = fresh.firstMs;
     bool wasUsed = entry->used;
     *entry = fresh;
+    if (entry - g_pending >= g_pendingEnd)
+        g_pendingEnd = (int)(entry - g_pending) + 1;
     if (!wasUsed)
         CountPending(1);
     return true;
@@ -504,6 +510,7 @@ void DropDeliveries()
     for (Pending &entry : g_pending)
         entry.used = false;
     g_pendingCount = 0;
+    g_pendingEnd = 0;
     HoldLightSocket(kSocketHolder, false);
 }
 
