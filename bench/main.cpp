@@ -8,6 +8,7 @@
 #include "bench/plugin_harness.h"
 
 Receivers g_receivers;
+bool g_benchFailed;
 
 int main(int argc, char **argv)
 {
@@ -30,5 +31,7 @@ int main(int argc, char **argv)
     StopBenchPlugin();
     ReceiversClose(g_receivers);
     benchmark::Shutdown();
-    return 0;
+    if (g_benchFailed)
+        fprintf(stderr, "chromalet_bench: a benchmark failed (see ERROR OCCURRED above)\n");
+    return g_benchFailed ? 1 : 0;
 }

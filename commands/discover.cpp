@@ -163,14 +163,17 @@ void EmptyOtherSlots(uint32_t address, int slot)
     }
 }
 
-// A strip's zone count beside its slot, when it said one we can use.
-void SaveZones(const DiscoveredLight &light, int slot)
+// A strip's zone count beside its slot, when it said one we can use; true
+// when that changed what was saved.
+bool SaveZones(const DiscoveredLight &light, int slot)
 {
     if (slot <= kLastBulb || !light.strip)
-        return;
+        return false;
     int zones = light.zones >= kMinStripZones && light.zones <= kMaxStripZones ? light.zones : 0;
-    if (g_deviceZones[slot] != zones)
-        SaveDeviceZones(slot, zones);
+    if (g_deviceZones[slot] == zones)
+        return false;
+    SaveDeviceZones(slot, zones);
+    return true;
 }
 
 // The light's label beside its slot, when it said one: a light renamed
@@ -207,7 +210,10 @@ unsigned SaveAndReport(const DiscoveredLight &light, Outcome *outcome)
         // replaced by another.
         if (!g_deviceSerials[slot][0])
             SaveDeviceSerial(slot, serial);
-        SaveZones(light, slot);
+        // A strip grown or shortened shows the scheme over its zones now, as
+        // when it answers the zone question itself.
+        if (SaveZones(light, slot) && IsPaletteScheme(g_settings.scheme) && g_palette.offset != 0)
+            RedrawStrips(1u << slot);
         SaveLabel(light, slot, false);
         Log(LogConfirm, "...found %s at %s: already device #%d.", name, address, slot);
         // It answered the search: a light marked silent is not.

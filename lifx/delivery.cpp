@@ -50,6 +50,9 @@ struct Pending {
 
 Pending g_pending[kMaxPending];
 int g_pendingCount;
+// Every used entry lies below this index: the table fills from the front,
+// so the searches of every message stop after the few in use.
+int g_pendingEnd;
 uint32_t g_source;
 // Per light, kept by the first slot holding its address.
 uint8_t g_sequence[kDeviceSlots + 1];
@@ -99,6 +102,8 @@ int ZoneIndex(const uint8_t *message, int length)
 void CountPending(int change)
 {
     g_pendingCount += change;
+    if (!g_pendingCount)
+        g_pendingEnd = 0;
     HoldLightSocket(kSocketHolder, g_pendingCount > 0);
 }
 
@@ -112,7 +117,8 @@ void Forget(Pending &entry)
 
 Pending *SameKind(int slot, int type, int zoneIndex)
 {
-    for (Pending &entry : g_pending) {
+    for (int n = 0; n < g_pendingEnd; n++) {
+        Pending &entry = g_pending[n];
         if (entry.used && entry.slot == slot && entry.type == type && entry.zoneIndex == zoneIndex)
             return &entry;
     }
@@ -237,7 +243,8 @@ void CheckOwed(uint32_t nowMs)
 
 bool Carried(uint32_t address, uint8_t sequence)
 {
-    for (const Pending &entry : g_pending) {
+    for (int n = 0; n < g_pendingEnd; n++) {
+        const Pending &entry = g_pending[n];
         if (entry.used && entry.address == address && entry.sequence == sequence)
             return true;
     }
@@ -249,13 +256,9 @@ bool Carried(uint32_t address, uint8_t sequence)
 // however many slots hold the address.
 uint8_t NextSequence(int slot, uint32_t address)
 {
-    uint32_t other;
-    for (int n = 1; n < slot; n++) {
-        if (DeviceAddress(n, &other) && other == address) {
-            slot = n;
-            break;
-        }
-    }
+    int first = SlotBeforeAt(slot, address);
+    if (first)
+        slot = first;
     uint8_t sequence = ++g_sequence[slot];
     // Bounded: at most kMaxPending of the 256 values are taken.
     for (int i = 0; i < 256 && Carried(address, sequence); i++)
@@ -311,7 +314,8 @@ bool g_stepKept;
 
 void ForgetType(int slot, int type)
 {
-    for (Pending &entry : g_pending) {
+    for (int n = 0; n < g_pendingEnd; n++) {
+        Pending &entry = g_pending[n];
         if (entry.used && entry.slot == slot && entry.type == type)
             Forget(entry);
     }
@@ -529,6 +533,8 @@ bool DeliverConfirmed(int slot, const uint8_t *message, int length)
     NoteOwed(slot, address, fresh.firstMs);
     bool wasUsed = entry->used;
     *entry = fresh;
+    if (entry - g_pending >= g_pendingEnd)
+        g_pendingEnd = (int)(entry - g_pending) + 1;
     if (!wasUsed)
         CountPending(1);
     return true;
@@ -736,6 +742,7 @@ void DropDeliveries()
     g_stepKept = false;
     memset(g_owing, 0, sizeof g_owing);
     g_pendingCount = 0;
+    g_pendingEnd = 0;
     HoldLightSocket(kSocketHolder, false);
 }
 

@@ -5,6 +5,7 @@
 #include "lifx/dispatch.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #include "host/identity.h"
 #include "lifx/colour.h"
@@ -260,6 +261,13 @@ static void StartZoneColours()
     g_recentCount = 0;
 }
 
+// A bulb's colour, converted already, for the zones that show it too.
+static void RememberConverted(uint32_t colour, const Hsbk &hsbk)
+{
+    if (g_recentCount < 8)
+        g_recentColours[g_recentCount++] = {colour, hsbk};
+}
+
 static void PrepareZoneColours(int zoneCount)
 {
     for (; g_zonesReady < zoneCount; g_zonesReady++)
@@ -275,15 +283,22 @@ struct StripTransfer {
     uint8_t setZones[kMaxZoneSpans][kSetExtendedColorZonesSize];
 };
 
-// False when the slot holds no usable address.
-static bool PrepareStrip(StripTransfer &strip, int device)
+// False when the slot holds no usable address. A strip as long as the one
+// prepared `before` in the same transfer gets the same messages.
+static bool PrepareStrip(StripTransfer &strip, int device, const StripTransfer *before = nullptr)
 {
     if (!HasLightAddress(device))
         return false;
     strip.device = device;
     strip.zoneCount = StripZoneCount(device);
-    PrepareZoneColours(strip.zoneCount);
-    strip.spans = EncodeStripZones(strip.setZones, strip.zoneCount, g_zoneColours, TransitionMs());
+    if (before && before->zoneCount == strip.zoneCount) {
+        strip.spans = before->spans;
+        memcpy(strip.setZones, before->setZones, sizeof strip.setZones[0] * (size_t)strip.spans);
+    } else {
+        PrepareZoneColours(strip.zoneCount);
+        strip.spans =
+            EncodeStripZones(strip.setZones, strip.zoneCount, g_zoneColours, TransitionMs());
+    }
     // Driven as 82 zones until it has said how many it has.
     AskZoneCountOnce(device);
     return true;
@@ -348,21 +363,23 @@ static void SendPaletteColours(unsigned slots)
 {
     static BulbTransfer bulbs[kLastBulb];
     int bulbCount = 0;
+    StartZoneColours();
     for (int slot = 1; slot <= kLastBulb; slot++) {
         if (!InMask(slots, slot) || !g_devices[slot][0])
             continue;
         int entry = slot + g_palette.offset - 1;
         if (entry > kRotationSteps)
             entry -= kRotationSteps;
-        if (PrepareBulb(bulbs[bulbCount], slot, entry))
+        if (PrepareBulb(bulbs[bulbCount], slot, entry)) {
+            RememberConverted(bulbs[bulbCount].colour, bulbs[bulbCount].converted.hsbk);
             bulbCount++;
+        }
     }
-    StartZoneColours();
     int stripCount = 0;
     for (int slot = kLastBulb + 1; slot <= kDeviceSlots; slot++) {
         if (!InMask(slots, slot) || !HasLightAddress(slot))
             continue;
-        if (PrepareStrip(g_strips[stripCount], slot))
+        if (PrepareStrip(g_strips[stripCount], slot, stripCount ? &g_strips[0] : nullptr))
             stripCount++;
     }
 

@@ -41,8 +41,9 @@ void SendDue(SlotQuestions &table, uint32_t nowMs)
         if (question.state != QuestionAsking || !Due(nowMs, question.dueMs))
             continue;
         if (question.tries == kTries) {
-            // Never answered: not asked again until "Device" or a restart.
-            question.state = QuestionQuiet;
+            question.state = QuestionGivenUp;
+            question.dueMs = nowMs;
+            question.givenUp++;
             continue;
         }
         question.tries++;

@@ -11,17 +11,19 @@
 #include "settings/settings.h"
 
 enum QuestionState {
-    QuestionQuiet,  // not to be asked
-    QuestionToAsk,  // asked at its next drive
-    QuestionWanted, // to be asked by the next step
-    QuestionAsking, // asked, waiting for the answer
+    QuestionQuiet,   // not to be asked
+    QuestionToAsk,   // asked at its next drive
+    QuestionWanted,  // to be asked by the next step
+    QuestionAsking,  // asked, waiting for the answer
+    QuestionGivenUp, // asked its tries unanswered: not asked unless its kind asks again
 };
 
 struct SlotQuestion {
     QuestionState state;
     uint32_t address; // where it was asked, host byte order
     int tries;
-    uint32_t dueMs; // the next question, or the giving up
+    uint32_t dueMs; // the next question, the giving up, or when it was given up
+    int givenUp;    // how many times, since its kind last forgot it
 };
 
 struct SlotQuestions {

@@ -5,35 +5,47 @@
 
 #include "lifx/replies.h"
 #include "lifx/slot_questions.h"
+#include "platform/win32.h"
 #include "settings/settings.h"
 
 namespace
 {
 
 // Not discovery's: an answer meant for one is never taken by the other.
-// Strips not asked since the start or "Device" are QuestionToAsk; answered or
-// given up on, QuestionQuiet.
+// Strips not asked since the start or "Device" are QuestionToAsk; answered,
+// QuestionQuiet.
 SlotQuestions g_strips = {0x4C46585Au, 2, EncodeGetExtendedColorZonesAny, {}, 0, false};
 unsigned g_learned;
+
+// A strip that let every try of a round go unanswered may have been off or
+// out of reach: it is asked again at its first drive a minute later, for at
+// most five rounds in all, then not until "Device" or a restart.
+const uint32_t kAskAgainMs = 60000;
+const int kRounds = 5;
 
 } // namespace
 
 void AskZoneCountOnce(int slot)
 {
-    if (IsStripSlot(slot) && !g_deviceZones[slot] && g_strips.slots[slot].state == QuestionToAsk)
+    if (!IsStripSlot(slot) || g_deviceZones[slot])
+        return;
+    const SlotQuestion &strip = g_strips.slots[slot];
+    bool again = strip.state == QuestionGivenUp && strip.givenUp < kRounds &&
+                 GetTickCount() - strip.dueMs >= kAskAgainMs;
+    if (strip.state == QuestionToAsk || again)
         WantQuestion(g_strips, slot);
 }
 
 void ForgetZoneQuery(int slot)
 {
     if (IsStripSlot(slot))
-        g_strips.slots[slot].state = QuestionToAsk;
+        g_strips.slots[slot] = {QuestionToAsk, 0, 0, 0, 0};
 }
 
 void ForgetZoneQueries()
 {
     for (SlotQuestion &strip : g_strips.slots)
-        strip.state = QuestionToAsk;
+        strip = {QuestionToAsk, 0, 0, 0, 0};
 }
 
 bool ZoneQueryWanted()

@@ -2,14 +2,17 @@
 // after the start, or after "Device" changed its slot, the first time the
 // strip is sent its zones. Nothing waits for the answer: it is read without
 // blocking on a timer, and saved when it comes; until then, and for a strip
-// that never answers, the strip is driven as 82 zones.
+// that never answers, the strip is driven as 82 zones. A strip that answered
+// none of a round's questions is asked again at a drive a minute later, a few
+// times at most.
 #pragma once
 
 #include <stddef.h>
 #include <stdint.h>
 
 // Marks the strip in slot 9 or 10 to be asked, unless its count is known or
-// it was asked since the start or since ForgetZoneQuery.
+// it was asked since the start or since ForgetZoneQuery (and is not due to be
+// asked again after a round without an answer).
 void AskZoneCountOnce(int slot);
 // "Device" changed the slot: its strip may be asked again.
 void ForgetZoneQuery(int slot);

@@ -112,11 +112,49 @@ static bool IsSerialText(const char *text)
     return text[kSerialTextSize - 1] == 0;
 }
 
-bool DeviceAddress(int n, uint32_t *address)
+// The address last read from each slot's text: one transfer asks for every
+// slot's address many times over, and the text rarely changes.
+struct ReadSlot {
+    char text[kDeviceTextSize];
+    bool brief; // the text ends within its first 16 bytes, as an address does
+    bool read;  // the text is an address
+    uint32_t address;
+};
+static ReadSlot g_readSlots[kDeviceSlots + 1];
+
+static inline bool ReadSlotAddress(int n, uint32_t *address)
 {
     if (n < 1 || n > kDeviceSlots || !g_devices[n][0])
         return false;
-    return ReadAddress(g_devices[n], strlen(g_devices[n]), address) && *address != 0xFFFFFFFFu;
+    ReadSlot &slot = g_readSlots[n];
+    // Brief texts whose first 16 bytes agree, the end among them, are equal.
+    bool same = slot.brief ? memcmp(slot.text, g_devices[n], 16) == 0
+                           : strcmp(slot.text, g_devices[n]) == 0;
+    if (!same) {
+        memcpy(slot.text, g_devices[n], kDeviceTextSize);
+        size_t length = strlen(g_devices[n]);
+        slot.brief = length < 16;
+        slot.read = ReadAddress(g_devices[n], length, &slot.address);
+    }
+    if (!slot.read)
+        return false;
+    *address = slot.address;
+    return slot.address != 0xFFFFFFFFu;
+}
+
+bool DeviceAddress(int n, uint32_t *address)
+{
+    return ReadSlotAddress(n, address);
+}
+
+int SlotBeforeAt(int before, uint32_t address)
+{
+    uint32_t other;
+    for (int n = 1; n < before && n <= kDeviceSlots; n++) {
+        if (ReadSlotAddress(n, &other) && other == address)
+            return n;
+    }
+    return 0;
 }
 
 bool SaveDevice(int n, const char *address)

@@ -137,6 +137,8 @@ bool IsStripSlot(int n);
 // Slot n's address in host byte order, read as every address is read;
 // false for an empty slot, a text that is no address, or 255.255.255.255.
 bool DeviceAddress(int n, uint32_t *address);
+// The first slot below `before` whose address is `address`, or 0.
+int SlotBeforeAt(int before, uint32_t address);
 // Slot n's address, stored and written to the settings file as the "Device"
 // command writes it; false, changing nothing, for a text that does not fit.
 bool SaveDevice(int n, const char *address);

@@ -10,9 +10,12 @@
 #   i386_root.sh [--cache DIR]
 #
 # Made once per machine in DIR (default /var/cache/chromalet-i386-root, or
-# CHROMALET_I386_ROOT), and made anew when the recipe below changes. Prints
-# the 32-bit loader to run (DIR/wine) and exits 0; otherwise prints why not
-# on one line and exits 1. Building needs root, and so does registering the
+# CHROMALET_I386_ROOT), and made anew when the recipe below changes: beside
+# the old root, which stays in place until the new one starts 32-bit Wine, so
+# a failed rebuild leaves it as it was. Whoever uses the root holds DIR/lock
+# shared meanwhile (hold_i386_root in tools/wine32.sh); the switch to a new
+# root takes it exclusively, so waits for them. Prints the 32-bit loader to
+# run (DIR/wine) and exits 0; otherwise prints why not on one line and exits 1. Building needs root, and so does registering the
 # qemu-i386 handler again after a reboot; using a built root does not.
 # Nothing of the machine's own packages or sources changes: the mirror is the
 # one its package sources name, and every index is checked against Debian's
@@ -75,7 +78,12 @@ usable() {
   echo "$why"
   exit 1
 }
+# Looked at under the users' lock, so never halfway through a switch.
+if [ -e "$cache/lock" ] && exec 8<"$cache/lock"; then
+  flock -s 8
+fi
 usable && { echo "$loader"; exit 0; }
+exec 8<&-
 
 if [ "$(id -u)" -ne 0 ]; then
   echo "only root can build the i386 root with 32-bit Wine in $cache: run ./run test as root"
@@ -93,21 +101,45 @@ mirror=$(apt-get indextargets --format '$(REPO_URI) $(RELEASE)' 2>/dev/null |
 [ -f "$keyring" ] || { echo "$keyring is missing (the package debian-archive-keyring)"; exit 1; }
 
 mkdir -p "$cache"
-exec 9>"$cache/lock"
+# One builder at a time; the users' lock is not held while building.
+exec 9>"$cache/build.lock"
 flock 9
 # Another run may have built it meanwhile.
 usable && { echo "$loader"; exit 0; }
-say "building the i386 root with 32-bit Wine in $cache (once per machine; a few minutes)"
+say "building the i386 root with 32-bit Wine in $cache/new (once per machine; a few minutes)"
 started=$SECONDS
 # Nothing is mounted in the root outside the build's own namespace.
-rm -rf "$cache/root" "$cache/new" "$cache/recipe" "$loader"
-if ! why=$(build_root "$cache/new" "$mirror" "$codename"); then
-  rm -rf "$cache/new"
-  echo "${why:-building the i386 root failed}"
+rm -rf "$cache/new" "$cache/old" "$cache/new.wine"
+# A rebuild that fails leaves the old root as it was; it serves this run, said
+# so, if it still starts 32-bit Wine.
+failed() { # why
+  rm -rf "$cache/new" "$cache/new.wine"
+  if [ -x "$loader" ] && bash "$root/tools/i386_emulation.sh" --dir "$cache/qemu" "$loader" --version >/dev/null; then
+    say "the i386 root could not be made anew ($1): the old one in $cache/root serves"
+    echo "$loader"
+    exit 0
+  fi
+  echo "$1"
   exit 1
+}
+why=$(build_root "$cache/new" "$mirror" "$codename") || failed "${why:-building the i386 root failed}"
+# Tried before it replaces anything.
+printf '#!/bin/sh\nexport QEMU_LD_PREFIX=%s\nexec %s "$@"\n' "$cache/new" \
+  "$cache/new/usr/lib/wine/wine" >"$cache/new.wine"
+chmod 755 "$cache/new.wine"
+why=$(bash "$root/tools/i386_emulation.sh" --dir "$cache/qemu" "$cache/new.wine" --version) ||
+  failed "the new i386 root does not start 32-bit Wine (${why:-its wine --version fails})"
+rm -f "$cache/new.wine"
+exec 8>"$cache/lock"
+if ! flock -n 8; then
+  say "waiting for the runs using the old i386 root in $cache to end"
+  flock 8
 fi
+[ -e "$cache/root" ] && mv "$cache/root" "$cache/old"
 mv "$cache/new" "$cache/root"
 write_loader
 echo "$recipe" >"$cache/recipe"
+flock -s 8
+rm -rf "$cache/old"
 say "the i386 root is built in $((SECONDS - started)) s"
 usable && { echo "$loader"; exit 0; }

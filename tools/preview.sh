@@ -103,6 +103,9 @@ else wineserver=$(command -v wineserver || echo wineserver); fi
 loader=$wine64 label="Windows x64 DLL in Wine" prefix_options=()
 if [ "$arch" = i686 ]; then
   loader=$wine32 label="Windows x86 DLL in Wine" prefix_options=(--32-bit)
+  # An i386 root's loader: the root stays as it is while the preview runs.
+  . tools/wine32.sh
+  hold_i386_root "$wine32"
   if [ -z "${CHROMALET_WINE32_LOADER:-}" ] && command -v dpkg-query >/dev/null &&
     ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
     echo "preview.sh: --arch x86 needs 32-bit Wine, the package wine32:i386, which is not installed (./run preview --windows --arch x86 installs it); --arch x64 runs the 64-bit DLL." >&2

@@ -383,6 +383,7 @@ TEST_F(DiscoverTest, NothingFoundSuggestsThisComputersNetworkButARangeIsNotToldT
         {{{"10.7.5.9", 23, true, false}}, "10.7.4.0/23"},
         {{{"10.3.1.9", 16, true, false}}, "10.3.1.0/24"},
         {{{"100.64.0.2", 32, true, false}, {"192.168.0.34", 24, true, false}}, "192.168.0.0/24"},
+        {{{"10.9.9.1", 31, true, false}, {"172.16.5.9", 22, true, false}}, "172.16.4.0/22"},
     };
     for (const auto &s : suggestions) {
         platform::SetInterfaces(s.first);
@@ -624,6 +625,52 @@ TEST_F(DiscoverTest, AStripFirstHeardInTheLastRoundIsAskedAgainWhenItsFirstAnswe
     EXPECT_EQ(LogLines()[3],
               "3 ...the bulb" + At(2) + " did not tell its label; search again to learn it.");
     EXPECT_GT(Light(2).labelRequests, 3) << "asked more often while rounds go missing";
+}
+
+// How long a search goes on: a round more after one that brought a new
+// light, never a 17th round, never past six seconds. A row: the first and
+// last round lights 1 and 2 answer (0: none, or every one after), the label
+// questions light 1 loses, then the rounds it hears. Light 2 never says
+// whether it is a strip.
+TEST_F(DiscoverTest, ASearchAddsARoundAfterANewLightButNeverASeventeenthNorPastSixSeconds)
+{
+    struct Row {
+        int first1, last1, first2, last2, labelsLost;
+        int rounds;
+    };
+    const Row rows[] = {
+        // New in the third round: a fourth. Asked its label again, a bulb
+        // is not asked again whether it is a strip.
+        {3, 0, 0, 0, 1, 4},
+        {1, 1, 0, 0, 0, 16},  // heard once, then missing: as many as there may be
+        {1, 1, 16, 0, 0, 16}, // and one new in the last, asked until the six seconds end
+    };
+    Start();
+    for (const Row &row : rows) {
+        Forget();
+        OnlyLightsAnswer({});
+        Light(1).loseType = kEmulatorTypeGetLabel;
+        Light(1).loseCount = row.labelsLost;
+        // Whether each light answers the next round.
+        auto answering = [&] {
+            int next1 = Light(1).serviceRequests + 1, next2 = Light(2).serviceRequests + 1;
+            bool answers1 = row.first1 && next1 >= row.first1 && (!row.last1 || next1 <= row.last1);
+            bool answers2 = row.first2 && next2 >= row.first2 && (!row.last2 || next2 <= row.last2);
+            Light(1).replyMode = answers1 ? EmulatorRepliesNormal : EmulatorRepliesSilent;
+            Light(2).replyMode = answers2 ? EmulatorRepliesOlderFirmware : EmulatorRepliesSilent;
+        };
+        answering();
+        uint32_t start = GetTickCount();
+        Send("@LIFX Discover " + Range());
+        RunToTheEnd(answering);
+        EXPECT_EQ(Light(1).serviceRequests, row.rounds) << row.first1;
+        if (row.labelsLost) {
+            EXPECT_EQ(Light(1).labelRequests, 1) << "the lost question asked again";
+            EXPECT_EQ(Light(1).zonesRequests, 1);
+        }
+        // Asking ends by six seconds; a tick saves each light, one more sums up.
+        EXPECT_LE(GetTickCount() - start, 6000u + 3 * kAnswersTickMs) << row.first1;
+    }
 }
 
 // Lossy Wi-Fi: a fifth of the datagrams lost each way, a hundred seeds. A

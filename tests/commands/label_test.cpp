@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "settings/settings.h"
 #include "tests/commands/commands_fixture.h"
 
 namespace
@@ -17,16 +18,17 @@ struct LabelRow {
     std::string sent;   // the label's 32 bytes as the light sends them
     std::string stored; // the file's line for the label, "" for none
     std::string entry;  // the menu entry's label, in the code page's bytes
+    int lost;           // label questions that never reach the light
 };
 
 const LabelRow kRows[] = {
-    {1, true, true, "Kitchen", "Kitchen", "#1 Bulb: Kitchen"},
+    {1, true, true, "Kitchen", "Kitchen", "#1 Bulb: Kitchen", 0},
     // All 32 bytes, no terminating zero: nothing past them is read.
     {2, true, true, "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345", "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345",
-     "#2 Bulb: ABCDEFGHIJKLMNOPQRSTUVWXYZ012345"},
+     "#2 Bulb: ABCDEFGHIJKLMNOPQRSTUVWXYZ012345", 0},
     // Control characters become spaces; "%" and quotes stay as they are.
     {3, true, true, "\tDesk\r\nlamp %n%s \"1\"\x7f", "Desk  lamp %n%s \"1\"",
-     "#3 Bulb: Desk  lamp %n%s \"1\""},
+     "#3 Bulb: Desk  lamp %n%s \"1\"", 0},
     // Kept as sent, shown whole character by whole character: a "?" for a
     // character beyond the code page, for bytes that are no UTF-8, and for a
     // character cut by the 32-byte end.
@@ -37,13 +39,17 @@ const LabelRow kRows[] = {
      "che \xE2\x98\x95 \xFF\xC3!1234567890123456\xE2\x98",
      "#4 Bulb: K\xFC"
      "che ? ??"
-     "!1234567890123456?"},
-    {5, false, false, "", "Porch", "#5 Bulb: Porch (not answering)"},
-    {6, false, false, "", "", "#6 Bulb (not answering)"},
+     "!1234567890123456?",
+     0},
+    // Read from the file as from a light: 32 bytes at most.
+    {5, false, false, "", "Porch light by the garden gate no.7",
+     "#5 Bulb: Porch light by the garden gate n (not answering)", 0},
+    {6, false, false, "", "", "#6 Bulb (not answering)", 0},
     // Set in the file, not by hand: not asked.
-    {7, false, true, "Never asked", "", "#7 Bulb"},
-    {8, true, true, "", "", "#8 Bulb"},
-    {9, true, true, "Desk strip", "Desk strip", "#9 MultiZone: Desk strip"},
+    {7, false, true, "Never asked", "", "#7 Bulb", 0},
+    {8, true, true, "", "", "#8 Bulb", 0},
+    // A lost question is asked three times.
+    {9, true, true, "Desk strip", "Desk strip", "#9 MultiZone: Desk strip", 2},
 };
 
 class LabelTest : public CommandTest
@@ -65,6 +71,8 @@ TEST_F(LabelTest, TheDevicesSubmenuNamesLabelledLightsAndMarksSilentOnes)
     }
     Start(lines);
     for (const LabelRow &row : kRows) {
+        Light(row.slot).loseType = kEmulatorTypeGetLabel;
+        Light(row.slot).loseCount = row.lost;
         if (row.typed)
             Send("@LIFX Device #" + std::to_string(row.slot) + " " + Address(row.slot));
     }
@@ -80,6 +88,7 @@ TEST_F(LabelTest, TheDevicesSubmenuNamesLabelledLightsAndMarksSilentOnes)
             << key;
         const testhost::MenuEntry &entry = devices.entries[row.slot - 1 + (row.slot > 8)];
         EXPECT_EQ(entry.label, row.entry);
+        EXPECT_LE(strlen(g_deviceLabels[row.slot]), 32u) << "the label kept in memory";
         EXPECT_EQ(entry.text, Address(row.slot)) << "the text to edit is the address alone";
         EXPECT_EQ(entry.command, "@Chromalet-LIFX Device #" + std::to_string(row.slot));
         EXPECT_EQ(Light(row.slot).labelRequests, row.typed && row.answers ? 1 : 0) << row.slot;

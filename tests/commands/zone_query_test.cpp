@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/discover.h"
 #include "commands/timers.h"
 #include "lifx/light_socket.h"
 #include "lifx/messages.h"
@@ -94,34 +95,70 @@ TEST_F(ZoneQueryTest, ACountLearnedAfterAColourWasTypedIsSavedButLeavesTheColour
     }
 }
 
-TEST_F(ZoneQueryTest, AStripThatNeverAnswersStays82ZonesAndIsAskedAgainOnlyAfterDeviceOrARestart)
+TEST_F(ZoneQueryTest, ASearchThatFindsAStripLongerThanSavedShowsTheSchemeOverItsNewZones)
+{
+    Light(9).stripZones = 120;
+    Start({{DeviceKey(9), Address(9)}, {"lifx.device9.zones:", "82"}});
+    Send("@LIFX Scheme Fire");
+    Send("@LIFX Discover " + std::string(Address(9)));
+    for (int i = 0; i < 1000 && DiscoveryUnderway(); i++) {
+        EmulatorPoll(emulator, 0);
+        platform::AdvanceClock(kAnswersTickMs);
+    }
+    RunTimer();
+    EXPECT_TRUE(FileHas("lifx.device9.zones: 120"));
+    int already = 0;
+    for (const std::string &line : LogLines())
+        already += line.find("(120 zones) at " + std::string(Address(9)) +
+                             ": already device #9.") != std::string::npos;
+    EXPECT_EQ(already, 1);
+    int dark = 0;
+    for (int zone = 82; zone < 120; zone++)
+        dark += Light(9).zones[zone].kelvin == 0;
+    EXPECT_EQ(dark, 0) << "zones 82-119 drawn at once";
+}
+
+TEST_F(ZoneQueryTest, AStripThatNeverAnswersIsAskedAgainAMinuteLaterFiveRoundsAtMost)
 {
     // It confirms the colours it is sent, but no answer to the question is
     // one the plug-in can read.
     Light(10).replyMode = EmulatorRepliesMalformed;
+    Light(10).stripZones = 120;
     Start(LightLines({10}));
     Send("@LIFX Scheme Fire");
     RunTimer();
-    int asked = Light(10).zonesRequests;
-    EXPECT_GE(asked, 1);
-    EXPECT_LE(asked, 3) << "a lost question is repeated, a few times only";
+    EXPECT_EQ(Light(10).zonesRequests, 3) << "a lost question is asked three times";
     EXPECT_EQ(CountKeyLines(FileNow(), "lifx.device10.zones:"), 0);
     ExpectNothingLeftOpen();
 
     Send("@LIFX Scheme Woods");
     RunTimer();
-    EXPECT_EQ(Light(10).zonesRequests, asked) << "given up on until a restart or Device";
+    EXPECT_EQ(Light(10).zonesRequests, 3) << "not again within a minute";
     EXPECT_EQ(ZoneCounts(10), (std::vector<int>{82, 82}));
+    for (int round = 2; round <= 6; round++) {
+        platform::AdvanceClock(60000);
+        Send("@LIFX Scheme Fire");
+        RunTimer();
+    }
+    EXPECT_EQ(Light(10).zonesRequests, 15) << "five rounds, then given up on";
 
     Send("@LIFX Device #10 " + std::string(Address(10)));
     Send("@LIFX Scheme Fire");
     RunTimer();
-    EXPECT_EQ(Light(10).zonesRequests, 2 * asked) << "after Device";
+    EXPECT_EQ(Light(10).zonesRequests, 18) << "after Device";
 
     StartWithContent(FileNow()); // forgets what the lights received
     Send("@LIFX Scheme Ocean");
     RunTimer();
-    EXPECT_EQ(Light(10).zonesRequests, asked) << "after a restart";
+    EXPECT_EQ(Light(10).zonesRequests, 3) << "after a restart";
+
+    // Back within reach: the next round learns its length and draws it.
+    Light(10).replyMode = EmulatorRepliesNormal;
+    platform::AdvanceClock(60000);
+    Send("@LIFX Scheme Fire");
+    RunTimer();
+    EXPECT_TRUE(FileHas("lifx.device10.zones: 120"));
+    EXPECT_NE(Light(10).zones[119].kelvin, 0) << "zone 119 drawn";
     ExpectNothingLeftOpen();
 }
 

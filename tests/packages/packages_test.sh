@@ -22,6 +22,7 @@ case " $* " in *":i386 "*)
   echo "E: Error, pkgProblemResolver::Resolve generated breaks, this may be caused by held packages."
   exit 100 ;; esac
 case " $* " in *" libwidget-dev "*) echo "E: Unable to locate package libwidget-dev"; exit 100 ;; esac
+case " $* " in *" indextargets "*) [ -z "${STANDIN_MIRROR:-}" ] || echo "$STANDIN_MIRROR" ;; esac
 exit 0
 STANDIN
 printf '#!/bin/sh\ncase " $STANDIN_MISSING " in *" $3 "*) exit 1 ;; esac\nprintf "install ok installed"\n' >"$fake/bin/dpkg-query"
@@ -97,5 +98,58 @@ out=$(suite)
 expect "failed when nobody tried to install it" test $? -ne 0
 expect "every 32-bit script failed" test "$(grep -c '^FAIL: wine-i686 ' <<<"$out")" = "$scripts"
 expect "naming the package" grep -q 'wine32:i386 is missing' <<<"$out"
+
+# The i386 root made anew (another checkout's recipe) beside the old one, by
+# a stand-in debootstrap that fails or makes a root whose Wine says so. A row:
+# an old root there or none, debootstrap's result, then the exit status, what
+# the loader's Wine says after, and a line of the output.
+export STANDIN_MIRROR="http://127.0.0.1/debian $(. /etc/os-release && echo "${VERSION_CODENAME:-}")"
+cat >"$fake/bin/debootstrap" <<'STANDIN'
+#!/bin/sh
+[ "$STANDIN_DEBOOTSTRAP" = ok ] || { echo "E: Failed getting release file" >&2; exit 1; }
+eval new=\${$(($# - 1))}
+mkdir -p "$new/usr/lib/wine" "$new/etc/apt"
+printf '#!/bin/sh\necho wine-new\n' >"$new/usr/lib/wine/wine"
+chmod +x "$new/usr/lib/wine/wine"
+STANDIN
+printf '#!/bin/sh\nexit 0\n' >"$fake/bin/chroot"
+printf '#!/bin/sh\nexit 0\n' >"$fake/bin/unshare"
+chmod +x "$fake/bin"/*
+old_root() { # folder
+  mkdir -p "$1/root/usr/lib/wine"
+  printf '#!/bin/sh\necho wine-old\n' >"$1/root/usr/lib/wine/wine"
+  printf '#!/bin/sh\nexec %s "$@"\n' "$1/root/usr/lib/wine/wine" >"$1/wine"
+  chmod +x "$1/root/usr/lib/wine/wine" "$1/wine"
+  echo "another checkout's recipe" >"$1/recipe"
+  : >"$1/lock"
+}
+while IFS='|' read -r old result status says line; do
+  cache=$fake/i386-$old-$result
+  [ "$old" = none ] || old_root "$cache"
+  out=$(STANDIN_DEBOOTSTRAP=$result bash "$root/tools/i386_root.sh" --cache "$cache" 2>&1)
+  expect "$old root, debootstrap $result: exits $status" test $? = "$status"
+  expect "$old root, debootstrap $result: Wine says '$says'" test "$("$cache/wine" 2>/dev/null)" = "$says"
+  expect "$old root, debootstrap $result: says $line" grep -qF "$line" <<<"$out"
+  expect "$old root, debootstrap $result: nothing left beside the root" test -z "$(ls -d "$cache"/new* "$cache"/old 2>/dev/null)"
+done <<'ROWS'
+old|fail|0|wine-old|could not be made anew (debootstrap could not fetch the i386 root of
+none|fail|1||debootstrap could not fetch the i386 root of
+old|ok|0|wine-new|the i386 root is built in
+ROWS
+# A run using the old root (its lock held as tools/wine32.sh holds it) keeps
+# it until that run ends; the new root, built meanwhile, waits to replace it.
+cache=$fake/i386-held
+old_root "$cache"
+mkfifo "$fake/release"
+(. "$root/tools/wine32.sh" && hold_i386_root "$cache/wine" && : >"$fake/held" && read -r _ <"$fake/release") &
+for _ in $(seq 100); do [ -e "$fake/held" ] && break; sleep 0.1; done
+STANDIN_DEBOOTSTRAP=ok bash "$root/tools/i386_root.sh" --cache "$cache" >"$fake/rebuild" 2>&1 &
+rebuild=$!
+for _ in $(seq 300); do grep -q 'waiting for the runs using the old i386 root' "$fake/rebuild" && break; sleep 0.1; done
+expect "the rebuild waits for the run using the root" grep -q 'waiting for the runs using the old' "$fake/rebuild"
+expect "the root in use is the old one meanwhile" test "$("$cache/wine")" = wine-old
+echo >"$fake/release"
+wait "$rebuild"
+expect "the new root replaces it once that run ended" test "$("$cache/wine")" = wine-new
 
 [ "$failures" -eq 0 ] && echo "all package decisions hold"

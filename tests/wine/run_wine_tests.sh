@@ -82,6 +82,9 @@ fi
 wine32=wine
 [ -x /usr/lib/wine/wine ] && wine32=/usr/lib/wine/wine
 [ -n "${CHROMALET_WINE32_LOADER:-}" ] && wine32=$CHROMALET_WINE32_LOADER
+# An i386 root's loader: the root stays as it is until the suite ends.
+. "$here/../../tools/wine32.sh"
+hold_i386_root "$wine32"
 if [ -x /usr/lib/wine/wineserver ]; then wineserver=/usr/lib/wine/wineserver; else wineserver=wineserver; fi
 
 failed=0
