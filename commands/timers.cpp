@@ -4,6 +4,7 @@
 #include "lifx/delivery.h"
 #include "lifx/discovery.h"
 #include "lifx/dispatch.h"
+#include "lifx/images.h"
 #include "lifx/label_query.h"
 #include "lifx/light_socket.h"
 #include "lifx/zone_query.h"
@@ -47,7 +48,8 @@ void KeepAnswersTimer()
     // A light set by hand may wait to be asked its label.
     if (g_pluginWindow && LabelQueryWanted())
         StartLabelQuery(GetTickCount());
-    if (!DeliveryPending() && !DiscoveryUnderway() && !ZoneQueryRunning() && !LabelQueryRunning())
+    if (!DeliveryPending() && !DiscoveryUnderway() && !ZoneQueryRunning() && !LabelQueryRunning() &&
+        !ImagesRunning())
         return;
     // Without its timer a discovery would never end.
     bool ticking = g_pluginWindow && StartAnswersTimer();
@@ -71,6 +73,7 @@ void OfferLightAnswers(uint32_t nowMs)
             break;
         case LightReadDatagram:
             if (!DeliveryHandleDatagram(from, data, length) &&
+                !ImagesHandleDatagram(from, data, length) &&
                 !ZoneQueryHandleDatagram(from, data, length) &&
                 !LabelQueryHandleDatagram(from, data, length))
                 DiscoveryHandleDatagram(from, data, length, nowMs);
@@ -98,6 +101,8 @@ void AnswersTick()
     bool asking = ZoneQueryTick();
     asking = LabelQueryStep(GetTickCount()) || asking;
     bool delivering = DeliveryStep(GetTickCount());
+    // After delivery's step, which tells what it resent and gave up.
+    delivering = ImagesStep(GetTickCount()) || delivering;
     ReleaseLightSocket();
     if (discovering || asking || delivering)
         return;
@@ -111,6 +116,7 @@ void StopAnswers()
     StopZoneQuery();
     StopLabelQuery();
     StopDelivery();
+    StopImages();
     CloseLightSocket();
     if (g_answersTimer)
         KillTimer(g_pluginWindow, AnswersTimer);
