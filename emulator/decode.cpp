@@ -222,7 +222,8 @@ bool EmulatorApplyDatagram(EmulatedLight &light, const uint8_t *data, size_t len
         ApplySetColor(light, data, nowMs);
         break;
     case kEmulatorTypeSetExtendedColorZones:
-        if (light.olderStrip) {
+        // Neither an older strip nor a matrix light takes it.
+        if (light.olderStrip || light.tiles > 0) {
             light.unhandledType = kEmulatorTypeSetExtendedColorZones;
         } else {
             ApplySetExtendedColorZones(light, data, nowMs);
@@ -238,7 +239,11 @@ bool EmulatorApplyDatagram(EmulatedLight &light, const uint8_t *data, size_t len
         ApplyCopyFrameBuffer(light, data);
         break;
     case kEmulatorTypeSetMultiZoneEffect:
-        ApplySetMultiZoneEffect(light, data);
+        if (light.tiles > 0) {
+            light.unhandledType = kEmulatorTypeSetMultiZoneEffect;
+        } else {
+            ApplySetMultiZoneEffect(light, data);
+        }
         break;
     default:
         light.malformed++;

@@ -206,7 +206,8 @@ struct EmulatedLight {
     int colorZonesMessages = 0;
 
     // Matrix light: a chain of tiles (0 for any other light), each with frame
-    // buffer 0, shown, and 1, not shown. frameBuffer[b] holds every tile's
+    // buffer 0, shown, and 1, not shown; it takes neither the extended zone
+    // messages nor the move effect. frameBuffer[b] holds every tile's
     // pixels, tile after tile, row by row from the top; EmulatorSetChain
     // sizes them. A light refusing frame buffer 1 answers StateUnhandled to
     // a Set64 into it and to CopyFrameBuffer, and changes nothing.

@@ -118,7 +118,9 @@ TEST_F(DeliveryTest, OnANetworkLosingFifteenPerCentEachWayEveryLightEndsAsWithou
         ASSERT_GT(lost, 10) << "the network lost something";
         ASSERT_EQ(clean.size(), lossy.size());
         for (size_t step = 0; step < clean.size(); step++)
-            EXPECT_EQ(lossy[step], clean[step]) << "after change " << step;
+            for (size_t n = 0; n < clean[step].size(); n++)
+                EXPECT_EQ(lossy[step][n], clean[step][n])
+                    << "light " << n + 1 << " after change " << step;
         for (size_t step = 0; kinds && step < clean.size(); step++)
             EXPECT_EQ(clean[step][8], extended[step][8]) << "after change " << step;
         extended = clean;
