@@ -156,6 +156,7 @@ void EmptyOtherSlots(uint32_t address, int slot)
             SaveDeviceSerial(n, "");
         if (g_deviceZones[n])
             SaveDeviceZones(n, 0);
+        ForgetDeviceKind(n);
         SaveDeviceLabel(n, "");
         SaveDevice(n, "");
         Log(LogConfirm, "...device #%d at %s emptied: that light is device #%d.", n, text, slot);
