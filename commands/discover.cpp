@@ -264,19 +264,12 @@ void SkipNoLight(const DiscoveredLight &light, const char *label, const char *ad
 }
 
 // A strip or matrix light found in a bulb's slot, where it shows one colour
-// (saved there before it said what it is): into a free strip's slot, with
-// all that is known of it; or, where none is free, a line that says what to
-// do.
+// (saved there before it said what it is): into the free strip's slot, with
+// all that is known of it.
 unsigned MoveToStripSlot(const DiscoveredLight &light, int from, const char *name,
                          const char *address)
 {
     int to = FreeSlot(true);
-    if (!to) {
-        Log(LogConfirm, "...found %s at %s: already device #%d, %s", name, address, from,
-            kOneColourAdvice);
-        EmptyOtherSlots(light.address, from);
-        return 0;
-    }
     char serial[kSerialTextSize], label[kLabelTextSize];
     memcpy(serial, g_deviceSerials[from], sizeof serial);
     memcpy(label, g_deviceLabels[from], sizeof label);
@@ -285,6 +278,7 @@ unsigned MoveToStripSlot(const DiscoveredLight &light, int from, const char *nam
     if (serial[0])
         SaveDeviceSerial(to, serial);
     SaveDeviceLabel(to, label);
+    SaveLabel(light, to, false);
     SaveZones(light, to);
     Log(LogConfirm, "...found %s at %s: moved from device #%d to device #%d, a strip's slot.", name,
         address, from, to);
@@ -330,11 +324,15 @@ unsigned SaveAndReport(const DiscoveredLight &light, Outcome *outcome)
         // replaced by another.
         if (!g_deviceSerials[slot][0])
             SaveDeviceSerial(slot, serial);
+        if (slot <= kLastBulb && WantsStripSlot(light) && FreeSlot(true))
+            return MoveToStripSlot(light, slot, name, address);
         SaveZones(light, slot);
         SaveLabel(light, slot, false);
         if (slot <= kLastBulb && WantsStripSlot(light))
-            return MoveToStripSlot(light, slot, name, address);
-        Log(LogConfirm, "...found %s at %s: already device #%d.", name, address, slot);
+            Log(LogConfirm, "...found %s at %s: already device #%d, %s", name, address, slot,
+                kOneColourAdvice);
+        else
+            Log(LogConfirm, "...found %s at %s: already device #%d.", name, address, slot);
         EmptyOtherSlots(light.address, slot);
         return 0;
     case Moved:
