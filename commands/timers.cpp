@@ -5,6 +5,7 @@
 #include "lifx/discovery.h"
 #include "lifx/dispatch.h"
 #include "lifx/images.h"
+#include "lifx/kind_query.h"
 #include "lifx/label_query.h"
 #include "lifx/light_socket.h"
 #include "lifx/zone_query.h"
@@ -48,8 +49,10 @@ void KeepAnswersTimer()
     // A light set by hand may wait to be asked its label.
     if (g_pluginWindow && LabelQueryWanted())
         StartLabelQuery(GetTickCount());
+    if (g_pluginWindow && KindQueryWanted())
+        StartKindQuery(GetTickCount());
     if (!DeliveryPending() && !DiscoveryUnderway() && !ZoneQueryRunning() && !LabelQueryRunning() &&
-        !ImagesRunning())
+        !KindQueryRunning() && !ImagesRunning())
         return;
     // Without its timer a discovery would never end.
     bool ticking = g_pluginWindow && StartAnswersTimer();
@@ -75,7 +78,8 @@ void OfferLightAnswers(uint32_t nowMs)
             if (!DeliveryHandleDatagram(from, data, length) &&
                 !ImagesHandleDatagram(from, data, length) &&
                 !ZoneQueryHandleDatagram(from, data, length) &&
-                !LabelQueryHandleDatagram(from, data, length))
+                !LabelQueryHandleDatagram(from, data, length) &&
+                !KindQueryHandleDatagram(from, data, length))
                 DiscoveryHandleDatagram(from, data, length, nowMs);
             break;
         }
@@ -100,6 +104,7 @@ void AnswersTick()
     bool discovering = DiscoveryTick();
     bool asking = ZoneQueryTick();
     asking = LabelQueryStep(GetTickCount()) || asking;
+    asking = KindQueryStep(GetTickCount()) || asking;
     bool delivering = DeliveryStep(GetTickCount());
     // After delivery's step, which tells what it resent and gave up.
     delivering = ImagesStep(GetTickCount()) || delivering;
@@ -115,6 +120,7 @@ void StopAnswers()
     CancelDiscovery();
     StopZoneQuery();
     StopLabelQuery();
+    StopKindQuery();
     StopDelivery();
     StopImages();
     CloseLightSocket();

@@ -51,10 +51,10 @@ void StartMessage(uint8_t *buf, int size, int type)
     PutU16(buf, 32, static_cast<uint32_t>(type));
 }
 
-void StartRequest(uint8_t (&message)[kRequestSize], int type, uint32_t source,
-                  const uint8_t *serial, uint8_t sequence)
+void StartRequest(uint8_t *message, int size, int type, uint32_t source, const uint8_t *serial,
+                  uint8_t sequence)
 {
-    StartMessage(message, kRequestSize, type);
+    StartMessage(message, size, type);
     if (serial) {
         PutU16(message, 2, kProtocolWordAddressed);
         for (int i = 0; i < kSerialSize; ++i)
@@ -69,30 +69,55 @@ void StartRequest(uint8_t (&message)[kRequestSize], int type, uint32_t source,
 
 void EncodeGetService(uint8_t (&message)[kRequestSize], uint32_t source, uint8_t sequence)
 {
-    StartRequest(message, kTypeGetService, source, nullptr, sequence);
+    StartRequest(message, kRequestSize, kTypeGetService, source, nullptr, sequence);
 }
 
 void EncodeGetLabel(uint8_t (&message)[kRequestSize], uint32_t source,
                     const uint8_t (&serial)[kSerialSize], uint8_t sequence)
 {
-    StartRequest(message, kTypeGetLabel, source, serial, sequence);
+    StartRequest(message, kRequestSize, kTypeGetLabel, source, serial, sequence);
 }
 
 void EncodeGetExtendedColorZones(uint8_t (&message)[kRequestSize], uint32_t source,
                                  const uint8_t (&serial)[kSerialSize], uint8_t sequence)
 {
-    StartRequest(message, kTypeGetExtendedColorZones, source, serial, sequence);
+    StartRequest(message, kRequestSize, kTypeGetExtendedColorZones, source, serial, sequence);
+}
+
+void EncodeGetVersion(uint8_t (&message)[kRequestSize], uint32_t source,
+                      const uint8_t (&serial)[kSerialSize], uint8_t sequence)
+{
+    StartRequest(message, kRequestSize, kTypeGetVersion, source, serial, sequence);
+}
+
+void EncodeGetDeviceChain(uint8_t (&message)[kRequestSize], uint32_t source,
+                          const uint8_t (&serial)[kSerialSize], uint8_t sequence)
+{
+    StartRequest(message, kRequestSize, kTypeGetDeviceChain, source, serial, sequence);
+}
+
+void EncodeGetColorZones(uint8_t (&message)[kGetColorZonesSize], uint32_t source,
+                         const uint8_t (&serial)[kSerialSize], uint8_t sequence)
+{
+    StartRequest(message, kGetColorZonesSize, kTypeGetColorZones, source, serial, sequence);
+    PutU8(message, 36, 0);
+    PutU8(message, 37, 255);
 }
 
 void EncodeGetExtendedColorZonesAny(uint8_t (&message)[kRequestSize], uint32_t source,
                                     uint8_t sequence)
 {
-    StartRequest(message, kTypeGetExtendedColorZones, source, nullptr, sequence);
+    StartRequest(message, kRequestSize, kTypeGetExtendedColorZones, source, nullptr, sequence);
+}
+
+void EncodeGetDeviceChainAny(uint8_t (&message)[kRequestSize], uint32_t source, uint8_t sequence)
+{
+    StartRequest(message, kRequestSize, kTypeGetDeviceChain, source, nullptr, sequence);
 }
 
 void EncodeGetLabelAny(uint8_t (&message)[kRequestSize], uint32_t source, uint8_t sequence)
 {
-    StartRequest(message, kTypeGetLabel, source, nullptr, sequence);
+    StartRequest(message, kRequestSize, kTypeGetLabel, source, nullptr, sequence);
 }
 
 void AskAcknowledgement(uint8_t *message, uint32_t source, uint8_t sequence)
@@ -159,16 +184,6 @@ void EncodeSetColorZones(uint8_t (&message)[kSetColorZonesSize], uint8_t start, 
     PutHsbk(message, 38, colour);
     PutU32(message, 46, durationMs);
     PutU8(message, 50, apply);
-}
-
-void EncodeGetColorZones(uint8_t (&message)[kGetColorZonesSize], uint32_t source, uint8_t sequence)
-{
-    StartMessage(message, kGetColorZonesSize, kTypeGetColorZones);
-    PutU32(message, 4, source);
-    PutU8(message, 22, kResponseRequired);
-    PutU8(message, 23, sequence);
-    PutU8(message, 36, 0);
-    PutU8(message, 37, 255);
 }
 
 void EncodeSet64(uint8_t (&message)[kSet64Size], uint8_t tile, uint8_t fb, uint8_t y, uint8_t width,

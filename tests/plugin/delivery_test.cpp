@@ -58,16 +58,16 @@ class DeliveryTest : public StartedPluginTest
     std::vector<std::vector<std::string>> RunEveryKindOfChange(bool kinds = false)
     {
         std::vector<std::vector<std::string>> after;
-        Start(kTenLights + kAutoFire + "lifx.device9.zones: 120\r\nlifx.device10.zones: 1000\r\n");
         if (kinds) {
             const uint8_t sides[5] = {8, 8, 8, 8, 8};
-            g_deviceKinds[9] = KindOlderStrip;
-            g_deviceKinds[10] = KindMatrix;
-            g_deviceChains[10] = {5, {8, 8, 8, 8, 8}, {8, 8, 8, 8, 8}};
-            Light(9).olderStrip = true;
+            Light(9).kind.kind = EmulatorKindOlderStrip;
+            Light(9).strip = true;
             EmulatorSetChain(Light(10), 5, sides, sides);
-            HandleCommandText("@LIFX Scheme Fire");
         }
+        Start(kTenLights + kAutoFire + "lifx.device9.zones: 120\r\nlifx.device10.zones: 1000\r\n" +
+              (kinds ? "lifx.device9.kind: older-strip\r\nlifx.device10.kind: matrix\r\n"
+                       "lifx.device10.chain: 8x8,8x8,8x8,8x8,8x8\r\n"
+                     : ""));
         auto settle = [&] {
             Pass(kSettleMs);
             after.push_back(Everything());
