@@ -18,6 +18,7 @@
 #include "host/vesk.h"
 #include "lifx/delivery.h"
 #include "lifx/dispatch.h"
+#include "lifx/images.h"
 #include "palette/palette.h"
 #include "plugin/plugin.h"
 #include "settings/settings.h"
@@ -29,6 +30,7 @@ enum {
     kFanOutDatagrams = 20,        // power and a colour message for each of ten lights
     kSchemeCommandDatagrams = 22, // and the move effect stopped on both strips
     kLongStripsDatagrams = 44,    // 1000-zone strips: power and 13 spans each
+    kTwoChainsDatagrams = 28,     // chains of five 8x8 tiles: power and 5 writes each
 };
 
 void UsePaletteScheme()
@@ -218,6 +220,7 @@ void TimeResendStep(benchmark::State &state, int expected)
         double start = NowSeconds();
         OfferLightAnswers(due);
         DeliveryStep(due);
+        ImagesStep(due);
         double elapsed = NowSeconds() - start;
         state.SetIterationTime(elapsed);
         samples.push_back(elapsed);
@@ -225,6 +228,7 @@ void TimeResendStep(benchmark::State &state, int expected)
             break;
     }
     DropDeliveries();
+    StopImages();
     if (!state.error_occurred())
         state.counters["median_us"] = Median(samples) * 1e6;
 }
@@ -244,6 +248,21 @@ void ResendStepLongStrips(benchmark::State &state)
     g_deviceZones[9] = g_deviceZones[10] = 0;
 }
 
+// Both strip slots matrix lights, chains of five 8x8 tiles: each chain's
+// power and five writes, and the bulbs' 16 datagrams.
+void ResendStepTwoChains(benchmark::State &state)
+{
+    for (int slot = kLastBulb + 1; slot <= kDeviceSlots; slot++) {
+        g_deviceKinds[slot] = KindMatrix;
+        g_deviceChains[slot] = {5, {8, 8, 8, 8, 8}, {8, 8, 8, 8, 8}};
+    }
+    TimeResendStep(state, kTwoChainsDatagrams);
+    for (int slot = kLastBulb + 1; slot <= kDeviceSlots; slot++) {
+        g_deviceKinds[slot] = KindNotKnown;
+        g_deviceChains[slot] = DeviceChain();
+    }
+}
+
 } // namespace
 
 BENCHMARK(SendColoursPalette)->UseManualTime()->Unit(benchmark::kMicrosecond);
@@ -252,3 +271,4 @@ BENCHMARK(CycleTick)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(SchemeFireCommand)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(ResendStep)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(ResendStepLongStrips)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(ResendStepTwoChains)->UseManualTime()->Unit(benchmark::kMicrosecond);
