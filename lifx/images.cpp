@@ -94,8 +94,12 @@ bool ImagesStep(uint32_t nowMs)
             g_running[slot] = MatrixStep(slot, nowMs);
         else if (kind == KindOlderStrip)
             g_running[slot] = OlderStripStep(slot, nowMs);
-        else
-            ForgetImage(slot), g_running[slot] = false;
+        else {
+            // The slot now holds a light of another kind: what went to the
+            // old one is not followed any more.
+            ForgetImage(slot);
+            g_running[slot] = false;
+        }
         running = running || g_running[slot];
     }
     HoldLightSocket(kSocketHolder, running);
