@@ -18,7 +18,9 @@
 #include "host/vesk.h"
 #include "lifx/delivery.h"
 #include "lifx/dispatch.h"
+#include "lifx/images.h"
 #include "palette/palette.h"
+#include "platform/control_linux.h"
 #include "plugin/plugin.h"
 #include "settings/settings.h"
 
@@ -29,6 +31,7 @@ enum {
     kFanOutDatagrams = 20,        // power and a colour message for each of ten lights
     kSchemeCommandDatagrams = 22, // and the move effect stopped on both strips
     kLongStripsDatagrams = 44,    // 1000-zone strips: power and 13 spans each
+    kTwoChainsDatagrams = 28,     // chains of five 8x8 tiles: power and 5 writes each
 };
 
 void UsePaletteScheme()
@@ -217,7 +220,7 @@ void SchemeFireCommand(benchmark::State &state)
 // acknowledgement of its power and colour messages, all due again at once.
 // Each iteration sends the scheme afresh (untimed), then times the step a
 // resend later.
-void TimeResendStep(benchmark::State &state, int expected)
+void TimeResendStep(benchmark::State &state, int expected, uint32_t pauseMs = 0)
 {
     UsePaletteScheme();
     // Only this benchmark's messages are due: another's, such as the move
@@ -226,6 +229,10 @@ void TimeResendStep(benchmark::State &state, int expected)
     std::vector<double> samples;
     samples.reserve(state.max_iterations);
     for (auto _ : state) {
+        // A light paced at 20 messages a second takes a new image's writes
+        // only once the last ones are a second old.
+        if (pauseMs)
+            platform::AdvanceClock(pauseMs);
         SendColours(0);
         if (!Received(state, expected))
             break;
@@ -233,6 +240,7 @@ void TimeResendStep(benchmark::State &state, int expected)
         double start = NowSeconds();
         OfferLightAnswers(due);
         DeliveryStep(due);
+        ImagesStep(due);
         double elapsed = NowSeconds() - start;
         state.SetIterationTime(elapsed);
         samples.push_back(elapsed);
@@ -240,6 +248,7 @@ void TimeResendStep(benchmark::State &state, int expected)
             break;
     }
     DropDeliveries();
+    StopImages();
     if (!state.error_occurred())
         state.counters["median_us"] = Median(samples) * 1e6;
 }
@@ -265,6 +274,21 @@ void ResendStepLongStrips(benchmark::State &state)
     });
 }
 
+// Both strip slots matrix lights, chains of five 8x8 tiles: each chain's
+// power and five writes, and the bulbs' 16 datagrams.
+void ResendStepTwoChains(benchmark::State &state)
+{
+    for (int slot = kLastBulb + 1; slot <= kDeviceSlots; slot++) {
+        g_deviceKinds[slot] = KindMatrix;
+        g_deviceChains[slot] = {5, {8, 8, 8, 8, 8}, {8, 8, 8, 8, 8}};
+    }
+    TimeResendStep(state, kTwoChainsDatagrams, 1000);
+    for (int slot = kLastBulb + 1; slot <= kDeviceSlots; slot++) {
+        g_deviceKinds[slot] = KindNotKnown;
+        g_deviceChains[slot] = DeviceChain();
+    }
+}
+
 } // namespace
 
 BENCHMARK(SendColoursPalette)->UseManualTime()->Unit(benchmark::kMicrosecond);
@@ -273,3 +297,4 @@ BENCHMARK(CycleTick)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(SchemeFireCommand)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(ResendStep)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(ResendStepLongStrips)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(ResendStepTwoChains)->UseManualTime()->Unit(benchmark::kMicrosecond);

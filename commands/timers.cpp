@@ -4,6 +4,8 @@
 #include "lifx/delivery.h"
 #include "lifx/discovery.h"
 #include "lifx/dispatch.h"
+#include "lifx/images.h"
+#include "lifx/kind_query.h"
 #include "lifx/label_query.h"
 #include "lifx/light_socket.h"
 #include "lifx/zone_query.h"
@@ -59,7 +61,10 @@ void KeepAnswersTimer()
     // A light set by hand may wait to be asked its label.
     if (g_pluginWindow && LabelQueryWanted())
         StartLabelQuery(GetTickCount());
-    if (!DeliveryPending() && !DiscoveryUnderway() && !ZoneQueryRunning() && !LabelQueryRunning())
+    if (g_pluginWindow && KindQueryWanted())
+        StartKindQuery(GetTickCount());
+    if (!DeliveryPending() && !DiscoveryUnderway() && !ZoneQueryRunning() && !LabelQueryRunning() &&
+        !KindQueryRunning() && !ImagesRunning())
         return;
     // Without its timer a discovery would never end.
     bool ticking = g_pluginWindow && StartAnswersTimer();
@@ -83,8 +88,10 @@ void OfferLightAnswers(uint32_t nowMs)
             break;
         case LightReadDatagram:
             if (!DeliveryHandleDatagram(from, data, length) &&
+                !ImagesHandleDatagram(from, data, length) &&
                 !ZoneQueryHandleDatagram(from, data, length) &&
-                !LabelQueryHandleDatagram(from, data, length))
+                !LabelQueryHandleDatagram(from, data, length) &&
+                !KindQueryHandleDatagram(from, data, length))
                 DiscoveryHandleDatagram(from, data, length, nowMs);
             break;
         }
@@ -109,7 +116,10 @@ void AnswersTick()
     bool discovering = DiscoveryTick();
     bool asking = ZoneQueryTick();
     asking = LabelQueryStep(GetTickCount()) || asking;
+    asking = KindQueryStep(GetTickCount()) || asking;
     bool delivering = DeliveryStep(GetTickCount());
+    // After delivery's step, which tells what it resent and gave up.
+    delivering = ImagesStep(GetTickCount()) || delivering;
     ReleaseLightSocket();
     if (discovering || asking || delivering)
         return;
@@ -122,7 +132,9 @@ void StopAnswers()
     CancelDiscovery();
     StopZoneQuery();
     StopLabelQuery();
+    StopKindQuery();
     StopDelivery();
+    StopImages();
     CloseLightSocket();
     if (g_answersTimer)
         KillTimer(g_pluginWindow, AnswersTimer);

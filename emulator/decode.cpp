@@ -28,7 +28,138 @@ const MessageSize kMessageSizes[] = {
     {kEmulatorTypeSetColor, kEmulatorSetColorSize},
     {kEmulatorTypeSetExtendedColorZones, kEmulatorSetExtendedColorZonesSize},
     {kEmulatorTypeSetMultiZoneEffect, kEmulatorSetMultiZoneEffectSize},
+    {kEmulatorTypeSetColorZones, kEmulatorSetColorZonesSize},
+    {kEmulatorTypeSet64, kEmulatorSet64Size},
+    {kEmulatorTypeCopyFrameBuffer, kEmulatorCopyFrameBufferSize},
 };
+
+int ZonesOf(const EmulatedLight &light)
+{
+    return light.stripZones >= 1 && light.stripZones <= kEmulatorMaxZones ? light.stripZones
+                                                                          : kEmulatorZones;
+}
+
+void ShowStoredZones(EmulatedLight &light)
+{
+    for (int zone = 0; zone < ZonesOf(light); zone++) {
+        light.zones[zone] = light.storedZones[zone];
+    }
+}
+
+void ApplySetColorZones(EmulatedLight &light, const uint8_t *data, int64_t nowMs)
+{
+    int start = data[36];
+    int end = data[37];
+    uint8_t apply = data[50];
+    light.zonesReceived = true;
+    light.zonesDuration = WireReadU32(data, 46);
+    light.zonesApply = apply;
+    light.zonesAtMs = nowMs;
+    if (apply != 2) {
+        for (int zone = start; zone <= end && zone < ZonesOf(light); zone++) {
+            light.storedZones[zone] = ReadHsbk(data, 38);
+        }
+    }
+    if (apply != 0) {
+        ShowStoredZones(light);
+    }
+    light.colorZonesMessages++;
+}
+
+// The chain's tiles up to the first no light has.
+int Tiles(const EmulatedLight &light)
+{
+    if (EmulatorLightKind(light) != EmulatorKindMatrix) {
+        return 0;
+    }
+    int tiles = 0;
+    while (tiles < light.kind.tileCount && tiles < kEmulatorMaxTiles &&
+           light.kind.tiles[tiles].width >= 1 &&
+           light.kind.tiles[tiles].width <= kEmulatorMaxTileSide &&
+           light.kind.tiles[tiles].height >= 1 &&
+           light.kind.tiles[tiles].height <= kEmulatorMaxTileSide) {
+        tiles++;
+    }
+    return tiles;
+}
+
+int Width(const EmulatedLight &light, int tile)
+{
+    return light.kind.tiles[tile].width;
+}
+
+int Height(const EmulatedLight &light, int tile)
+{
+    return light.kind.tiles[tile].height;
+}
+
+void SizeFrameBuffers(EmulatedLight &light)
+{
+    size_t pixels = 0;
+    for (int t = 0; t < Tiles(light); t++) {
+        pixels += (size_t)(Width(light, t) * Height(light, t));
+    }
+    for (std::vector<Hsbk> &buffer : light.frameBuffer) {
+        if (buffer.size() != pixels) {
+            buffer.assign(pixels, Hsbk());
+        }
+    }
+}
+
+bool RefusesFrameBuffer(const EmulatedLight &light, int fb)
+{
+    return fb == 1 && light.refuseFrameBuffer1;
+}
+
+void ApplySet64(EmulatedLight &light, const uint8_t *data)
+{
+    light.set64Messages++;
+    int tile = data[36];
+    int fb = data[38];
+    if (RefusesFrameBuffer(light, fb)) {
+        light.unhandledType = kEmulatorTypeSet64;
+        return;
+    }
+    SizeFrameBuffers(light);
+    if (tile >= Tiles(light) || fb > 1) {
+        return;
+    }
+    int x = data[39], y = data[40], width = data[41];
+    int first = EmulatorTilePixel(light, tile);
+    for (int i = 0; i < 64 && width > 0; i++) {
+        int px = x + i % width, py = y + i / width;
+        if (px < Width(light, tile) && py < Height(light, tile)) {
+            light.frameBuffer[fb][(size_t)(first + py * Width(light, tile) + px)] =
+                ReadHsbk(data, 46 + 8 * (size_t)i);
+        }
+    }
+}
+
+void ApplyCopyFrameBuffer(EmulatedLight &light, const uint8_t *data)
+{
+    light.copyMessages++;
+    int tile = data[36];
+    int from = data[38], to = data[39];
+    if (light.refuseFrameBuffer1) {
+        light.unhandledType = kEmulatorTypeCopyFrameBuffer;
+        return;
+    }
+    SizeFrameBuffers(light);
+    if (tile >= Tiles(light) || from > 1 || to > 1) {
+        return;
+    }
+    int width = Width(light, tile), height = Height(light, tile);
+    int first = EmulatorTilePixel(light, tile);
+    for (int dy = 0; dy < data[45]; dy++) {
+        for (int dx = 0; dx < data[44]; dx++) {
+            int sx = data[40] + dx, sy = data[41] + dy, tx = data[42] + dx, ty = data[43] + dy;
+            if (sx < width && sy < height && tx < width && ty < height) {
+                light.frameBuffer[to][(size_t)(first + ty * width + tx)] =
+                    light.frameBuffer[from][(size_t)(first + sy * width + sx)];
+            }
+        }
+    }
+}
 
 void ApplySetLightPower(EmulatedLight &light, const uint8_t *data, int64_t nowMs)
 {
@@ -135,6 +266,15 @@ bool EmulatorApplyDatagram(EmulatedLight &light, const uint8_t *data, size_t len
     case kEmulatorTypeSetExtendedColorZones:
         ApplySetExtendedColorZones(light, data, nowMs);
         break;
+    case kEmulatorTypeSetColorZones:
+        ApplySetColorZones(light, data, nowMs);
+        break;
+    case kEmulatorTypeSet64:
+        ApplySet64(light, data);
+        break;
+    case kEmulatorTypeCopyFrameBuffer:
+        ApplyCopyFrameBuffer(light, data);
+        break;
     case kEmulatorTypeSetMultiZoneEffect:
         ApplySetMultiZoneEffect(light, data);
         break;
@@ -175,9 +315,34 @@ void EmulatorResetLight(EmulatedLight &light)
         fresh.serial[i] = light.serial[i];
     }
     fresh.strip = light.strip;
+    fresh.kind = light.kind;
     fresh.stripZones = light.stripZones;
     fresh.replyMode = light.replyMode;
     fresh.takesAddressed = light.takesAddressed;
     fresh.off = light.off;
+    fresh.refuseFrameBuffer1 = light.refuseFrameBuffer1;
     light = std::move(fresh);
+}
+
+void EmulatorSetChain(EmulatedLight &light, int tiles, const uint8_t *widths,
+                      const uint8_t *heights)
+{
+    light.kind.kind = EmulatorKindMatrix;
+    light.kind.tileCount = tiles < kEmulatorMaxTiles ? tiles : kEmulatorMaxTiles;
+    for (int t = 0; t < light.kind.tileCount; t++) {
+        light.kind.tiles[t] = {widths[t], heights[t]};
+    }
+    for (std::vector<Hsbk> &buffer : light.frameBuffer) {
+        buffer.clear();
+    }
+    SizeFrameBuffers(light);
+}
+
+int EmulatorTilePixel(const EmulatedLight &light, int tile)
+{
+    int first = 0;
+    for (int t = 0; t < tile && t < Tiles(light); t++) {
+        first += light.kind.tiles[t].width * light.kind.tiles[t].height;
+    }
+    return first;
 }

@@ -18,6 +18,12 @@
 //   --replies MODE    normal (as a real light), silent, malformed (only
 //                     broken replies, one per fault) or older-firmware (a
 //                     bulb sends nothing for GetExtendedColorZones)
+//   --kind KIND       bulb, strip, older-strip (only the original zone
+//                     messages, 8 zones to an answer, at most 255 zones),
+//                     matrix or switch (no light: refuses light messages)
+//   --product N       the product GetVersion names (default the kind's usual)
+//   --firmware M.N    the firmware GetHostFirmware names (default 3.70)
+//   --chain WxH,...   a matrix light's tiles in chain order (default 8x8)
 //
 // "ready" is printed once every address is bound; with --datagrams one line
 // per datagram follows as it arrives ("ADDRESS power 65535", "ADDRESS color
@@ -176,6 +182,7 @@ struct LightOptions {
     bool serialGiven;
     uint8_t serial[kEmulatorSerialSize];
     EmulatorReplyMode replyMode;
+    EmulatorKindConfig kind;
 };
 
 void ApplyLightOptions(EmulatedLight &light, const LightOptions &options)
@@ -188,6 +195,9 @@ void ApplyLightOptions(EmulatedLight &light, const LightOptions &options)
     if (options.serialGiven)
         memcpy(light.serial, options.serial, sizeof light.serial);
     light.replyMode = options.replyMode;
+    light.kind = options.kind;
+    if (options.kind.kind == EmulatorKindStrip || options.kind.kind == EmulatorKindOlderStrip)
+        light.strip = true;
 }
 
 int Usage()
@@ -204,8 +214,12 @@ int Usage()
             "  --label TEXT     its label, at most %d bytes (default \"Light ADDRESS\")\n"
             "  --serial HEX     its serial, 12 hexadecimal digits (default d073d5 and the\n"
             "                   address's last three octets)\n"
-            "  --replies MODE   normal, silent, malformed or older-firmware\n",
-            kEmulatorMaxLights, kEmulatorMaxZones, kEmulatorLabelSize);
+            "  --replies MODE   normal, silent, malformed or older-firmware\n"
+            "  --kind KIND      bulb, strip, older-strip (at most %d zones), matrix or switch\n"
+            "  --product N      the product it names (default the kind's usual one)\n"
+            "  --firmware M.N   the firmware it names (default 3.70)\n"
+            "  --chain WxH,...  a matrix light's tiles, in chain order (default 8x8)\n",
+            kEmulatorMaxLights, kEmulatorMaxZones, kEmulatorLabelSize, kEmulatorMaxOlderStripZones);
     return 2;
 }
 
@@ -278,9 +292,40 @@ int main(int argc, char **argv)
                 fprintf(stderr, "lifx-emulator: unknown reply mode \"%s\"\n", argv[i]);
                 return Usage();
             }
+        } else if (!strcmp(argv[i], "--kind") && i + 1 < argc) {
+            pending = true;
+            if (!EmulatorParseKind(argv[++i], next.kind.kind)) {
+                fprintf(stderr, "lifx-emulator: unknown kind \"%s\"\n", argv[i]);
+                return Usage();
+            }
+        } else if (!strcmp(argv[i], "--product") && i + 1 < argc) {
+            pending = true;
+            next.kind.product = (uint32_t)strtoul(argv[++i], nullptr, 10);
+        } else if (!strcmp(argv[i], "--firmware") && i + 1 < argc) {
+            pending = true;
+            unsigned major = 0, minor = 0;
+            if (sscanf(argv[++i], "%u.%u", &major, &minor) != 2 || major > 65535 || minor > 65535) {
+                fprintf(stderr, "lifx-emulator: a firmware is MAJOR.MINOR: \"%s\"\n", argv[i]);
+                return 2;
+            }
+            next.kind.firmwareMajor = (uint16_t)major;
+            next.kind.firmwareMinor = (uint16_t)minor;
+        } else if (!strcmp(argv[i], "--chain") && i + 1 < argc) {
+            pending = true;
+            if (!EmulatorParseChain(argv[++i], next.kind)) {
+                fprintf(stderr, "lifx-emulator: a chain is 1 to %d tiles, WxH,WxH...: \"%s\"\n",
+                        kEmulatorMaxTiles, argv[i]);
+                return 2;
+            }
         } else if (!strcmp(argv[i], "--hex")) {
             hex = true;
         } else if (argv[i][0] != '-' && count < kEmulatorMaxLights) {
+            if (next.kind.kind == EmulatorKindOlderStrip &&
+                next.zones > kEmulatorMaxOlderStripZones) {
+                fprintf(stderr, "lifx-emulator: an older strip has 1 to %d zones\n",
+                        kEmulatorMaxOlderStripZones);
+                return 2;
+            }
             lightOptions[count] = next;
             addresses[count++] = argv[i];
             next = LightOptions();

@@ -51,10 +51,10 @@ void StartMessage(uint8_t *buf, int size, int type)
     PutU16(buf, 32, static_cast<uint32_t>(type));
 }
 
-void StartRequest(uint8_t (&message)[kRequestSize], int type, uint32_t source,
-                  const uint8_t *serial, uint8_t sequence)
+void StartRequest(uint8_t *message, int size, int type, uint32_t source, const uint8_t *serial,
+                  uint8_t sequence)
 {
-    StartMessage(message, kRequestSize, type);
+    StartMessage(message, size, type);
     if (serial) {
         PutU16(message, 2, kProtocolWordAddressed);
         for (int i = 0; i < kSerialSize; ++i)
@@ -69,30 +69,61 @@ void StartRequest(uint8_t (&message)[kRequestSize], int type, uint32_t source,
 
 void EncodeGetService(uint8_t (&message)[kRequestSize], uint32_t source, uint8_t sequence)
 {
-    StartRequest(message, kTypeGetService, source, nullptr, sequence);
+    StartRequest(message, kRequestSize, kTypeGetService, source, nullptr, sequence);
 }
 
 void EncodeGetLabel(uint8_t (&message)[kRequestSize], uint32_t source,
                     const uint8_t (&serial)[kSerialSize], uint8_t sequence)
 {
-    StartRequest(message, kTypeGetLabel, source, serial, sequence);
+    StartRequest(message, kRequestSize, kTypeGetLabel, source, serial, sequence);
 }
 
 void EncodeGetExtendedColorZones(uint8_t (&message)[kRequestSize], uint32_t source,
                                  const uint8_t (&serial)[kSerialSize], uint8_t sequence)
 {
-    StartRequest(message, kTypeGetExtendedColorZones, source, serial, sequence);
+    StartRequest(message, kRequestSize, kTypeGetExtendedColorZones, source, serial, sequence);
+}
+
+void EncodeGetVersion(uint8_t (&message)[kRequestSize], uint32_t source,
+                      const uint8_t (&serial)[kSerialSize], uint8_t sequence)
+{
+    StartRequest(message, kRequestSize, kTypeGetVersion, source, serial, sequence);
+}
+
+void EncodeGetColor(uint8_t (&message)[kRequestSize], uint32_t source,
+                    const uint8_t (&serial)[kSerialSize], uint8_t sequence)
+{
+    StartRequest(message, kRequestSize, kTypeGetColor, source, serial, sequence);
+}
+
+void EncodeGetDeviceChain(uint8_t (&message)[kRequestSize], uint32_t source,
+                          const uint8_t (&serial)[kSerialSize], uint8_t sequence)
+{
+    StartRequest(message, kRequestSize, kTypeGetDeviceChain, source, serial, sequence);
+}
+
+void EncodeGetColorZones(uint8_t (&message)[kGetColorZonesSize], uint32_t source,
+                         const uint8_t (&serial)[kSerialSize], uint8_t sequence)
+{
+    StartRequest(message, kGetColorZonesSize, kTypeGetColorZones, source, serial, sequence);
+    PutU8(message, 36, 0);
+    PutU8(message, 37, 255);
 }
 
 void EncodeGetExtendedColorZonesAny(uint8_t (&message)[kRequestSize], uint32_t source,
                                     uint8_t sequence)
 {
-    StartRequest(message, kTypeGetExtendedColorZones, source, nullptr, sequence);
+    StartRequest(message, kRequestSize, kTypeGetExtendedColorZones, source, nullptr, sequence);
+}
+
+void EncodeGetDeviceChainAny(uint8_t (&message)[kRequestSize], uint32_t source, uint8_t sequence)
+{
+    StartRequest(message, kRequestSize, kTypeGetDeviceChain, source, nullptr, sequence);
 }
 
 void EncodeGetLabelAny(uint8_t (&message)[kRequestSize], uint32_t source, uint8_t sequence)
 {
-    StartRequest(message, kTypeGetLabel, source, nullptr, sequence);
+    StartRequest(message, kRequestSize, kTypeGetLabel, source, nullptr, sequence);
 }
 
 void AskAcknowledgement(uint8_t *message, uint32_t source, uint8_t sequence)
@@ -148,4 +179,46 @@ void EncodeSetMultiZoneEffect(uint8_t (&message)[kSetMultiZoneEffectSize], bool 
     // A stop carries the same speed and direction a start would; only the type differs.
     PutU32(message, 43, static_cast<uint32_t>(speedSeconds) * 1000u);
     PutU32(message, 67, reverse ? 0 : 1);
+}
+
+void EncodeSetColorZones(uint8_t (&message)[kSetColorZonesSize], uint8_t start, uint8_t end,
+                         const Hsbk &colour, uint32_t durationMs, uint8_t apply)
+{
+    StartMessage(message, kSetColorZonesSize, kTypeSetColorZones);
+    PutU8(message, 36, start);
+    PutU8(message, 37, end);
+    PutHsbk(message, 38, colour);
+    PutU32(message, 46, durationMs);
+    PutU8(message, 50, apply);
+}
+
+void EncodeSet64(uint8_t (&message)[kSet64Size], uint8_t tile, uint8_t fb, uint8_t y, uint8_t width,
+                 const Hsbk *colours, int count, uint32_t durationMs)
+{
+    StartMessage(message, kSet64Size, kTypeSet64);
+    PutU8(message, 36, tile);
+    PutU8(message, 37, 1); // this tile only
+    PutU8(message, 38, fb);
+    PutU8(message, 39, 0); // x
+    PutU8(message, 40, y);
+    PutU8(message, 41, width);
+    PutU32(message, 42, durationMs);
+    if (count > kSet64Pixels)
+        count = kSet64Pixels;
+    for (int i = 0; i < count; ++i)
+        PutHsbk(message, 46 + 8 * i, colours[i]);
+}
+
+void EncodeCopyFrameBuffer(uint8_t (&message)[kCopyFrameBufferSize], uint8_t tile, uint8_t width,
+                           uint8_t height, uint32_t durationMs)
+{
+    StartMessage(message, kCopyFrameBufferSize, kTypeCopyFrameBuffer);
+    PutU8(message, 36, tile);
+    PutU8(message, 37, 1);
+    PutU8(message, 38, 1); // from the frame buffer not shown
+    PutU8(message, 39, 0); // to the one shown
+    // Source x, y and destination x, y are all 0: the whole tile.
+    PutU8(message, 44, width);
+    PutU8(message, 45, height);
+    PutU32(message, 46, durationMs);
 }

@@ -27,6 +27,19 @@ enum {
 
     kMoveEffectInstance = 0x1A2B3C4D,
 
+    // Older strips: the original zone messages, zones by uint8 index.
+    kTypeSetColorZones = 501,
+    kSetColorZonesSize = 51,
+    kMaxOlderStripZones = 255,
+
+    // Matrix lights: 64 pixels of one tile a message, and a frame buffer's
+    // rectangle copied to another.
+    kTypeSet64 = 715,
+    kTypeCopyFrameBuffer = 716,
+    kSet64Size = 558,
+    kCopyFrameBufferSize = 51,
+    kSet64Pixels = 64,
+
     // Finding lights: requests that a light answers, and its answers.
     kTypeGetService = 2,
     kTypeStateService = 3,
@@ -35,6 +48,18 @@ enum {
     kTypeStateUnhandled = 223,
     kTypeGetExtendedColorZones = 511,
     kTypeStateExtendedColorZones = 512,
+    // What a device is: its product, the original zone messages of older
+    // strips, and a matrix light's chain of tiles.
+    kTypeGetColor = 101,
+    kTypeLightState = 107,
+    kTypeGetVersion = 32,
+    kTypeStateVersion = 33,
+    kTypeGetColorZones = 502,
+    kTypeStateZone = 503,
+    kTypeStateMultiZone = 506,
+    kTypeGetDeviceChain = 701,
+    kTypeStateDeviceChain = 702,
+    kGetColorZonesSize = kHeaderSize + 2, // first and last zone asked for
 
     // Confirmed delivery: a light answers a message that asks for it with an
     // Acknowledgement naming the message's source and sequence.
@@ -64,14 +89,36 @@ void EncodeGetLabel(uint8_t (&message)[kRequestSize], uint32_t source,
                     const uint8_t (&serial)[kSerialSize], uint8_t sequence);
 void EncodeGetExtendedColorZones(uint8_t (&message)[kRequestSize], uint32_t source,
                                  const uint8_t (&serial)[kSerialSize], uint8_t sequence);
+void EncodeGetVersion(uint8_t (&message)[kRequestSize], uint32_t source,
+                      const uint8_t (&serial)[kSerialSize], uint8_t sequence);
+void EncodeGetColor(uint8_t (&message)[kRequestSize], uint32_t source,
+                    const uint8_t (&serial)[kSerialSize], uint8_t sequence);
+void EncodeGetDeviceChain(uint8_t (&message)[kRequestSize], uint32_t source,
+                          const uint8_t (&serial)[kSerialSize], uint8_t sequence);
+// Every zone: from 0 to 255, which a strip takes as its last.
+void EncodeGetColorZones(uint8_t (&message)[kGetColorZonesSize], uint32_t source,
+                         const uint8_t (&serial)[kSerialSize], uint8_t sequence);
 // The same to whichever light is at the address it is sent to (tagged, no
 // target): for a light whose serial is not known.
 void EncodeGetExtendedColorZonesAny(uint8_t (&message)[kRequestSize], uint32_t source,
                                     uint8_t sequence);
+void EncodeGetDeviceChainAny(uint8_t (&message)[kRequestSize], uint32_t source, uint8_t sequence);
 void EncodeGetLabelAny(uint8_t (&message)[kRequestSize], uint32_t source, uint8_t sequence);
 // Turns an encoded Set message into one the light acknowledges: our source,
 // the acknowledgement flag and the light's sequence number. Every other byte
 // stays as encoded.
 void AskAcknowledgement(uint8_t *message, uint32_t source, uint8_t sequence);
+// Zones start to end (inclusive) of an older strip in one colour; apply as
+// for the extended message (0 store, 1 store and show all, 2 show stored).
+void EncodeSetColorZones(uint8_t (&message)[kSetColorZonesSize], uint8_t start, uint8_t end,
+                         const Hsbk &colour, uint32_t durationMs, uint8_t apply);
+// count colours (at most 64) into frame buffer fb of one tile, row by row
+// from (0, y), width to a row; colours past count stay zero.
+void EncodeSet64(uint8_t (&message)[kSet64Size], uint8_t tile, uint8_t fb, uint8_t y, uint8_t width,
+                 const Hsbk *colours, int count, uint32_t durationMs);
+// Shows a whole tile's frame buffer 1 (width by height from 0, 0) in frame
+// buffer 0, fading over durationMs.
+void EncodeCopyFrameBuffer(uint8_t (&message)[kCopyFrameBufferSize], uint8_t tile, uint8_t width,
+                           uint8_t height, uint32_t durationMs);
 void EncodeSetMultiZoneEffect(uint8_t (&message)[kSetMultiZoneEffectSize], bool on,
                               int speedSeconds, bool reverse);

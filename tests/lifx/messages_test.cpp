@@ -235,6 +235,13 @@ TEST(EveryMessage, HasItsLengthInTheSizeFieldAndAnEmptyHeaderOtherwise)
     EncodeSetExtendedColorZones(zonesMessage, zones, 0xFFFFFFFFu);
     EncodeSetMultiZoneEffect(moveOn, true, 60, false);
     EncodeSetMultiZoneEffect(moveOff, false, 1, true);
+    uint8_t olderZones[kSetColorZonesSize], set64[kSet64Size], copy[kCopyFrameBufferSize];
+    Dirty(olderZones);
+    Dirty(set64);
+    Dirty(copy);
+    EncodeSetColorZones(olderZones, 3, 200, kGreenHalf, 0x01020304u, 1);
+    EncodeSet64(set64, 4, 1, 4, 16, zones, 64, 0x0A0B0C0Du);
+    EncodeCopyFrameBuffer(copy, 4, 16, 8, 0x01020304u);
 
     const Encoded messages[] = {
         {"SetLightPower on", powerOn, sizeof powerOn, 117},
@@ -243,8 +250,11 @@ TEST(EveryMessage, HasItsLengthInTheSizeFieldAndAnEmptyHeaderOtherwise)
         {"SetExtendedColorZones", zonesMessage, sizeof zonesMessage, 510},
         {"SetMultiZoneEffect on", moveOn, sizeof moveOn, 508},
         {"SetMultiZoneEffect off", moveOff, sizeof moveOff, 508},
+        {"SetColorZones", olderZones, sizeof olderZones, 501},
+        {"Set64", set64, sizeof set64, 715},
+        {"CopyFrameBuffer", copy, sizeof copy, 716},
     };
-    const size_t expectedLengths[] = {42, 42, 49, 700, 95, 95};
+    const size_t expectedLengths[] = {42, 42, 49, 700, 95, 95, 51, 558, 51};
 
     for (size_t m = 0; m < sizeof messages / sizeof messages[0]; ++m) {
         const Encoded &e = messages[m];
@@ -259,6 +269,45 @@ TEST(EveryMessage, HasItsLengthInTheSizeFieldAndAnEmptyHeaderOtherwise)
         EXPECT_EQ(0, e.bytes[34]);
         EXPECT_EQ(0, e.bytes[35]);
     }
+    // Each field of the older strip's and matrix light's messages at its
+    // offset, little-endian.
+    const struct {
+        const uint8_t *bytes;
+        int offset;
+        int value;
+    } fields[] = {
+        {olderZones, 36, 3},
+        {olderZones, 37, 200},
+        {olderZones, 38, 0x55},
+        {olderZones, 44, 0x28},
+        {olderZones, 45, 0x23},
+        {olderZones, 46, 0x04},
+        {olderZones, 49, 0x01},
+        {olderZones, 50, 1},
+        {set64, 36, 4},
+        {set64, 37, 1},
+        {set64, 38, 1},
+        {set64, 39, 0},
+        {set64, 40, 4},
+        {set64, 41, 16},
+        {set64, 42, 0x0D},
+        {set64, 45, 0x0A},
+        {set64, 46, zones[0].hue & 0xFF},
+        {set64, 557, zones[63].kelvin >> 8},
+        {copy, 36, 4},
+        {copy, 37, 1},
+        {copy, 38, 1},
+        {copy, 39, 0},
+        {copy, 40, 0},
+        {copy, 43, 0},
+        {copy, 44, 16},
+        {copy, 45, 8},
+        {copy, 46, 0x04},
+        {copy, 49, 0x01},
+        {copy, 50, 0},
+    };
+    for (const auto &field : fields)
+        EXPECT_EQ(field.value, field.bytes[field.offset]) << "byte " << field.offset;
 }
 
 } // namespace
