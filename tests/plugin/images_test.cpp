@@ -97,7 +97,7 @@ TEST_F(ImagesTest, ALostWriteLeavesTheOldImageWholeUntilItsResendThenShowsTheNew
     Light(9).loseType = kTypeSet64;
     Light(9).loseCount = 1;
     HandleCommandText("@LIFX Scheme Ocean");
-    Pass(200);
+    Pass(50); // before the first resend
     EXPECT_EQ(Light(9).set64Messages, 5 + 4);
     EXPECT_EQ(Shown(pixels), fire);
     Pass(1000);
