@@ -178,5 +178,6 @@ void EmulatorResetLight(EmulatedLight &light)
     fresh.stripZones = light.stripZones;
     fresh.replyMode = light.replyMode;
     fresh.off = light.off;
+    fresh.lossPercent = light.lossPercent;
     light = std::move(fresh);
 }
