@@ -32,8 +32,8 @@ const char kPrefix[] = "@Chromalet-LIFX ";
 struct PlainRun {
     Preview &preview;
     HostProcess host;
-    std::string printedState[kLightCount];
-    std::string printedMove[kLightCount];
+    std::string printedState[kMaxHomeLights];
+    std::string printedMove[kMaxHomeLights];
     bool refused = false;
 
     explicit PlainRun(Preview &p) : preview(p) {}
@@ -51,7 +51,7 @@ void PrintChanges(PlainRun &run)
     UpdateLights(lights);
     PluginSettings settings;
     ReadPluginSettings(run.preview.settingsPath, settings);
-    for (int n = 0; n < kLightCount && lights.enabled; n++) {
+    for (int n = 0; n < lights.count && lights.enabled; n++) {
         const LightView &view = lights.views[n];
         bool driven = SlotDriven(lights, settings, n + 1);
         // A light the plug-in no longer sends to says so once it was shown.
@@ -167,6 +167,15 @@ bool Step(PlainRun &run, const std::string &line)
     }
     if (line == ":menu")
         return ShowMenu(run);
+    int device = 0;
+    bool silent = false;
+    if (SilenceEvent(line, device, silent)) {
+        Print("> " + line);
+        bool done = SilenceLight(run.preview.lights, device, silent);
+        Print(Remark(SilenceNote(run.preview.lights, device, silent, done)));
+        run.refused = run.refused || !done;
+        return true;
+    }
     if (line[0] == '@' &&
         (!CommandAllowed(line, reason) || !DiscoverAllowed(line, run.preview.lights, reason))) {
         Print("> " + line);
@@ -287,9 +296,7 @@ int RunPlain(Preview &preview, FILE *script)
         return 2;
     }
     if (preview.lights.enabled)
-        Print(Remark("emulated lights: bulbs 1-8 and strips 9-10 at " +
-                     std::string(preview.lights.addresses[0]) + " to " +
-                     preview.lights.addresses[kLightCount - 1]));
+        Print(Remark(LightsRemark(preview)));
     Print(FolderRemark(preview));
 
     bool alive = WaitForStart(run);

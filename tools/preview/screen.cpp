@@ -145,7 +145,7 @@ Running WhatRuns(const ScreenState &state)
     if (!lights || !lights->enabled)
         return running;
     running.known = true;
-    for (int n = 0; n < kLightCount; n++) {
+    for (int n = 0; n < lights->count; n++) {
         const LightView &light = lights->views[n];
         if (!light.heard || !light.on || !SlotDriven(*lights, *state.settings, n + 1))
             continue;
@@ -189,6 +189,9 @@ void SettingsLines(const ScreenState &state, int width, std::vector<Line> &lines
     };
     if (settings.debug)
         items.push_back({"debug", "", ""});
+    if (!state.trayTip.empty())
+        items.push_back({"tray tip ", "\"" + state.trayTip + "\"",
+                         state.trayTip.find(':') != std::string::npos ? kBold : ""});
     Line line;
     for (const Item &item : items) {
         std::string gap = line.width == 0 ? " " : "  ";
@@ -230,6 +233,10 @@ void BulbCell(const LightView &light, bool driven, int64_t now, Line &top, Line 
         bottom->width += 4;
     }
     top.Text(" " + std::to_string(light.device) + " ", kBold);
+    if (light.kind == "switch") {
+        top.Text("switch: no light", kDim);
+        return;
+    }
     if (!driven) {
         top.Text("not driven", kDim);
         return;
@@ -245,17 +252,10 @@ void BulbCell(const LightView &light, bool driven, int64_t now, Line &top, Line 
     top.Text(OnOff(light.on), light.on ? "" : kDim);
     if (!light.colourKnown)
         return;
-    top.Text(" " + Hex(DisplayRgb(light.colour)), light.on ? "" : kDim);
+    top.Text(" " + Hex(NamedRgb(light.colour)), light.on ? "" : kDim);
     if (!bottom)
         return;
-    DisplayNumbers numbers = Numbers(light.colour);
-    char text[40];
-    if (light.colour.saturation == 0)
-        snprintf(text, sizeof text, " %dK %d%%", light.colour.kelvin, numbers.brightness);
-    else
-        snprintf(text, sizeof text, " %d° %d%% %d%%", numbers.degrees, numbers.saturation,
-                 numbers.brightness);
-    bottom->Text(text, kDim);
+    bottom->Text(" " + ColourWords(light.colour), kDim);
 }
 
 // The distinct colours a strip was told, for its second line.
@@ -265,7 +265,7 @@ std::string ZoneSummary(const LightView &light)
     ZonesTarget(light, zones);
     std::vector<std::string> seen;
     for (int z = 0; z < light.zoneCount && seen.size() < 4; z++) {
-        std::string hex = Hex(DisplayRgb(zones[z]));
+        std::string hex = Hex(NamedRgb(zones[z]));
         bool known = false;
         for (const std::string &s : seen)
             known = known || s == hex;
@@ -344,7 +344,7 @@ void NamesLine(const ScreenState &state, int width, std::vector<Line> &lines)
         if (label.empty() || state.settings->devices[n].empty())
             continue;
         list += (list.empty() ? " Names: #" : ", #") + std::to_string(n) + " " + label;
-        if (state.lights->views[n - 1].silent)
+        if (state.lights->slotSilent[n])
             list += " (not answering)";
     }
     if (list.empty())
@@ -382,11 +382,16 @@ std::vector<Line> LightLines(const ScreenState &state, int width, int64_t now, b
     }
     int perRow = (width + 1) / kBulbColumns;
     perRow = perRow < 1 ? 1 : perRow > 4 ? 4 : perRow;
-    for (int first = 0; first < kBulbCount; first += perRow) {
+    // The lights of one colour in rows of cells, then the strips a line each.
+    std::vector<int> cells, strips;
+    for (int n = 0; n < lights.count; n++)
+        (lights.views[n].strip ? strips : cells).push_back(n);
+    for (size_t first = 0; first < cells.size(); first += (size_t)perRow) {
         Line top, bottom;
-        for (int n = first; n < first + perRow && n < kBulbCount; n++) {
-            top.PadTo((n - first) * kBulbColumns);
-            bottom.PadTo((n - first) * kBulbColumns);
+        for (size_t i = first; i < first + (size_t)perRow && i < cells.size(); i++) {
+            int n = cells[i];
+            top.PadTo((int)(i - first) * kBulbColumns);
+            bottom.PadTo((int)(i - first) * kBulbColumns);
             BulbCell(lights.views[n], SlotDriven(lights, *state.settings, n + 1), now, top,
                      compact ? nullptr : &bottom);
         }
@@ -397,7 +402,7 @@ std::vector<Line> LightLines(const ScreenState &state, int width, int64_t now, b
     lines.push_back(Line());
     int bar = width - kStripLead - kMoveRoom;
     bar = bar > kZones / 2 ? kZones / 2 : bar < 1 ? 1 : bar;
-    for (int strip = kBulbCount; strip < kLightCount; strip++) {
+    for (int strip : strips) {
         Line top, bottom;
         StripLines(lights.views[strip], SlotDriven(lights, *state.settings, strip + 1), bar, width,
                    now, top, compact ? nullptr : &bottom);

@@ -2,6 +2,8 @@
 
 #include <stdio.h>
 
+#include <vector>
+
 namespace preview
 {
 
@@ -9,7 +11,10 @@ namespace
 {
 
 const int kPictureWidth = 900;
-const int kPictureHeight = 380;
+const int kPictureHeight = 380; // a row of bulbs and two strips
+const int kPerRow = 8;
+const int kRowHeight = 150;
+const int kStripHeight = 64;
 const char kBackground[] = "#15181c";
 const char kText[] = "#d8dde3";
 const char kFaint[] = "#7d8690";
@@ -46,29 +51,37 @@ void Label(FILE *file, int x, int y, const std::string &text, const char *colour
             x, y, colour, size, anchor, Escaped(text).c_str());
 }
 
-// A white record (saturation 0) is drawn as white light at its colour
-// temperature, its brightness left to the caption: dimmed, 3000 K reads as
-// brown and 9000 K as grey, which no one takes for white light.
-Rgb PictureRgb(const Hsbk &colour)
+// What a light of one colour is called under its circle.
+std::string CellName(const LightView &light)
 {
-    if (colour.saturation == 0 && colour.brightness > 0)
-        return KelvinTint(colour.kelvin);
-    return DisplayRgb(colour);
+    if (light.kind == "switch")
+        return "Switch";
+    if (light.kind == "matrix")
+        return "Matrix";
+    return "Bulb";
 }
 
 } // namespace
 
 bool WriteSnapshot(const std::string &path, const Lights &lights, const PluginSettings &settings)
 {
+    // The lights of one colour in rows of eight, then the strips.
+    std::vector<int> cells, strips;
+    for (int n = 0; n < lights.count; n++)
+        (lights.views[n].strip ? strips : cells).push_back(n);
+    int rows = cells.empty() ? 1 : ((int)cells.size() + kPerRow - 1) / kPerRow;
+    int stripsTop = 250 + (rows - 1) * kRowHeight;
+    int extraStrips = strips.size() > 2 ? (int)strips.size() - 2 : 0;
+    int pictureHeight = kPictureHeight + (rows - 1) * kRowHeight + extraStrips * kStripHeight;
     FILE *file = fopen(path.c_str(), "w");
     if (!file)
         return false;
     fprintf(file,
             "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" "
             "viewBox=\"0 0 %d %d\" font-family=\"DejaVu Sans, Verdana, sans-serif\">\n",
-            kPictureWidth, kPictureHeight, kPictureWidth, kPictureHeight);
+            kPictureWidth, pictureHeight, kPictureWidth, pictureHeight);
     fprintf(file, "  <rect width=\"%d\" height=\"%d\" fill=\"%s\"/>\n", kPictureWidth,
-            kPictureHeight, kBackground);
+            pictureHeight, kBackground);
     std::string title =
         "Chromalet-LIFX · scheme " + settings.scheme + " · cycle " +
         (settings.cycle ? "on" : "off") + " · move effect " + (settings.move ? "on" : "off") +
@@ -76,38 +89,32 @@ bool WriteSnapshot(const std::string &path, const Lights &lights, const PluginSe
         std::to_string(settings.calibrationGreen) + "/" + std::to_string(settings.calibrationBlue);
     Label(file, 30, 36, title, kText, 18, "start");
 
-    for (int n = 0; n < kBulbCount; n++) {
+    for (size_t i = 0; i < cells.size(); i++) {
+        int n = cells[i];
         const LightView &light = lights.views[n];
-        int x = 75 + n * 107, y = 110;
+        int x = 75 + (int)(i % kPerRow) * 107, y = 110 + (int)(i / kPerRow) * kRowHeight;
         bool driven = SlotDriven(lights, settings, n + 1);
         bool lit = driven && light.heard && light.on && light.colourKnown;
-        std::string fill = lit ? Hex(PictureRgb(light.colour)) : "#26292e";
+        std::string fill = lit ? Hex(NamedRgb(light.colour)) : "#26292e";
         fprintf(file, "  <circle cx=\"%d\" cy=\"%d\" r=\"38\" fill=\"%s\" stroke=\"%s\"%s/>\n", x,
                 y, fill.c_str(), lit ? "#000000" : "#4a4f57",
                 lit ? " stroke-opacity=\"0.4\"" : " stroke-dasharray=\"4 4\"");
         Label(file, x, y + 62,
-              "Bulb " + std::to_string(light.device) + " · " +
+              CellName(light) + " " + std::to_string(light.device) + " · " +
                   (!driven       ? "not driven"
                    : light.heard ? (light.on ? "on" : "off")
                                  : "—"),
               kText, 13);
         if (driven && light.colourKnown) {
-            DisplayNumbers numbers = Numbers(light.colour);
-            char text[48];
-            if (light.colour.saturation == 0)
-                snprintf(text, sizeof text, "%dK %d%%", light.colour.kelvin, numbers.brightness);
-            else
-                snprintf(text, sizeof text, "%d° %d%% %d%%", numbers.degrees, numbers.saturation,
-                         numbers.brightness);
-            Label(file, x, y + 80, Hex(PictureRgb(light.colour)), kFaint, 12);
-            Label(file, x, y + 96, text, kFaint, 12);
+            Label(file, x, y + 80, Hex(NamedRgb(light.colour)), kFaint, 12);
+            Label(file, x, y + 96, ColourWords(light.colour), kFaint, 12);
         }
     }
 
-    for (int s = 0; s < 2; s++) {
-        const LightView &light = lights.views[kBulbCount + s];
-        int y = 250 + s * 64;
-        bool driven = SlotDriven(lights, settings, kBulbCount + s + 1);
+    for (size_t s = 0; s < strips.size(); s++) {
+        const LightView &light = lights.views[strips[s]];
+        int y = stripsTop + (int)s * kStripHeight;
+        bool driven = SlotDriven(lights, settings, strips[s] + 1);
         std::string caption = "Strip " + std::to_string(light.device) + " · " +
                               std::to_string(light.zoneCount) + " zones · " +
                               (!driven       ? "not driven"
@@ -125,7 +132,7 @@ bool WriteSnapshot(const std::string &path, const Lights &lights, const PluginSe
         int count = light.zoneCount;
         double pitch = 10.0 * kZones / count;
         for (int z = 0; z < count; z++) {
-            std::string fill = lit ? Hex(PictureRgb(zones[z])) : "#26292e";
+            std::string fill = lit ? Hex(NamedRgb(zones[z])) : "#26292e";
             if (count == kZones)
                 fprintf(file,
                         "  <rect x=\"%d\" y=\"%d\" width=\"9\" height=\"30\" rx=\"1.5\" "
