@@ -73,12 +73,15 @@ static void ForgetSerialUnless(int n, const char *address)
         SaveDeviceSerial(n, "");
 }
 
-// A strip's zone count belongs to the light at the slot's address too; and a
-// strip set by hand is asked its count anew.
+// A strip's zone count, and what the light is, belong to the light at the
+// slot's address too; and a light set by hand is asked them anew.
 static void ForgetZonesUnless(int n, const char *address)
 {
-    if (g_deviceZones[n] && strcmp(g_devices[n], address) != 0)
-        SaveDeviceZones(n, 0);
+    if (strcmp(g_devices[n], address) != 0) {
+        if (g_deviceZones[n])
+            SaveDeviceZones(n, 0);
+        ForgetDeviceKind(n);
+    }
     ForgetZoneQuery(n);
 }
 

@@ -3,6 +3,8 @@
 // "Device" command's: the user asked, and waits for the answer.
 #include "commands/discover.h"
 
+#include "commands/chain_text.h"
+
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
@@ -36,7 +38,7 @@ const char kNothingInRangeLine[] =
     "this computer is on that network (not a guest network) and that the firewall lets UDP "
     "port 56700 through.";
 
-enum Outcome { Already, Moved, Saved, NoSlot };
+enum Outcome { Already, Moved, Saved, NoSlot, Skipped };
 
 struct Decision {
     Outcome outcome;
@@ -105,6 +107,26 @@ int FreeSlot(bool strip)
     return 0;
 }
 
+// A matrix light with a chain it can be driven by shows the scheme across
+// its pixels only in a strip's slot.
+bool IsMatrix(const DiscoveredLight &light)
+{
+    return light.kind == KindMatrix && light.chain.tiles > 0;
+}
+
+bool WantsStripSlot(const DiscoveredLight &light)
+{
+    return light.strip || IsMatrix(light);
+}
+
+// A strip's slot first; a matrix light takes a bulb's where both are taken,
+// and shows one colour there.
+int FreeSlotFor(const DiscoveredLight &light)
+{
+    int slot = FreeSlot(WantsStripSlot(light));
+    return slot || !IsMatrix(light) ? slot : FreeSlot(false);
+}
+
 // Where a light belongs, against the table as it is at the light's own turn
 // (a "Device" command may have changed it since the search). The slot that
 // holds its serial, wherever it now answers; else one with its address and
@@ -123,7 +145,7 @@ Decision Decide(const DiscoveredLight &light, const char *serial)
         if (SlotHasAddress(n, light.address) && !g_deviceSerials[n][0])
             return {Already, n};
     }
-    slot = FreeSlot(light.strip);
+    slot = FreeSlotFor(light);
     return {slot ? Saved : NoSlot, slot};
 }
 
@@ -156,15 +178,49 @@ void EmptyOtherSlots(uint32_t address, int slot)
             SaveDeviceSerial(n, "");
         if (g_deviceZones[n])
             SaveDeviceZones(n, 0);
+        ForgetDeviceKind(n);
         SaveDeviceLabel(n, "");
         SaveDevice(n, "");
         Log(LogConfirm, "...device #%d at %s emptied: that light is device #%d.", n, text, slot);
     }
 }
 
-// A strip's zone count beside its slot, when it said one we can use.
+// Slot n given up entirely: its address, serial, label, zones and kind.
+void EmptySlot(int n)
+{
+    if (g_deviceSerials[n][0])
+        SaveDeviceSerial(n, "");
+    if (g_deviceZones[n])
+        SaveDeviceZones(n, 0);
+    ForgetDeviceKind(n);
+    SaveDeviceLabel(n, "");
+    SaveDevice(n, "");
+}
+
+// What the light said it is, beside its slot. Only what differs from what
+// a slot without the key means (a bulb in slots 1 to 8, a strip in 9 and
+// 10) is written, so files stay as they were for the lights of old; a light
+// that never said keeps what was known.
+void SaveKind(const DiscoveredLight &light, int slot)
+{
+    if (light.kind == KindNotKnown)
+        return;
+    int kind = light.kind == (IsStripSlot(slot) ? KindStrip : KindBulb) ? KindNotKnown : light.kind;
+    if (g_deviceKinds[slot] != kind)
+        SaveDeviceKind(slot, kind);
+    DeviceChain chain;
+    memset(&chain, 0, sizeof chain);
+    if (IsMatrix(light))
+        chain = light.chain;
+    if (memcmp(&g_deviceChains[slot], &chain, sizeof chain) != 0)
+        SaveDeviceChain(slot, chain);
+}
+
+// A strip's zone count beside its slot, when it said one we can use; and
+// what the light is.
 void SaveZones(const DiscoveredLight &light, int slot)
 {
+    SaveKind(light, slot);
     if (slot <= kLastBulb || !light.strip)
         return;
     int zones = light.zones >= kMinStripZones && light.zones <= kMaxStripZones ? light.zones : 0;
@@ -181,18 +237,80 @@ void SaveLabel(const DiscoveredLight &light, int slot, bool fresh)
         SaveDeviceLabel(slot, light.label);
 }
 
+const char kOneColourAdvice[] =
+    "where it shows one colour; empty device #9 or #10 and search again to show the scheme "
+    "across it.";
+
+// A device without a light never takes a slot; one that took a slot before
+// it was known gives it back.
+void SkipNoLight(const DiscoveredLight &light, const char *label, const char *address,
+                 const char *serial)
+{
+    char name[kLabelSize + 8] = "a device";
+    if (light.labelKnown)
+        snprintf(name, sizeof name, "\"%s\"", label);
+    Log(LogConfirm, "...skipped %s at %s: a LIFX Switch has no light.", name, address);
+    int slot = SlotWithSerial(serial);
+    for (int n = 1; !slot && n <= kDeviceSlots; n++) {
+        if (SlotHasAddress(n, light.address) && !g_deviceSerials[n][0])
+            slot = n;
+    }
+    if (!slot)
+        return;
+    char text[kDeviceTextSize];
+    memcpy(text, g_devices[slot], kDeviceTextSize);
+    EmptySlot(slot);
+    Log(LogConfirm, "...device #%d at %s emptied: a LIFX Switch has no light.", slot, text);
+}
+
+// A strip or matrix light found in a bulb's slot, where it shows one colour
+// (saved there before it said what it is): into the free strip's slot, with
+// all that is known of it.
+unsigned MoveToStripSlot(const DiscoveredLight &light, int from, const char *name,
+                         const char *address)
+{
+    int to = FreeSlot(true);
+    char serial[kSerialTextSize], label[kLabelTextSize];
+    memcpy(serial, g_deviceSerials[from], sizeof serial);
+    memcpy(label, g_deviceLabels[from], sizeof label);
+    SaveDevice(to, g_devices[from]);
+    EmptySlot(from);
+    if (serial[0])
+        SaveDeviceSerial(to, serial);
+    SaveDeviceLabel(to, label);
+    SaveLabel(light, to, false);
+    SaveZones(light, to);
+    Log(LogConfirm, "...found %s at %s: moved from device #%d to device #%d, a strip's slot.", name,
+        address, from, to);
+    EmptyOtherSlots(light.address, to);
+    return 1u << to;
+}
+
 // Saves the slot and logs what became of the light; returns the slot when
 // the light is to be sent the scheme.
 unsigned SaveAndReport(const DiscoveredLight &light, Outcome *outcome)
 {
-    char address[kAddressTextSize], serial[kSerialTextSize], label[kLabelSize + 1], name[80];
-    char oldAddress[kDeviceTextSize], zones[24] = "";
+    char address[kAddressTextSize], serial[kSerialTextSize], label[kLabelSize + 1], name[128];
+    char oldAddress[kDeviceTextSize], zones[kChainWordsSize + 4] = "";
     FormatAddress(address, light.address);
     FormatSerial(serial, light.serial);
     LabelForLog(label, light.label);
-    const char *kind = light.strip ? "strip" : "bulb";
+    if (light.noLight) {
+        *outcome = Skipped;
+        SkipNoLight(light, label, address, serial);
+        return 0;
+    }
+    const char *kind = light.kind == KindOlderStrip ? "older strip"
+                       : light.strip                ? "strip"
+                       : IsMatrix(light)            ? "matrix light"
+                                                    : "bulb";
     if (light.strip && light.zones >= kMinStripZones && light.zones <= kMaxStripZones)
         snprintf(zones, sizeof zones, " (%d zone%s)", light.zones, light.zones == 1 ? "" : "s");
+    if (IsMatrix(light)) {
+        char chain[kChainWordsSize];
+        ChainWords(light.chain, false, chain);
+        snprintf(zones, sizeof zones, " (%s)", chain);
+    }
     if (light.labelKnown)
         snprintf(name, sizeof name, "%s \"%s\"%s", kind, label, zones);
     else
@@ -206,9 +324,15 @@ unsigned SaveAndReport(const DiscoveredLight &light, Outcome *outcome)
         // replaced by another.
         if (!g_deviceSerials[slot][0])
             SaveDeviceSerial(slot, serial);
+        if (slot <= kLastBulb && WantsStripSlot(light) && FreeSlot(true))
+            return MoveToStripSlot(light, slot, name, address);
         SaveZones(light, slot);
         SaveLabel(light, slot, false);
-        Log(LogConfirm, "...found %s at %s: already device #%d.", name, address, slot);
+        if (slot <= kLastBulb && WantsStripSlot(light))
+            Log(LogConfirm, "...found %s at %s: already device #%d, %s", name, address, slot,
+                kOneColourAdvice);
+        else
+            Log(LogConfirm, "...found %s at %s: already device #%d.", name, address, slot);
         EmptyOtherSlots(light.address, slot);
         return 0;
     case Moved:
@@ -225,13 +349,19 @@ unsigned SaveAndReport(const DiscoveredLight &light, Outcome *outcome)
         SaveDeviceSerial(slot, serial);
         SaveZones(light, slot);
         SaveLabel(light, slot, true);
-        Log(LogConfirm, "...found %s at %s: saved as device #%d.", name, address, slot);
+        if (slot <= kLastBulb && IsMatrix(light))
+            Log(LogConfirm, "...found %s at %s: saved as device #%d, %s", name, address, slot,
+                kOneColourAdvice);
+        else
+            Log(LogConfirm, "...found %s at %s: saved as device #%d.", name, address, slot);
         EmptyOtherSlots(light.address, slot);
         return 1u << slot;
     case NoSlot:
         Log(LogConfirm, "...found %s at %s: no free slot for a %s, not saved.", name, address,
             kind);
         return 0;
+    case Skipped:
+        break;
     }
     return 0;
 }
@@ -240,6 +370,16 @@ unsigned SaveAndReport(const DiscoveredLight &light, Outcome *outcome)
 // said at error level, since it is saved without it.
 void ReportMissing(const DiscoveredLight &light)
 {
+    if (light.noLight)
+        return;
+    if (light.chainRefused[0]) {
+        char address[kAddressTextSize];
+        FormatAddress(address, light.address);
+        Log(LogError,
+            "...the matrix light at %s told a chain no light has (%s): it is driven as "
+            "a bulb, showing one colour.",
+            address, light.chainRefused);
+    }
     bool zones = light.strip && (light.zones < kMinStripZones || light.zones > kMaxStripZones);
     if (light.labelKnown && !zones)
         return;
@@ -271,6 +411,7 @@ struct Saving {
     int next;
     int count;
     int saved;
+    int skipped;
     unsigned changed;
 };
 
@@ -283,6 +424,7 @@ void BeginSaving()
     g_saving.count = DiscoveredLights(&lights);
     g_saving.next = 0;
     g_saving.saved = 0;
+    g_saving.skipped = 0;
     g_saving.changed = 0;
     g_saving.active = true;
 }
@@ -355,16 +497,18 @@ bool SaveNext()
         g_saving.changed |= SaveAndReport(lights[g_saving.next], &outcome);
         ReportMissing(lights[g_saving.next++]);
         g_saving.saved += outcome == Saved;
+        g_saving.skipped += outcome == Skipped;
         return true;
     }
     g_saving.active = false;
-    int count = g_saving.count;
+    // Devices without a light are not counted among the lights.
+    int count = g_saving.count - g_saving.skipped;
     int error;
-    if (count == 0 && DiscoveryNothingSent(&error))
+    if (g_saving.count == 0 && DiscoveryNothingSent(&error))
         LogNothingSent(error);
-    else if (count == 0 && g_target.form == DiscoverRange)
+    else if (g_saving.count == 0 && g_target.form == DiscoverRange)
         HostLog(LogError, kNothingInRangeLine);
-    else if (count == 0) {
+    else if (g_saving.count == 0) {
         char range[kAddressTextSize + 3];
         SuggestRange(range);
         Log(LogError, kNothingLine, range);

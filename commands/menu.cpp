@@ -1,6 +1,7 @@
 // The plug-in menu, built afresh from the settings each time it is shown.
 #include <stdio.h>
 
+#include "commands/chain_text.h"
 #include "commands/commands.h"
 #include "host/identity.h"
 #include "host/vesk.h"
@@ -41,13 +42,19 @@ static const SchemeEntry kSchemeEntries[] = {
 
 // "#3 Bulb", named when the light's label is known ("#3 Bulb: Kitchen"),
 // and marked while it does not answer.
-static void DeviceEntryLabel(int n, char (&label)[kShownLabelSize + 48])
+static void DeviceEntryLabel(int n, char (&label)[kShownLabelSize + 96])
 {
     char shown[kShownLabelSize];
     ShownLabel(g_deviceLabels[n], shown);
     int length = snprintf(label, sizeof label, n <= kLastBulb ? "#%d Bulb" : "#%d MultiZone", n);
     if (shown[0] && g_devices[n][0])
         length += snprintf(label + length, sizeof label - (size_t)length, ": %s", shown);
+    // A matrix light shows the scheme across its pixels: say how many.
+    if (g_devices[n][0] && DrivenKind(n) == KindMatrix) {
+        char chain[kChainWordsSize];
+        ChainWords(g_deviceChains[n], true, chain);
+        length += snprintf(label + length, sizeof label - (size_t)length, " (%s)", chain);
+    }
     if (DeliverySlotSilent(n))
         snprintf(label + length, sizeof label - (size_t)length, " (not answering)");
 }
@@ -58,7 +65,7 @@ static void AddDevices(Menu *menu)
     for (int n = 1; n <= kDeviceSlots; n++) {
         if (n == kLastBulb + 1)
             MakeMenuNOP(devices, kSeparator);
-        char label[kShownLabelSize + 48], command[64];
+        char label[kShownLabelSize + 96], command[64];
         DeviceEntryLabel(n, label);
         snprintf(command, sizeof command, COMMAND("Device #%d"), n);
         MakeMenuItemString(devices, label, command, g_devices[n]);

@@ -175,6 +175,7 @@ void EmulatorResetLight(EmulatedLight &light)
         fresh.serial[i] = light.serial[i];
     }
     fresh.strip = light.strip;
+    fresh.kind = light.kind;
     fresh.stripZones = light.stripZones;
     fresh.replyMode = light.replyMode;
     fresh.off = light.off;

@@ -78,5 +78,14 @@ std::string EmulatorDescribeLight(const EmulatedLight &light)
                light.serviceRequests, light.labelRequests, light.zonesRequests,
                light.ignoredRequests, light.repliesSent, EmulatorReplyModeName(light.replyMode));
     }
+    // Only lights of another kind than a bulb or an extended strip, or asked
+    // what they are, say what they are.
+    EmulatorKind kind = EmulatorLightKind(light);
+    if (light.kindRequests + light.unhandledMessages > 0 ||
+        (kind != EmulatorKindBulb && kind != EmulatorKindStrip)) {
+        Append(text, "; kind %s product=%u asked=%d refused=%d", EmulatorKindName(kind),
+               light.kind.product != 0 ? light.kind.product : EmulatorUsualProduct(kind),
+               light.kindRequests, light.unhandledMessages);
+    }
     return text;
 }

@@ -1,8 +1,10 @@
 // A LIFX light emulator on loopback: one UDP socket per light address,
 // decoding the four Set messages the plug-in sends into the state a real
-// light would show, and answering the three requests that find lights
-// (GetService, GetLabel, GetExtendedColorZones) as a real light does, or as a
-// silent, broken or older one does. A Set message that asks for an
+// light would show, and answering the requests that find lights and tell
+// what each is (GetService, GetLabel, GetExtendedColorZones, GetVersion,
+// GetHostFirmware, GetColorZones, GetDeviceChain, GetColor) as a real bulb,
+// strip, older strip, matrix light or Switch does, or as a silent, broken or
+// older one does. A Set message that asks for an
 // acknowledgement is acknowledged to its sender; others are never answered.
 // On request a share of what each light receives, and of its
 // answers, is lost, as on a bad Wi-Fi network.
@@ -53,12 +55,37 @@ enum {
     kEmulatorTypeStateUnhandled = 223,
     kEmulatorTypeGetExtendedColorZones = 511,
     kEmulatorTypeStateExtendedColorZones = 512,
+    // What a device is, and the original zone and matrix questions.
+    kEmulatorTypeGetHostFirmware = 14,
+    kEmulatorTypeStateHostFirmware = 15,
+    kEmulatorTypeSetPower = 21,
+    kEmulatorTypeGetVersion = 32,
+    kEmulatorTypeStateVersion = 33,
+    kEmulatorTypeGetColor = 101,
+    kEmulatorTypeLightState = 107,
+    kEmulatorTypeSetColorZones = 501,
+    kEmulatorTypeGetColorZones = 502, // 2 bytes of payload: first and last zone
+    kEmulatorTypeStateZone = 503,
+    kEmulatorTypeStateMultiZone = 506,
+    kEmulatorTypeGetDeviceChain = 701,
+    kEmulatorTypeStateDeviceChain = 702,
+    kEmulatorTypeGet64 = 707,
+    kEmulatorTypeSet64 = 715,
+    kEmulatorTypeCopyFrameBuffer = 716,
 
     kEmulatorStateServiceSize = 41,             // service u8, port u32
     kEmulatorStateLabelSize = 68,               // 32 bytes of label
     kEmulatorStateUnhandledSize = 38,           // the unhandled type, u16
     kEmulatorStateExtendedColorZonesSize = 697, // counts, index, 82 colours
-    kEmulatorMaxReplySize = 698,                // the longest, with one byte too many
+    kEmulatorGetColorZonesSize = 38,
+    kEmulatorStateHostFirmwareSize = 56,
+    kEmulatorStateVersionSize = 48,
+    kEmulatorLightStateSize = 88,
+    kEmulatorStateMultiZoneSize = 102, // count, index, 8 colours
+    kEmulatorMultiZoneColours = 8,
+    kEmulatorStateDeviceChainSize = 918, // start, 16 tiles of 55 bytes, count
+    kEmulatorTileSize = 55,
+    kEmulatorMaxReplySize = 919, // the longest, with one byte too many
 
     kEmulatorTypeAcknowledgement = 45,
     kEmulatorAckRequiredBit = 0x02, // in byte 22
@@ -99,10 +126,65 @@ enum EmulatorFault {
     EmulatorFaultCount,
 };
 
-// One reply per fault, or one StateExtendedColorZones per 82 zones, at most.
+// What a device is. An older strip knows only the original zone messages
+// (501 to 506) and counts its zones in a byte; a Switch has relays and
+// buttons, no light, and refuses every light message.
+enum EmulatorKind {
+    EmulatorKindBulb,
+    EmulatorKindStrip, // the extended zone messages too
+    EmulatorKindOlderStrip,
+    EmulatorKindMatrix, // a chain of tiles of pixels
+    EmulatorKindSwitch,
+};
+
 enum {
-    kEmulatorMaxReplies = EmulatorFaultCount - 1 > kEmulatorMaxZoneReplies ? EmulatorFaultCount - 1
-                                                                           : kEmulatorMaxZoneReplies
+    kEmulatorMaxOlderStripZones = 255,
+    kEmulatorMaxMultiZoneReplies =
+        (kEmulatorMaxOlderStripZones + kEmulatorMultiZoneColours - 1) / kEmulatorMultiZoneColours,
+    kEmulatorMaxTiles = 16, // in one chain answer
+    kEmulatorTilePixels = 64,
+};
+
+// A tile of a matrix light, as its chain answer tells it.
+struct EmulatorTile {
+    uint8_t width;
+    uint8_t height;
+};
+
+// The one place a light's kind is set: its kind, the product and firmware it
+// names, and a matrix light's chain. Product 0 names the kind's usual one.
+// The chain is written as configured, unchecked, so that a test can make a
+// light tell a chain no real light has: tileCount is the answer's count byte
+// (only the first 16 tiles have room), and a truncated answer is cut short.
+struct EmulatorKindConfig {
+    EmulatorKind kind = EmulatorKindBulb;
+    uint32_t product = 0;
+    uint16_t firmwareMajor = 3;
+    uint16_t firmwareMinor = 70;
+    int tileCount = 1;
+    EmulatorTile tiles[kEmulatorMaxTiles] = {{8, 8}};
+    bool truncatedChain = false;
+};
+
+// The kind's usual product: a bulb 27, a strip 38, an older strip 31, a
+// matrix light 55 (the Tile), a Switch 70.
+uint32_t EmulatorUsualProduct(EmulatorKind kind);
+// "bulb", "strip", "older-strip", "matrix", "switch".
+const char *EmulatorKindName(EmulatorKind kind);
+bool EmulatorParseKind(const char *text, EmulatorKind &kind);
+// "8x8,8x8" or "16x8": 1 to 16 tiles, each side 0 to 255 (refusing sides no
+// light has is the client's job). False, changing nothing, for other text.
+bool EmulatorParseChain(const char *text, EmulatorKindConfig &config);
+
+// One reply per fault, one StateExtendedColorZones per 82 zones or one
+// StateMultiZone per 8, at most.
+enum {
+    kEmulatorMaxFaultOrZoneReplies = EmulatorFaultCount - 1 > kEmulatorMaxZoneReplies
+                                         ? EmulatorFaultCount - 1
+                                         : kEmulatorMaxZoneReplies,
+    kEmulatorMaxReplies = kEmulatorMaxFaultOrZoneReplies > kEmulatorMaxMultiZoneReplies
+                              ? kEmulatorMaxFaultOrZoneReplies
+                              : kEmulatorMaxMultiZoneReplies,
 };
 
 struct EmulatorReply {
@@ -152,7 +234,10 @@ struct EmulatedLight {
     // EmulatorSetDefaultIdentity; the owner may change them before polling.
     // EmulatorResetLight keeps them.
     char label[kEmulatorLabelSize + 1] = {}; // 32 bytes need no terminator
+    // Whether the light has zones. Set alone it makes an extended strip; an
+    // older strip has it set beside its kind (see EmulatorLightKind).
     bool strip = false;
+    EmulatorKindConfig kind;
     int stripZones = kEmulatorZones; // a strip's zones, 1 to 1000
     uint8_t serial[kEmulatorSerialSize] = {};
     EmulatorReplyMode replyMode = EmulatorRepliesNormal;
@@ -202,7 +287,11 @@ struct EmulatedLight {
     int serviceRequests = 0;
     int labelRequests = 0;
     int zonesRequests = 0;
+    // GetVersion, GetHostFirmware, GetColorZones, GetDeviceChain, GetColor.
+    int kindRequests = 0;
     int ignoredRequests = 0;
+    // Light messages a Switch refused with StateUnhandled.
+    int unhandledMessages = 0;
     int repliesSent = 0;
     char requesterAddress[kEmulatorAddressSize] = {};
     uint16_t requesterPort = 0;
@@ -278,6 +367,10 @@ void EmulatorResetLight(EmulatedLight &light);
 
 EmulatedLight *EmulatorFindLight(Emulator &emulator, const char *address);
 
+// The light's kind: its kind configuration's, or an extended strip where
+// only strip is set.
+EmulatorKind EmulatorLightKind(const EmulatedLight &light);
+
 // Label "Light ADDRESS", a bulb, serial d0 73 d5 and the last three octets
 // of the address, answering as a real light does.
 void EmulatorSetDefaultIdentity(EmulatedLight &light);
@@ -292,8 +385,10 @@ int EmulatorDatagramType(const uint8_t *data, size_t length);
 // but the light's malformed count.
 bool EmulatorApplyDatagram(EmulatedLight &light, const uint8_t *data, size_t length, int64_t nowMs);
 
-// The type of a well-formed request (GetService, GetLabel or
-// GetExtendedColorZones), or 0: 36 bytes, size field 36, protocol 1024 with
+// The type of a well-formed request (GetService, GetLabel,
+// GetExtendedColorZones, GetVersion, GetHostFirmware, GetColor,
+// GetDeviceChain, or GetColorZones with its two bytes), or 0: 36 bytes (38
+// for GetColorZones), the size field matching, protocol 1024 with
 // the addressable bit and origin 0, a source other than 0 (a light would
 // broadcast its replies to source 0), and either tagged with target 0 or
 // untagged with two zero bytes after the serial.

@@ -1,5 +1,6 @@
 #include "emulator/light_options.h"
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -11,7 +12,11 @@ const char kEmulatorLightOptionsUsage[] =
     "                   address's last three octets)\n"
     "  --replies MODE   normal, silent, malformed or older-firmware\n"
     "  --light-loss PERCENT  this light loses that share (0-100) each way,\n"
-    "                   instead of --loss's\n";
+    "                   instead of --loss's\n"
+    "  --kind KIND      bulb, strip, older-strip (at most 255 zones), matrix or switch\n"
+    "  --product N      the product it names (default the kind's usual one)\n"
+    "  --firmware M.N   the firmware it names (default 3.70)\n"
+    "  --chain WxH,...  a matrix light's tiles, in chain order (default 8x8)\n";
 
 namespace
 {
@@ -57,7 +62,8 @@ EmulatorOptionResult EmulatorTakeLightOption(int argc, const char *const argv[],
         return EmulatorOptionTaken;
     }
     bool valued = name == "--zones" || name == "--label" || name == "--serial" ||
-                  name == "--replies" || name == "--light-loss";
+                  name == "--replies" || name == "--light-loss" || name == "--kind" ||
+                  name == "--product" || name == "--firmware" || name == "--chain";
     if (!valued)
         return EmulatorOptionUnknown;
     if (i + 1 >= argc) {
@@ -94,6 +100,32 @@ EmulatorOptionResult EmulatorTakeLightOption(int argc, const char *const argv[],
                     "\" (normal, silent, malformed, older-firmware)";
             return EmulatorOptionBad;
         }
+    } else if (name == "--kind") {
+        if (!EmulatorParseKind(value, options.kind.kind)) {
+            error = std::string("unknown kind \"") + value +
+                    "\" (bulb, strip, older-strip, matrix, switch)";
+            return EmulatorOptionBad;
+        }
+    } else if (name == "--product") {
+        if (!WholeNumber(value, 0, 999999, number)) {
+            error = std::string("a product is a number: \"") + value + "\"";
+            return EmulatorOptionBad;
+        }
+        options.kind.product = (uint32_t)number;
+    } else if (name == "--firmware") {
+        unsigned major = 0, minor = 0;
+        if (sscanf(value, "%u.%u", &major, &minor) != 2 || major > 65535 || minor > 65535) {
+            error = std::string("a firmware is MAJOR.MINOR: \"") + value + "\"";
+            return EmulatorOptionBad;
+        }
+        options.kind.firmwareMajor = (uint16_t)major;
+        options.kind.firmwareMinor = (uint16_t)minor;
+    } else if (name == "--chain") {
+        if (!EmulatorParseChain(value, options.kind)) {
+            error = "a chain is 1 to " + std::to_string(kEmulatorMaxTiles) +
+                    " tiles, WxH,WxH...: \"" + value + "\"";
+            return EmulatorOptionBad;
+        }
     } else {
         if (!WholeNumber(value, 0, 100, number)) {
             error = std::string("a loss is a percentage from 0 to 100: \"") + value + "\"";
@@ -102,6 +134,16 @@ EmulatorOptionResult EmulatorTakeLightOption(int argc, const char *const argv[],
         options.lossPercent = (int)number;
     }
     return EmulatorOptionTaken;
+}
+
+bool EmulatorLightOptionsFit(const EmulatorLightOptions &options, std::string &error)
+{
+    if (options.kind.kind == EmulatorKindOlderStrip &&
+        options.zones > kEmulatorMaxOlderStripZones) {
+        error = "an older strip has 1 to " + std::to_string(kEmulatorMaxOlderStripZones) + " zones";
+        return false;
+    }
+    return true;
 }
 
 void EmulatorApplyLightOptions(EmulatedLight &light, const EmulatorLightOptions &options)
@@ -115,4 +157,7 @@ void EmulatorApplyLightOptions(EmulatedLight &light, const EmulatorLightOptions 
         memcpy(light.serial, options.serial, sizeof light.serial);
     light.replyMode = options.replyMode;
     light.lossPercent = options.lossPercent;
+    light.kind = options.kind;
+    if (options.kind.kind == EmulatorKindStrip || options.kind.kind == EmulatorKindOlderStrip)
+        light.strip = true;
 }

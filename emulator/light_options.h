@@ -18,6 +18,7 @@ struct EmulatorLightOptions {
     uint8_t serial[kEmulatorSerialSize] = {};
     EmulatorReplyMode replyMode = EmulatorRepliesNormal;
     int lossPercent = -1; // -1: the emulator's own share
+    EmulatorKindConfig kind;
 };
 
 enum EmulatorOptionResult {
@@ -29,6 +30,10 @@ enum EmulatorOptionResult {
 // Reads the light option at argv[i] and its value.
 EmulatorOptionResult EmulatorTakeLightOption(int argc, const char *const argv[], int &i,
                                              EmulatorLightOptions &options, std::string &error);
+
+// False, with the reason, for options that do not fit one another (an
+// older strip of more zones than it can have).
+bool EmulatorLightOptionsFit(const EmulatorLightOptions &options, std::string &error);
 
 void EmulatorApplyLightOptions(EmulatedLight &light, const EmulatorLightOptions &options);
 

@@ -19,6 +19,12 @@
 //                     broken replies, one per fault) or older-firmware (a
 //                     bulb sends nothing for GetExtendedColorZones)
 //   --light-loss PERCENT  this light's own loss, each way, instead of --loss's
+//   --kind KIND       bulb, strip, older-strip (only the original zone
+//                     messages, 8 zones to an answer, at most 255 zones),
+//                     matrix or switch (no light: refuses light messages)
+//   --product N       the product GetVersion names (default the kind's usual)
+//   --firmware M.N    the firmware GetHostFirmware names (default 3.70)
+//   --chain WxH,...   a matrix light's tiles in chain order (default 8x8)
 //
 // "ready" is printed once every address is bound; with --datagrams one line
 // per datagram follows as it arrives ("ADDRESS power 65535", "ADDRESS color
@@ -211,6 +217,10 @@ int main(int argc, char **argv)
         } else if (!strcmp(argv[i], "--hex")) {
             hex = true;
         } else if (argv[i][0] != '-' && count < kEmulatorMaxLights) {
+            if (!EmulatorLightOptionsFit(next, error)) {
+                fprintf(stderr, "lifx-emulator: %s\n", error.c_str());
+                return 2;
+            }
             lightOptions[count] = next;
             addresses[count++] = argv[i];
             next = EmulatorLightOptions();

@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "lifx/light_socket.h"
+#include "lifx/products.h"
 #include "lifx/replies.h"
 #include "platform/win32.h"
 
@@ -46,15 +47,23 @@ const int kMaxDestinations = 1024;
 // Our bit among the waits that hold the shared socket open.
 const unsigned kSocketHolder = 4;
 
-enum Kind { KindUnknown, KindBulb, KindStrip };
+// What a light said to one of the questions that tell what it is.
+enum Answer { NotAnswered, Yes, No };
 
 struct Responder {
     uint32_t address;
     uint8_t serial[kSerialSize];
     char label[kLabelSize + 1];
     bool labelKnown;
-    Kind kind;
+    bool versionKnown;
+    uint32_t product;
+    Answer extended; // GetExtendedColorZones
+    Answer original; // GetColorZones
+    Answer chained;  // GetDeviceChain
     int zones;
+    int originalZones;
+    DeviceChain chain;
+    char chainRefused[kChainRefusalSize];
     int queries;
     uint32_t askedMs;
     int firstRound;       // the round it first answered
@@ -104,10 +113,63 @@ void SendTo(uint32_t address, const uint8_t (&message)[kRequestSize], uint32_t n
     g_session.lastSendMs = nowMs;
 }
 
+ProductKind ProductOf(const Responder &responder)
+{
+    return responder.versionKnown ? KindOfProduct(responder.product) : ProductNotListed;
+}
+
+// Which questions tell what this light is: those its product leaves open.
+// The original zone question only once the extended one is refused or
+// unanswered, so that a strip that knows both is asked the one.
+bool ExtendedWanted(const Responder &r)
+{
+    ProductKind product = ProductOf(r);
+    return product != ProductNoLight && product != ProductOlderStrip && product != ProductMatrix;
+}
+
+bool ChainWanted(const Responder &r)
+{
+    ProductKind product = ProductOf(r);
+    return product == ProductNotListed || product == ProductMatrix;
+}
+
+bool OriginalWanted(const Responder &r)
+{
+    ProductKind product = ProductOf(r);
+    return product != ProductNoLight && product != ProductMatrix && product != ProductStrip &&
+           r.extended != Yes;
+}
+
+// What the light has said it is so far, KindNotKnown while it may still say.
+// A light that refuses every question left open is a bulb.
+int SettledKind(const Responder &r)
+{
+    if (ProductOf(r) == ProductNoLight)
+        return KindNotKnown;
+    if (r.extended == Yes)
+        return KindStrip;
+    if (r.chained == Yes)
+        return r.chain.tiles ? KindMatrix : KindBulb;
+    if (r.original == Yes && (r.extended == No || !ExtendedWanted(r)))
+        return KindOlderStrip;
+    if ((!ExtendedWanted(r) || r.extended == No) && (!ChainWanted(r) || r.chained == No) &&
+        (!OriginalWanted(r) || r.original == No))
+        return KindBulb;
+    return KindNotKnown;
+}
+
+bool KindSettled(const Responder &r)
+{
+    return ProductOf(r) == ProductNoLight || SettledKind(r) != KindNotKnown;
+}
+
 void AskLabelAndKind(Responder &responder, uint32_t nowMs)
 {
     if (responder.queries >= g_session.queryLimit)
         return;
+    // The first time only the label, the product and the extended zones:
+    // most lights settle there, and a search stays as short as it was.
+    bool first = responder.queries == 0;
     responder.queries++;
     responder.askedMs = nowMs;
     uint8_t message[kRequestSize];
@@ -115,9 +177,31 @@ void AskLabelAndKind(Responder &responder, uint32_t nowMs)
         EncodeGetLabel(message, kSource, responder.serial, ++g_session.sequence);
         SendTo(responder.address, message, nowMs);
     }
-    if (responder.kind == KindUnknown) {
+    if (KindSettled(responder))
+        return;
+    if (!responder.versionKnown) {
+        EncodeGetVersion(message, kSource, responder.serial, ++g_session.sequence);
+        SendTo(responder.address, message, nowMs);
+    }
+    if (responder.extended == NotAnswered && ExtendedWanted(responder)) {
         EncodeGetExtendedColorZones(message, kSource, responder.serial, ++g_session.sequence);
         SendTo(responder.address, message, nowMs);
+    }
+    if (first && !responder.versionKnown)
+        return;
+    if (responder.chained == NotAnswered && ChainWanted(responder)) {
+        EncodeGetDeviceChain(message, kSource, responder.serial, ++g_session.sequence);
+        SendTo(responder.address, message, nowMs);
+    }
+    if (responder.original == NotAnswered && OriginalWanted(responder)) {
+        uint8_t zones[kGetColorZonesSize];
+        EncodeGetColorZones(zones, kSource, responder.serial, ++g_session.sequence);
+        g_session.sends++;
+        if (!SendToLight(responder.address, zones, sizeof zones)) {
+            g_session.failedSends++;
+            g_session.sendError = WSAGetLastError();
+        }
+        g_session.lastSendMs = nowMs;
     }
 }
 
@@ -208,14 +292,37 @@ bool TakeDetail(uint32_t from, const Reply &reply)
         responder->labelKnown = true;
         return true;
     case kTypeStateExtendedColorZones:
-        responder->kind = KindStrip;
+        responder->extended = Yes;
         responder->zones = reply.zoneCount;
         return true;
+    case kTypeStateVersion:
+        responder->versionKnown = true;
+        responder->product = reply.product;
+        return true;
+    case kTypeStateZone:
+    case kTypeStateMultiZone:
+        // Every answer names the strip's total.
+        responder->original = Yes;
+        responder->originalZones = reply.zoneCount;
+        return true;
+    case kTypeStateDeviceChain:
+        // The first chain told is the one kept.
+        if (responder->chained != Yes &&
+            !ChainFromReply(reply, &responder->chain, responder->chainRefused))
+            memset(&responder->chain, 0, sizeof responder->chain);
+        responder->chained = Yes;
+        return true;
     case kTypeStateUnhandled:
-        if (reply.unhandledType != kTypeGetExtendedColorZones)
-            return false;
-        if (responder->kind == KindUnknown)
-            responder->kind = KindBulb;
+        if (reply.unhandledType == kTypeGetExtendedColorZones && responder->extended == NotAnswered)
+            responder->extended = No;
+        else if (reply.unhandledType == kTypeGetColorZones && responder->original == NotAnswered)
+            responder->original = No;
+        else if (reply.unhandledType == kTypeGetDeviceChain && responder->chained == NotAnswered)
+            responder->chained = No;
+        else
+            return reply.unhandledType == kTypeGetExtendedColorZones ||
+                   reply.unhandledType == kTypeGetColorZones ||
+                   reply.unhandledType == kTypeGetDeviceChain;
         return true;
     }
     return false;
@@ -282,7 +389,7 @@ void SendDue(uint32_t nowMs)
 // A light that has not yet said what it is, and may still be asked.
 bool Waiting(const Responder &responder)
 {
-    return (!responder.labelKnown || responder.kind == KindUnknown) &&
+    return (!responder.labelKnown || !KindSettled(responder)) &&
            responder.queries < g_session.queryLimit;
 }
 
@@ -334,8 +441,17 @@ void Collect()
         memcpy(light.serial, responder.serial, kSerialSize);
         memcpy(light.label, responder.label, sizeof light.label);
         light.labelKnown = responder.labelKnown;
-        light.strip = responder.kind == KindStrip;
-        light.zones = light.strip ? responder.zones : 0;
+        light.noLight = ProductOf(responder) == ProductNoLight;
+        light.kind = SettledKind(responder);
+        // Zone messages answered, the extended one never: an older strip.
+        if (light.kind == KindNotKnown && responder.original == Yes)
+            light.kind = KindOlderStrip;
+        light.strip = light.kind == KindStrip || light.kind == KindOlderStrip;
+        light.zones = light.kind == KindStrip        ? responder.zones
+                      : light.kind == KindOlderStrip ? responder.originalZones
+                                                     : 0;
+        light.chain = responder.chain;
+        memcpy(light.chainRefused, responder.chainRefused, sizeof light.chainRefused);
         int at = g_foundCount++;
         for (; at > 0 && g_found[at - 1].address > light.address; at--)
             g_found[at] = g_found[at - 1];

@@ -1,14 +1,16 @@
 // Finding lights: GetService to broadcast addresses, to one address or to
 // every address of a range, answers read for about two seconds (longer while
 // datagrams get lost, never past kDiscoveryLongestMs) without ever blocking,
-// and each light that answered asked its label and whether it is a strip
-// until it has told or the tries run out. One discovery at a time; its
+// and each light that answered asked its label and what it is (its product,
+// then the questions that tell a strip, an older strip and a matrix light
+// apart) until it has told or the tries run out. One discovery at a time; its
 // socket lives only while it runs.
 #pragma once
 
 #include <stddef.h>
 #include <stdint.h>
 
+#include "lifx/chain.h"
 #include "lifx/messages.h"
 
 enum {
@@ -60,8 +62,16 @@ struct DiscoveredLight {
     uint8_t serial[kSerialSize];
     char label[kLabelSize + 1]; // as the light sent it; empty when it did not
     bool labelKnown;
-    bool strip;
-    int zones; // a strip's zone count as it said, 0 when it did not
+    bool strip; // a strip of either kind
+    int zones;  // a strip's zone count as it said, 0 when it did not
+    // What it said it is: a DeviceKind, KindNotKnown when it never said.
+    int kind;
+    // A matrix light's chain; tiles 0 when it told one out of bounds, and
+    // chainRefused says why (it is then a bulb).
+    DeviceChain chain;
+    char chainRefused[kChainRefusalSize];
+    // A device without a light (a Switch): it is never put in a slot.
+    bool noLight;
 };
 
 enum DiscoveryStart { DiscoveryStarted, DiscoveryBusy, DiscoveryNoSocket };

@@ -51,10 +51,10 @@ void StartMessage(uint8_t *buf, int size, int type)
     PutU16(buf, 32, static_cast<uint32_t>(type));
 }
 
-void StartRequest(uint8_t (&message)[kRequestSize], int type, uint32_t source,
-                  const uint8_t *serial, uint8_t sequence)
+void StartRequest(uint8_t *message, int size, int type, uint32_t source, const uint8_t *serial,
+                  uint8_t sequence)
 {
-    StartMessage(message, kRequestSize, type);
+    StartMessage(message, size, type);
     if (serial) {
         PutU16(message, 2, kProtocolWordAddressed);
         for (int i = 0; i < kSerialSize; ++i)
@@ -69,30 +69,50 @@ void StartRequest(uint8_t (&message)[kRequestSize], int type, uint32_t source,
 
 void EncodeGetService(uint8_t (&message)[kRequestSize], uint32_t source, uint8_t sequence)
 {
-    StartRequest(message, kTypeGetService, source, nullptr, sequence);
+    StartRequest(message, kRequestSize, kTypeGetService, source, nullptr, sequence);
 }
 
 void EncodeGetLabel(uint8_t (&message)[kRequestSize], uint32_t source,
                     const uint8_t (&serial)[kSerialSize], uint8_t sequence)
 {
-    StartRequest(message, kTypeGetLabel, source, serial, sequence);
+    StartRequest(message, kRequestSize, kTypeGetLabel, source, serial, sequence);
 }
 
 void EncodeGetExtendedColorZones(uint8_t (&message)[kRequestSize], uint32_t source,
                                  const uint8_t (&serial)[kSerialSize], uint8_t sequence)
 {
-    StartRequest(message, kTypeGetExtendedColorZones, source, serial, sequence);
+    StartRequest(message, kRequestSize, kTypeGetExtendedColorZones, source, serial, sequence);
+}
+
+void EncodeGetVersion(uint8_t (&message)[kRequestSize], uint32_t source,
+                      const uint8_t (&serial)[kSerialSize], uint8_t sequence)
+{
+    StartRequest(message, kRequestSize, kTypeGetVersion, source, serial, sequence);
+}
+
+void EncodeGetDeviceChain(uint8_t (&message)[kRequestSize], uint32_t source,
+                          const uint8_t (&serial)[kSerialSize], uint8_t sequence)
+{
+    StartRequest(message, kRequestSize, kTypeGetDeviceChain, source, serial, sequence);
+}
+
+void EncodeGetColorZones(uint8_t (&message)[kGetColorZonesSize], uint32_t source,
+                         const uint8_t (&serial)[kSerialSize], uint8_t sequence)
+{
+    StartRequest(message, kGetColorZonesSize, kTypeGetColorZones, source, serial, sequence);
+    PutU8(message, 36, 0);
+    PutU8(message, 37, 255);
 }
 
 void EncodeGetExtendedColorZonesAny(uint8_t (&message)[kRequestSize], uint32_t source,
                                     uint8_t sequence)
 {
-    StartRequest(message, kTypeGetExtendedColorZones, source, nullptr, sequence);
+    StartRequest(message, kRequestSize, kTypeGetExtendedColorZones, source, nullptr, sequence);
 }
 
 void EncodeGetLabelAny(uint8_t (&message)[kRequestSize], uint32_t source, uint8_t sequence)
 {
-    StartRequest(message, kTypeGetLabel, source, nullptr, sequence);
+    StartRequest(message, kRequestSize, kTypeGetLabel, source, nullptr, sequence);
 }
 
 void AskAcknowledgement(uint8_t *message, uint32_t source, uint8_t sequence)

@@ -35,6 +35,16 @@ enum {
     kTypeStateUnhandled = 223,
     kTypeGetExtendedColorZones = 511,
     kTypeStateExtendedColorZones = 512,
+    // What a device is: its product, the original zone messages of older
+    // strips, and a matrix light's chain of tiles.
+    kTypeGetVersion = 32,
+    kTypeStateVersion = 33,
+    kTypeGetColorZones = 502,
+    kTypeStateZone = 503,
+    kTypeStateMultiZone = 506,
+    kTypeGetDeviceChain = 701,
+    kTypeStateDeviceChain = 702,
+    kGetColorZonesSize = kHeaderSize + 2, // first and last zone asked for
 
     // Confirmed delivery: a light answers a message that asks for it with an
     // Acknowledgement naming the message's source and sequence.
@@ -64,6 +74,13 @@ void EncodeGetLabel(uint8_t (&message)[kRequestSize], uint32_t source,
                     const uint8_t (&serial)[kSerialSize], uint8_t sequence);
 void EncodeGetExtendedColorZones(uint8_t (&message)[kRequestSize], uint32_t source,
                                  const uint8_t (&serial)[kSerialSize], uint8_t sequence);
+void EncodeGetVersion(uint8_t (&message)[kRequestSize], uint32_t source,
+                      const uint8_t (&serial)[kSerialSize], uint8_t sequence);
+void EncodeGetDeviceChain(uint8_t (&message)[kRequestSize], uint32_t source,
+                          const uint8_t (&serial)[kSerialSize], uint8_t sequence);
+// Every zone: from 0 to 255, which a strip takes as its last.
+void EncodeGetColorZones(uint8_t (&message)[kGetColorZonesSize], uint32_t source,
+                         const uint8_t (&serial)[kSerialSize], uint8_t sequence);
 // The same to whichever light is at the address it is sent to (tagged, no
 // target): for a light whose serial is not known.
 void EncodeGetExtendedColorZonesAny(uint8_t (&message)[kRequestSize], uint32_t source,

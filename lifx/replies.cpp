@@ -28,6 +28,10 @@ const ReplyShape kReplyShapes[] = {
     {kTypeStateLabel, kStateLabelPayload},
     {kTypeStateUnhandled, kStateUnhandledPayload},
     {kTypeStateExtendedColorZones, kStateExtendedColorZonesPayload},
+    {kTypeStateVersion, kStateVersionPayload},
+    {kTypeStateZone, kStateZonePayload},
+    {kTypeStateMultiZone, kStateMultiZonePayload},
+    {kTypeStateDeviceChain, kStateDeviceChainPayload},
 };
 
 } // namespace
@@ -41,7 +45,10 @@ bool ReadReply(const uint8_t *data, size_t length, uint32_t source, Reply *reply
     int type = GetU16(data, 32);
     bool known = false;
     for (const ReplyShape &shape : kReplyShapes)
-        known = known || (shape.type == type && shape.payload == length - kHeaderSize);
+        known =
+            known || (shape.type == type &&
+                      (shape.payload == length - kHeaderSize ||
+                       (type == kTypeStateDeviceChain && length - kHeaderSize < shape.payload)));
     if (!known)
         return false;
 
@@ -65,6 +72,24 @@ bool ReadReply(const uint8_t *data, size_t length, uint32_t source, Reply *reply
         break;
     case kTypeStateExtendedColorZones:
         reply->zoneCount = GetU16(payload, 0);
+        break;
+    case kTypeStateZone:
+    case kTypeStateMultiZone:
+        reply->zoneCount = payload[0];
+        break;
+    case kTypeStateVersion:
+        reply->product = GetU32(payload, 0) == 1 ? GetU32(payload, 4) : 0;
+        break;
+    case kTypeStateDeviceChain:
+        reply->truncated = length - kHeaderSize != kStateDeviceChainPayload;
+        if (reply->truncated)
+            break;
+        // The tiles from the start index on; ours asks from tile 0.
+        reply->tileCount = payload[1 + kChainTiles * kChainTileSize];
+        for (int t = 0; t < kChainTiles; t++) {
+            reply->tileWidth[t] = payload[1 + t * kChainTileSize + 16];
+            reply->tileHeight[t] = payload[1 + t * kChainTileSize + 17];
+        }
         break;
     }
     return true;

@@ -161,3 +161,15 @@ void ShownLabel(const char *label, char (&out)[kShownLabelSize])
     }
     out[n] = 0;
 }
+
+void ShownTimesSign(char (&out)[4])
+{
+    char bytes[4];
+    int count = InCodePage(0xD7, bytes);
+    if (bytes[0] == '?') {
+        bytes[0] = 'x';
+        count = 1;
+    }
+    memcpy(out, bytes, (size_t)count);
+    out[count < 4 ? count : 3] = 0;
+}

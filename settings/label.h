@@ -19,3 +19,6 @@ void CleanLabel(const char *text, size_t size, char (&out)[kLabelTextSize]);
 // The label in the system's code page: whole characters only, each that the
 // code page cannot show, or that is no valid UTF-8, a "?".
 void ShownLabel(const char *label, char (&out)[kShownLabelSize]);
+// The multiplication sign, as in "16×8", in the system's code page: an "x"
+// where the code page has none.
+void ShownTimesSign(char (&out)[4]);

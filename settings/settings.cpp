@@ -32,6 +32,8 @@ static const char *const kKeyFormats[] = {
     KEY_DEVICE_SERIAL_FORMAT,
     KEY_DEVICE_ZONES_FORMAT,
     KEY_DEVICE_LABEL_FORMAT,
+    KEY_DEVICE_KIND_FORMAT,
+    KEY_DEVICE_CHAIN_FORMAT,
     KEY_CALIBRATION_RED,
     KEY_CALIBRATION_GREEN,
     KEY_CALIBRATION_BLUE,
@@ -192,6 +194,123 @@ void SaveDeviceZones(int n, int zones)
     if (zones)
         snprintf(value, sizeof value, "%d", zones);
     WriteSettingString(key, value);
+}
+
+// The settings file's names of the kinds, by DeviceKind.
+static const char *const kKindTexts[] = {"", "bulb", "strip", "older-strip", "matrix"};
+
+const char *DeviceKindText(int kind)
+{
+    return kind > KindNotKnown && kind <= KindMatrix ? kKindTexts[kind] : "";
+}
+
+int ReadDeviceKind(const char *text)
+{
+    for (int kind = KindBulb; kind <= KindMatrix; kind++) {
+        if (strcmp(text, kKindTexts[kind]) == 0)
+            return kind;
+    }
+    return KindNotKnown;
+}
+
+void SaveDeviceKind(int n, int kind)
+{
+    if (n < 1 || n > kDeviceSlots || kind < KindNotKnown || kind > KindMatrix)
+        return;
+    g_deviceKinds[n] = kind;
+    char key[32];
+    snprintf(key, sizeof key, KEY_DEVICE_KIND_FORMAT, n);
+    WriteSettingString(key, DeviceKindText(kind));
+}
+
+int ChainPixels(const DeviceChain &chain)
+{
+    int pixels = 0;
+    for (int t = 0; t < chain.tiles && t < kMaxTiles; t++)
+        pixels += chain.width[t] * chain.height[t];
+    return pixels;
+}
+
+bool ChainWithinBounds(const DeviceChain &chain)
+{
+    if (chain.tiles < 1 || chain.tiles > kMaxTiles)
+        return false;
+    for (int t = 0; t < chain.tiles; t++) {
+        if (chain.width[t] < 1 || chain.width[t] > kMaxTileSide || chain.height[t] < 1 ||
+            chain.height[t] > kMaxTileSide)
+            return false;
+    }
+    return ChainPixels(chain) <= kMaxMatrixPixels;
+}
+
+void FormatDeviceChain(const DeviceChain &chain, char (&out)[kChainTextSize])
+{
+    size_t n = 0;
+    out[0] = 0;
+    for (int t = 0; t < chain.tiles && t < kMaxTiles; t++)
+        n += (size_t)snprintf(out + n, sizeof out - n, "%s%ux%u", t ? "," : "", chain.width[t],
+                              chain.height[t]);
+}
+
+// One side of a tile: one or two digits, 1 to 64.
+static bool ReadSide(const char *&p, uint8_t *side)
+{
+    int value = 0, digits = 0;
+    for (; *p >= '0' && *p <= '9' && digits < 3; p++, digits++)
+        value = value * 10 + (*p - '0');
+    if (digits == 0 || value < 1 || value > kMaxTileSide)
+        return false;
+    *side = (uint8_t)value;
+    return true;
+}
+
+bool ReadDeviceChain(const char *text, DeviceChain *chain)
+{
+    DeviceChain read;
+    memset(&read, 0, sizeof read);
+    const char *p = text;
+    while (*p && read.tiles < kMaxTiles) {
+        if (!ReadSide(p, &read.width[read.tiles]) || *p++ != 'x' ||
+            !ReadSide(p, &read.height[read.tiles]))
+            return false;
+        read.tiles++;
+        if (*p == ',' && p[1])
+            p++;
+        else if (*p)
+            return false;
+    }
+    if (*p || !ChainWithinBounds(read))
+        return false;
+    *chain = read;
+    return true;
+}
+
+void SaveDeviceChain(int n, const DeviceChain &chain)
+{
+    if (n < 1 || n > kDeviceSlots || (chain.tiles != 0 && !ChainWithinBounds(chain)))
+        return;
+    DeviceChain kept;
+    memset(&kept, 0, sizeof kept);
+    if (chain.tiles)
+        kept = chain;
+    g_deviceChains[n] = kept;
+    char key[32], value[kChainTextSize];
+    snprintf(key, sizeof key, KEY_DEVICE_CHAIN_FORMAT, n);
+    FormatDeviceChain(kept, value);
+    WriteSettingString(key, value);
+}
+
+void ForgetDeviceKind(int n)
+{
+    if (n < 1 || n > kDeviceSlots)
+        return;
+    if (g_deviceKinds[n] != KindNotKnown)
+        SaveDeviceKind(n, KindNotKnown);
+    if (g_deviceChains[n].tiles) {
+        DeviceChain none;
+        memset(&none, 0, sizeof none);
+        SaveDeviceChain(n, none);
+    }
 }
 
 void SaveDeviceLabel(int n, const char *label)
@@ -355,6 +474,11 @@ void LoadSettings()
         snprintf(key, sizeof key, KEY_DEVICE_LABEL_FORMAT, n);
         const char *label = ReadSettingString(key);
         CleanLabel(label, strlen(label), g_deviceLabels[n]);
+        snprintf(key, sizeof key, KEY_DEVICE_KIND_FORMAT, n);
+        g_deviceKinds[n] = ReadDeviceKind(ReadSettingString(key));
+        snprintf(key, sizeof key, KEY_DEVICE_CHAIN_FORMAT, n);
+        if (!ReadDeviceChain(ReadSettingString(key), &g_deviceChains[n]))
+            memset(&g_deviceChains[n], 0, sizeof g_deviceChains[n]);
     }
     UpdateAnyDeviceConfigured();
 

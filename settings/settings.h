@@ -98,6 +98,8 @@ extern HINSTANCE g_instance;
 #define KEY_DEVICE_SERIAL_FORMAT "lifx.device%d.serial:"
 #define KEY_DEVICE_ZONES_FORMAT "lifx.device%d.zones:"
 #define KEY_DEVICE_LABEL_FORMAT "lifx.device%d.label:"
+#define KEY_DEVICE_KIND_FORMAT "lifx.device%d.kind:"
+#define KEY_DEVICE_CHAIN_FORMAT "lifx.device%d.chain:"
 #define KEY_CALIBRATION_RED "lifx.calibration.red:"
 #define KEY_CALIBRATION_GREEN "lifx.calibration.green:"
 #define KEY_CALIBRATION_BLUE "lifx.calibration.blue:"
@@ -146,6 +148,28 @@ int SlotWithSerial(const char *serial);
 // A strip's zone count, stored and written; 0 forgets it. Refused, changing
 // nothing, for a bulb's slot or a count outside 1 to 1000.
 void SaveDeviceZones(int n, int zones);
+// What slot n's light is, stored and written: KindBulb to KindMatrix, or
+// KindNotKnown, which forgets it. Any other value changes nothing.
+void SaveDeviceKind(int n, int kind);
+// A matrix light's chain, stored and written; tiles 0 forgets it. Refused,
+// changing nothing, for a chain outside the bounds above.
+void SaveDeviceChain(int n, const DeviceChain &chain);
+// Forgets slot n's kind and chain, as when another light takes the slot.
+void ForgetDeviceKind(int n);
+// The kind as the settings file names it ("bulb", "strip", "older-strip",
+// "matrix"), or "" for KindNotKnown; and back, KindNotKnown for any other
+// text.
+const char *DeviceKindText(int kind);
+int ReadDeviceKind(const char *text);
+// Whether the chain is within the bounds: 1 to 16 tiles, each side 1 to 64,
+// 1000 pixels at most.
+bool ChainWithinBounds(const DeviceChain &chain);
+int ChainPixels(const DeviceChain &chain);
+// "16x8" or "8x8,8x8": each tile's width and height in chain order. Reading
+// takes exactly that form within the bounds, and is false otherwise.
+enum { kChainTextSize = kMaxTiles * 6 + 1 };
+void FormatDeviceChain(const DeviceChain &chain, char (&out)[kChainTextSize]);
+bool ReadDeviceChain(const char *text, DeviceChain *chain);
 // Slot n's label, cleaned as CleanLabel does, stored and written when it
 // differs from the one kept; "" forgets it.
 void SaveDeviceLabel(int n, const char *label);

@@ -666,3 +666,156 @@ TEST_F(DiscoverTest, WhenNoRequestCouldBeSentTheLineSaysWhyInsteadOfTheFirewallA
 }
 
 } // namespace
+
+namespace
+{
+
+// What each kind of device becomes: a bulb and a strip as ever, an older
+// strip in the last strip slot, a Ceiling in a bulb slot once both strip
+// slots are taken, a Switch in none.
+TEST_F(DiscoverTest, EachKindOfDeviceTakesItsSlotAndASwitchNone)
+{
+    OnlyLightsAnswer({1, 2, 3, 4, 5});
+    Light(2).strip = true;
+    Light(2).stripZones = 16;
+    Light(3).kind.kind = EmulatorKindOlderStrip;
+    Light(3).strip = true;
+    Light(3).stripZones = 16;
+    Light(4).kind.kind = EmulatorKindMatrix;
+    Light(4).kind.product = 1234; // not listed: its answers tell
+    ASSERT_TRUE(EmulatorParseChain("16x8", Light(4).kind));
+    Light(5).kind.kind = EmulatorKindSwitch;
+    EmulatorSetLabel(Light(5), "Hall switch");
+    Start();
+    Discover("@LIFX Discover " + Range());
+
+    const std::string a[] = {"", Address(1), Address(2), Address(3), Address(4), Address(5)};
+    EXPECT_EQ(
+        LogLines(),
+        (std::vector<std::string>{
+            "1 Chromalet-LIFX -> Looking for lights at " + Range() + " (14 addresses)...",
+            "1 ...found bulb \"Lamp 1\" at " + a[1] + ": saved as device #1.",
+            "1 ...found strip \"Lamp 2\" (16 zones) at " + a[2] + ": saved as device #9.",
+            "1 ...found older strip \"Lamp 3\" (16 zones) at " + a[3] + ": saved as device #10.",
+            "1 ...found matrix light \"Lamp 4\" (1 tile, 16\xD7"
+            "8) at " +
+                a[4] +
+                ": saved as device #2, where it shows one colour; empty device #9 or #10 "
+                "and search again to show the scheme across it.",
+            "1 ...skipped \"Hall switch\" at " + a[5] + ": a LIFX Switch has no light.",
+            "1 ...found 4 lights, 4 new.",
+        }));
+    EXPECT_EQ(FileNow(), WithLines(before, {{DeviceKey(1), a[1]},
+                                            {"lifx.device1.serial:", Serial(1)},
+                                            {"lifx.device1.label:", "Lamp 1"},
+                                            {DeviceKey(9), a[2]},
+                                            {"lifx.device9.serial:", Serial(2)},
+                                            {"lifx.device9.zones:", "16"},
+                                            {"lifx.device9.label:", "Lamp 2"},
+                                            {DeviceKey(10), a[3]},
+                                            {"lifx.device10.serial:", Serial(3)},
+                                            {"lifx.device10.kind:", "older-strip"},
+                                            {"lifx.device10.zones:", "16"},
+                                            {"lifx.device10.label:", "Lamp 3"},
+                                            {DeviceKey(2), a[4]},
+                                            {"lifx.device2.serial:", Serial(4)},
+                                            {"lifx.device2.kind:", "matrix"},
+                                            {"lifx.device2.chain:", "16x8"},
+                                            {"lifx.device2.label:", "Lamp 4"}}));
+    EXPECT_EQ(Light(5).unhandledMessages + Light(5).colourMessages, 0);
+
+    // Read back at the next start: nothing is asked again.
+    StartWithContent(FileNow());
+    EXPECT_EQ(g_deviceKinds[10], KindOlderStrip);
+    EXPECT_EQ(DrivenKind(2), KindBulb);
+    EXPECT_EQ(g_deviceChains[2].tiles, 1);
+    EXPECT_EQ(g_deviceChains[2].width[0], 16);
+    ExpectNothingLeftOpen();
+}
+
+// A light that hides what it is behind a product it does not name, and
+// tells a chain no light has: a bulb, with one error line.
+TEST_F(DiscoverTest, AChainOutOfBoundsIsRefusedAndTheLightIsABulb)
+{
+    struct Row {
+        const char *chain;
+        int tileCount; // the answer's count byte
+        bool truncated;
+        const char *why;
+    };
+    const Row rows[] = {
+        {"8x8", 0, false, "0 tiles"},
+        {"8x8,8x8,8x8,8x8,8x8,8x8,8x8,8x8,8x8,8x8,8x8,8x8,8x8,8x8,8x8,8x8", 17, false, "17 tiles"},
+        {"8x8,65x8", 2, false, "a tile 65 pixels wide"},
+        {"8x0", 1, false, "a tile 0 pixels high"},
+        {"64x16", 1, false, "1024 pixels"},
+        {"8x8,8x8,8x8,8x8,8x8,8x8,8x8,8x8,8x8,8x8,8x8,8x8,8x8,8x8,8x8,8x8", 16, false,
+         "1024 pixels"},
+        {"16x8", 1, true, "an answer cut short"},
+    };
+    for (const Row &row : rows) {
+        OnlyLightsAnswer({1});
+        Light(1).kind.kind = EmulatorKindMatrix;
+        ASSERT_TRUE(EmulatorParseChain(row.chain, Light(1).kind)) << row.chain;
+        Light(1).kind.tileCount = row.tileCount;
+        Light(1).kind.truncatedChain = row.truncated;
+        Start();
+        Discover(std::string("@LIFX Discover ") + Address(1));
+        EXPECT_EQ(LogLines(), (std::vector<std::string>{
+                                  std::string("1 Chromalet-LIFX -> Looking for a light at ") +
+                                      Address(1) + "...",
+                                  "1 ...found bulb \"Lamp 1\" at " + std::string(Address(1)) +
+                                      ": saved as device #1.",
+                                  "3 ...the matrix light at " + std::string(Address(1)) +
+                                      " told a chain no light has (" + row.why +
+                                      "): it is driven as a bulb, showing one colour.",
+                                  "1 ...found 1 light, 1 new.",
+                              }))
+            << row.why;
+        EXPECT_EQ(g_deviceChains[1].tiles, 0) << row.why;
+        EXPECT_EQ(FileNow().find("chain"), std::string::npos) << row.why;
+        Stop();
+    }
+}
+
+// A 120-zone strip saved in slot 4 by a search that never heard what it is:
+// the next search that hears moves it into a free strip slot; with none
+// free, it says what to do.
+TEST_F(DiscoverTest, AStripFoundInABulbSlotMovesToAFreeStripSlotOrSaysWhatToDo)
+{
+    for (bool free : {true, false}) {
+        OnlyLightsAnswer({4});
+        Light(4).strip = true;
+        Light(4).stripZones = 120;
+        std::vector<SettingLine> lines = {{DeviceKey(4), Address(4)},
+                                          {"lifx.device4.serial:", Serial(4)},
+                                          {"lifx.device4.label:", "Lamp 4"}};
+        if (!free)
+            lines.insert(lines.end(),
+                         {{DeviceKey(9), "192.168.1.39"}, {DeviceKey(10), "192.168.1.40"}});
+        Start(lines);
+        Discover(std::string("@LIFX Discover ") + Address(4));
+        const std::string found =
+            "1 ...found strip \"Lamp 4\" (120 zones) at " + std::string(Address(4));
+        EXPECT_EQ(LogLines()[1],
+                  free ? found + ": moved from device #4 to device #9, a strip's slot."
+                       : found + ": already device #4, where it shows one colour; empty device "
+                                 "#9 or #10 and search again to show the scheme across it.");
+        EXPECT_STREQ(g_devices[free ? 9 : 4], Address(4));
+        EXPECT_STREQ(g_devices[4], free ? "" : Address(4));
+        EXPECT_EQ(g_deviceZones[9], free ? 120 : 0);
+        EXPECT_EQ(g_deviceKinds[4], free ? KindNotKnown : KindStrip);
+        if (free) {
+            EXPECT_EQ(FileNow(), WithLines(before, {{"lifx.device4.serial:", ""},
+                                                    {"lifx.device4.label:", ""},
+                                                    {DeviceKey(4), ""},
+                                                    {DeviceKey(9), Address(4)},
+                                                    {"lifx.device9.serial:", Serial(4)},
+                                                    {"lifx.device9.label:", "Lamp 4"},
+                                                    {"lifx.device9.zones:", "120"}}));
+        }
+        Stop();
+    }
+}
+
+} // namespace

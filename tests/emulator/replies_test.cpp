@@ -390,7 +390,7 @@ std::vector<RefusedCase> RefusedRequests()
     Bytes origin = Request(2, nullptr);
     origin[3] = 0x74;
     cases.push_back({"origin not 0", origin});
-    cases.push_back({"GetColor, a request no light here answers", Request(101, nullptr)});
+    cases.push_back({"GetPower, a request no light here answers", Request(20, nullptr)});
     cases.push_back({"StateService, a reply", Request(3, nullptr)});
     return cases;
 }
@@ -469,3 +469,86 @@ TEST(LongStripAnswers, AStripOf120ZonesGivesItsCountInTwoRepliesAndShowsSpansOnc
 }
 
 } // namespace
+
+struct KindCase {
+    const char *name;
+    EmulatorKind kind;
+    const char *chain; // a matrix light's, or null
+    Bytes message;
+    uint16_t replyType; // of every reply
+    int replies;
+    size_t at; // a payload byte to check, or 0
+    uint8_t value;
+};
+
+Bytes SetColorMessage()
+{
+    Bytes bytes = Request(102, nullptr);
+    bytes.resize(49, 0);
+    bytes[0] = 49;
+    bytes[39] = 0xFF; // saturation
+    return bytes;
+}
+
+Bytes ColorZonesRequest()
+{
+    Bytes bytes = Request(502, kStripSerial);
+    bytes.push_back(0);
+    bytes.push_back(255); // every zone
+    bytes[0] = 38;
+    return bytes;
+}
+
+// Each kind answers what it knows and refuses the rest with StateUnhandled,
+// changing nothing.
+TEST(EmulatedKinds, EachKindAnswersWhatItKnowsAndRefusesTheRest)
+{
+    const KindCase rows[] = {
+        {"older strip, every zone in 8s", EmulatorKindOlderStrip, nullptr, ColorZonesRequest(), 506,
+         3, 36, 20},
+        {"older strip, extended question", EmulatorKindOlderStrip, nullptr,
+         Request(511, kStripSerial), 223, 1, 36, 0xFF},
+        {"strip, original question too", EmulatorKindStrip, nullptr, ColorZonesRequest(), 506, 3,
+         36, 20},
+        {"chain of five, its count", EmulatorKindMatrix, "8x8,8x8,8x8,8x8,8x8",
+         Request(701, nullptr), 702, 1, 36 + 881, 5},
+        {"Candle, its second side", EmulatorKindMatrix, "5x6", Request(701, nullptr), 702, 1,
+         36 + 1 + 17, 6},
+        {"bulb, chain question", EmulatorKindBulb, nullptr, Request(701, nullptr), 223, 1, 36,
+         0xBD},
+        {"Switch, its product", EmulatorKindSwitch, nullptr, Request(32, nullptr), 33, 1, 40, 70},
+        {"Switch, its label", EmulatorKindSwitch, nullptr, Request(23, nullptr), 25, 1, 0, 0},
+        {"Switch, GetColor", EmulatorKindSwitch, nullptr, Request(101, nullptr), 223, 1, 36, 101},
+        {"Switch, SetColor", EmulatorKindSwitch, nullptr, SetColorMessage(), 223, 1, 36, 102},
+        {"matrix, firmware", EmulatorKindMatrix, "16x8", Request(14, nullptr), 15, 1, 36 + 18, 3},
+    };
+    for (const KindCase &c : rows) {
+        static EmulatedLight light;
+        light = EmulatedLight();
+        memcpy(light.serial, kStripSerial, 6);
+        light.kind.kind = c.kind;
+        light.stripZones = 20;
+        if (c.chain != nullptr) {
+            ASSERT_TRUE(EmulatorParseChain(c.chain, light.kind)) << c.name;
+        }
+        EmulatorReplies replies;
+        EXPECT_EQ(EmulatorRequested,
+                  EmulatorHandleDatagram(light, c.message.data(), c.message.size(), "127.0.0.1",
+                                         5000, 0, replies))
+            << c.name;
+        ASSERT_EQ(c.replies, replies.count) << c.name;
+        for (int r = 0; r < replies.count; r++) {
+            const EmulatorReply &reply = replies.replies[r];
+            EXPECT_EQ(c.replyType, reply.type) << c.name;
+            EXPECT_EQ(reply.length, (size_t)(reply.bytes[0] | reply.bytes[1] << 8)) << c.name;
+            if (c.at != 0) {
+                EXPECT_EQ(c.value, reply.bytes[c.at]) << c.name;
+            }
+            if (c.replyType == 506) {
+                EXPECT_EQ(8 * r, reply.bytes[37]) << c.name << ": each reply's first zone";
+            }
+        }
+        EXPECT_FALSE(light.colourReceived) << c.name;
+        EXPECT_EQ(0, light.malformed) << c.name;
+    }
+}

@@ -342,6 +342,44 @@ TEST_F(LoadSettingsTest, AZoneCountIsSavedBesideAStripSlotOnlyAndWithinRange)
     EXPECT_EQ(g_deviceZones[9], 0);
 }
 
+TEST_F(LoadSettingsTest, AKindAndAChainAreReadWithinBoundsAndWrittenBackAsRead)
+{
+    struct Row {
+        const char *kind, *chain;
+        int kindRead;
+        const char *chainRead; // "" when refused
+    };
+    const Row rows[] = {
+        {"matrix", "16x8", KindMatrix, "16x8"},
+        {"matrix", "8x8,8x8,8x8,8x8,8x8", KindMatrix, "8x8,8x8,8x8,8x8,8x8"},
+        {"older-strip", "5x6", KindOlderStrip, "5x6"},
+        {"strip", "64x15", KindStrip, "64x15"},
+        {"bulb", "65x1", KindBulb, ""},
+        {"Matrix", "0x8", KindNotKnown, ""},
+        {"switch", "8x8,", KindNotKnown, ""},
+        {"", "64x16", KindNotKnown, ""}, // 1024 pixels
+        {"strips", "1x1,1x1,1x1,1x1,1x1,1x1,1x1,1x1,1x1,1x1,1x1,1x1,1x1,1x1,1x1,1x1,1x1",
+         KindNotKnown, ""},
+    };
+    for (const Row &row : rows) {
+        ClearDeviceTable();
+        const std::string file = std::string("lifx.device10.kind: ") + row.kind +
+                                 "\r\nlifx.device10.chain: " + row.chain + "\r\n";
+        WriteSettings(file);
+        LoadSettings();
+        EXPECT_EQ(g_deviceKinds[10], row.kindRead) << row.kind;
+        char chain[kChainTextSize];
+        FormatDeviceChain(g_deviceChains[10], chain);
+        EXPECT_STREQ(chain, row.chainRead) << row.chain;
+        SaveDeviceKind(10, g_deviceKinds[10]);
+        SaveDeviceChain(10, g_deviceChains[10]);
+        EXPECT_EQ(ReadFileBytes(SettingsPath()),
+                  std::string("lifx.device10.kind: ") + DeviceKindText(row.kindRead) +
+                      "\r\nlifx.device10.chain: " + row.chainRead + "\r\n")
+            << row.chain;
+    }
+}
+
 TEST_F(LoadSettingsTest, ASerialSavedInOneSlotIsClearedFromEveryOtherSlotTheLastIncluded)
 {
     WriteSettings("lifx.device10.serial: D073D5000003\r\n");

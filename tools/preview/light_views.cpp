@@ -146,6 +146,11 @@ bool StartLights(Lights &lights, const Home &home, int firstGroup, int tries, st
             message = "light " + std::to_string(n + 1) + " of the home: " + why;
             return false;
         }
+        std::string why;
+        if (!EmulatorLightOptionsFit(options[n], why)) {
+            message = "light " + std::to_string(n + 1) + " of the home: " + why;
+            return false;
+        }
     }
     for (int attempt = 0; attempt < tries; attempt++) {
         int group = firstGroup + attempt;
