@@ -13,6 +13,7 @@
 #include "host/vesk.h"
 #include "lifx/discovery.h"
 #include "lifx/dispatch.h"
+#include "lifx/kind_query.h"
 #include "lifx/label_query.h"
 #include "lifx/zone_query.h"
 #include "palette/palette.h"
@@ -83,6 +84,7 @@ static void ForgetZonesUnless(int n, const char *address)
         ForgetDeviceKind(n);
     }
     ForgetZoneQuery(n);
+    ForgetKindQuery(n);
 }
 
 // And so does its label; a light set by hand without one is asked for it

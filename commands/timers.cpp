@@ -4,6 +4,7 @@
 #include "lifx/delivery.h"
 #include "lifx/discovery.h"
 #include "lifx/dispatch.h"
+#include "lifx/kind_query.h"
 #include "lifx/label_query.h"
 #include "lifx/light_socket.h"
 #include "lifx/zone_query.h"
@@ -47,7 +48,10 @@ void KeepAnswersTimer()
     // A light set by hand may wait to be asked its label.
     if (g_pluginWindow && LabelQueryWanted())
         StartLabelQuery(GetTickCount());
-    if (!DeliveryPending() && !DiscoveryUnderway() && !ZoneQueryRunning() && !LabelQueryRunning())
+    if (g_pluginWindow && KindQueryWanted())
+        StartKindQuery(GetTickCount());
+    if (!DeliveryPending() && !DiscoveryUnderway() && !ZoneQueryRunning() && !LabelQueryRunning() &&
+        !KindQueryRunning())
         return;
     // Without its timer a discovery would never end.
     bool ticking = g_pluginWindow && StartAnswersTimer();
@@ -72,7 +76,8 @@ void OfferLightAnswers(uint32_t nowMs)
         case LightReadDatagram:
             if (!DeliveryHandleDatagram(from, data, length) &&
                 !ZoneQueryHandleDatagram(from, data, length) &&
-                !LabelQueryHandleDatagram(from, data, length))
+                !LabelQueryHandleDatagram(from, data, length) &&
+                !KindQueryHandleDatagram(from, data, length))
                 DiscoveryHandleDatagram(from, data, length, nowMs);
             break;
         }
@@ -97,6 +102,7 @@ void AnswersTick()
     bool discovering = DiscoveryTick();
     bool asking = ZoneQueryTick();
     asking = LabelQueryStep(GetTickCount()) || asking;
+    asking = KindQueryStep(GetTickCount()) || asking;
     bool delivering = DeliveryStep(GetTickCount());
     ReleaseLightSocket();
     if (discovering || asking || delivering)
@@ -110,6 +116,7 @@ void StopAnswers()
     CancelDiscovery();
     StopZoneQuery();
     StopLabelQuery();
+    StopKindQuery();
     StopDelivery();
     CloseLightSocket();
     if (g_answersTimer)

@@ -9,6 +9,7 @@
 #include "host/identity.h"
 #include "lifx/colour.h"
 #include "lifx/delivery.h"
+#include "lifx/kind_query.h"
 #include "lifx/label_query.h"
 #include "lifx/light_socket.h"
 #include "lifx/messages.h"
@@ -147,6 +148,7 @@ static bool ConnectAndPower(int device, bool on)
     if (Send(device, power)) {
         // A light set by hand says its name, once.
         AskLabelOnce(device);
+        AskKindOnce(device);
         return true;
     }
     // No route to the light: what connecting to it used to find out.

@@ -110,6 +110,11 @@ void EncodeGetExtendedColorZonesAny(uint8_t (&message)[kRequestSize], uint32_t s
     StartRequest(message, kRequestSize, kTypeGetExtendedColorZones, source, nullptr, sequence);
 }
 
+void EncodeGetDeviceChainAny(uint8_t (&message)[kRequestSize], uint32_t source, uint8_t sequence)
+{
+    StartRequest(message, kRequestSize, kTypeGetDeviceChain, source, nullptr, sequence);
+}
+
 void EncodeGetLabelAny(uint8_t (&message)[kRequestSize], uint32_t source, uint8_t sequence)
 {
     StartRequest(message, kRequestSize, kTypeGetLabel, source, nullptr, sequence);

@@ -85,6 +85,7 @@ void EncodeGetColorZones(uint8_t (&message)[kGetColorZonesSize], uint32_t source
 // target): for a light whose serial is not known.
 void EncodeGetExtendedColorZonesAny(uint8_t (&message)[kRequestSize], uint32_t source,
                                     uint8_t sequence);
+void EncodeGetDeviceChainAny(uint8_t (&message)[kRequestSize], uint32_t source, uint8_t sequence);
 void EncodeGetLabelAny(uint8_t (&message)[kRequestSize], uint32_t source, uint8_t sequence);
 // Turns an encoded Set message into one the light acknowledges: our source,
 // the acknowledgement flag and the light's sequence number. Every other byte

@@ -8,6 +8,7 @@
 #include "host/identity.h"
 #include "lifx/delivery.h"
 #include "lifx/dispatch.h"
+#include "lifx/kind_query.h"
 #include "lifx/label_query.h"
 #include "lifx/messages.h"
 #include "lifx/zone_query.h"
@@ -54,6 +55,7 @@ static void OnPower(WPARAM event)
         // A strip not yet answered is asked again at its next drive.
         StopZoneQuery();
         StopLabelQuery();
+        StopKindQuery();
     }
     // Hours may have passed: the lights' silence while the computer slept
     // is not theirs.

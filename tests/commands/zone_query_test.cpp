@@ -77,6 +77,22 @@ TEST_F(ZoneQueryTest, AStripSetByHandIsAskedOnceAndShowsTheSchemeOverItsOwnZones
     EXPECT_EQ(ZoneCounts(9), (std::vector<int>{82, 16, 16}));
 }
 
+TEST_F(ZoneQueryTest, AMatrixLightSetByHandIsAskedItsChainOnce)
+{
+    Light(10).kind.kind = EmulatorKindMatrix;
+    ASSERT_TRUE(EmulatorParseChain("8x8,8x8", Light(10).kind));
+    Start();
+    Send(std::string("@LIFX Device #10 ") + Address(10));
+    for (const char *scheme : {"Fire", "Ocean"}) {
+        Send(std::string("@LIFX Scheme ") + scheme);
+        RunTimer();
+        EXPECT_EQ(Light(10).kindRequests, 1) << scheme;
+        EXPECT_EQ(DrivenKind(10), KindMatrix) << scheme;
+        EXPECT_TRUE(FileHas("lifx.device10.kind: matrix")) << scheme;
+        EXPECT_TRUE(FileHas("lifx.device10.chain: 8x8,8x8")) << scheme;
+    }
+}
+
 TEST_F(ZoneQueryTest, ACountLearnedAfterAColourWasTypedIsSavedButLeavesTheColourShowing)
 {
     Start(LightLines({9}));

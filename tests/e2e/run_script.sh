@@ -15,6 +15,8 @@
 #   #lights N...          emulated lights in device slots N, at 127.B.OCTET.N
 #   #emulate N...         emulated lights at 127.B.OCTET.N that the settings
 #                         file does not list, for the plug-in to find
+#   #kind N OPTION...     light N is given these emulator light options too,
+#                         e.g. "--kind matrix --chain 8x8,8x8"
 #   #set TEXT             a line of the settings file written before the run
 #   #nosettings           no settings file: the plug-in creates its own
 #   #file NAME TEXT       a file of the plug-in folder, beside the settings,
@@ -113,13 +115,14 @@ host_path() { # a path as the host program sees it
   if [ "$windows" = 1 ]; then printf 'Z:%s' "$1"; else printf '%s' "$1"; fi
 }
 
-lights=() unlisted=() settings_lines=() style_lines=() files=() checks=() version='' expected_status=0 write_settings=1
+lights=() unlisted=() kinds=() settings_lines=() style_lines=() files=() checks=() version='' expected_status=0 write_settings=1
 emulator_options=(--datagrams)
 while IFS= read -r line || [ -n "$line" ]; do
   line=${line%$'\r'}
   case $line in
     '#lights '*) read -r -a lights <<<"${line#\#lights }" ;;
     '#emulate '*) read -r -a unlisted <<<"${line#\#emulate }" ;;
+    '#kind '*) kinds+=("${line#\#kind }") ;;
     '#set '*) settings_lines+=("$(substitute "${line#\#set }" 0)") ;;
     '#nosettings') write_settings=0 ;;
     '#file '*) files+=("${line#\#file }") ;;
@@ -139,14 +142,19 @@ for n in "${lights[@]}" "${unlisted[@]}"; do
   case " ${emulated[*]} " in *" $n "*) ;; *) emulated+=("$n") ;; esac
 done
 start_emulator() { # 0 when it runs; 2 when an address of the block is taken
-  local light_arguments=() n
+  local light_arguments=() n kind words
   : >"$work/lights.txt"
   for n in "${emulated[@]}"; do
     if [ "$n" -ge 9 ]; then
-      light_arguments+=(--strip --label "Strip $n" "$(address "$n")")
+      light_arguments+=(--strip --label "Strip $n")
     else
-      light_arguments+=(--label "Bulb $n" "$(address "$n")")
+      light_arguments+=(--label "Bulb $n")
     fi
+    for kind in "${kinds[@]}"; do
+      read -r -a words <<<"$kind"
+      [ "${words[0]}" = "$n" ] && light_arguments+=("${words[@]:1}")
+    done
+    light_arguments+=("$(address "$n")")
   done
   rm -f "$work/emulator-input"
   mkfifo "$work/emulator-input"
