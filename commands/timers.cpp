@@ -4,6 +4,7 @@
 #include "lifx/delivery.h"
 #include "lifx/discovery.h"
 #include "lifx/dispatch.h"
+#include "lifx/images.h"
 #include "lifx/kind_query.h"
 #include "lifx/label_query.h"
 #include "lifx/light_socket.h"
@@ -51,7 +52,7 @@ void KeepAnswersTimer()
     if (g_pluginWindow && KindQueryWanted())
         StartKindQuery(GetTickCount());
     if (!DeliveryPending() && !DiscoveryUnderway() && !ZoneQueryRunning() && !LabelQueryRunning() &&
-        !KindQueryRunning())
+        !KindQueryRunning() && !ImagesRunning())
         return;
     // Without its timer a discovery would never end.
     bool ticking = g_pluginWindow && StartAnswersTimer();
@@ -75,6 +76,7 @@ void OfferLightAnswers(uint32_t nowMs)
             break;
         case LightReadDatagram:
             if (!DeliveryHandleDatagram(from, data, length) &&
+                !ImagesHandleDatagram(from, data, length) &&
                 !ZoneQueryHandleDatagram(from, data, length) &&
                 !LabelQueryHandleDatagram(from, data, length) &&
                 !KindQueryHandleDatagram(from, data, length))
@@ -104,6 +106,8 @@ void AnswersTick()
     asking = LabelQueryStep(GetTickCount()) || asking;
     asking = KindQueryStep(GetTickCount()) || asking;
     bool delivering = DeliveryStep(GetTickCount());
+    // After delivery's step, which tells what it resent and gave up.
+    delivering = ImagesStep(GetTickCount()) || delivering;
     ReleaseLightSocket();
     if (discovering || asking || delivering)
         return;
@@ -118,6 +122,7 @@ void StopAnswers()
     StopLabelQuery();
     StopKindQuery();
     StopDelivery();
+    StopImages();
     CloseLightSocket();
     if (g_answersTimer)
         KillTimer(g_pluginWindow, AnswersTimer);

@@ -28,7 +28,96 @@ const MessageSize kMessageSizes[] = {
     {kEmulatorTypeSetColor, kEmulatorSetColorSize},
     {kEmulatorTypeSetExtendedColorZones, kEmulatorSetExtendedColorZonesSize},
     {kEmulatorTypeSetMultiZoneEffect, kEmulatorSetMultiZoneEffectSize},
+    {kEmulatorTypeSetColorZones, kEmulatorSetColorZonesSize},
+    {kEmulatorTypeSet64, kEmulatorSet64Size},
+    {kEmulatorTypeCopyFrameBuffer, kEmulatorCopyFrameBufferSize},
 };
+
+int ZonesOf(const EmulatedLight &light)
+{
+    return light.stripZones >= 1 && light.stripZones <= kEmulatorMaxZones ? light.stripZones
+                                                                          : kEmulatorZones;
+}
+
+void ShowStoredZones(EmulatedLight &light)
+{
+    for (int zone = 0; zone < ZonesOf(light); zone++) {
+        light.zones[zone] = light.storedZones[zone];
+    }
+}
+
+void ApplySetColorZones(EmulatedLight &light, const uint8_t *data, int64_t nowMs)
+{
+    int start = data[36];
+    int end = data[37];
+    uint8_t apply = data[50];
+    light.zonesReceived = true;
+    light.zonesDuration = WireReadU32(data, 46);
+    light.zonesApply = apply;
+    light.zonesAtMs = nowMs;
+    if (apply != 2) {
+        for (int zone = start; zone <= end && zone < ZonesOf(light); zone++) {
+            light.storedZones[zone] = ReadHsbk(data, 38);
+        }
+    }
+    if (apply != 0) {
+        ShowStoredZones(light);
+    }
+    light.colorZonesMessages++;
+}
+
+bool RefusesFrameBuffer(const EmulatedLight &light, int fb)
+{
+    return fb == 1 && light.refuseFrameBuffer1;
+}
+
+void ApplySet64(EmulatedLight &light, const uint8_t *data)
+{
+    light.set64Messages++;
+    int tile = data[36];
+    int fb = data[38];
+    if (RefusesFrameBuffer(light, fb)) {
+        light.unhandledType = kEmulatorTypeSet64;
+        return;
+    }
+    if (tile >= light.tiles || fb > 1) {
+        return;
+    }
+    int x = data[39], y = data[40], width = data[41];
+    int first = EmulatorTilePixel(light, tile);
+    for (int i = 0; i < 64 && width > 0; i++) {
+        int px = x + i % width, py = y + i / width;
+        if (px < light.tileWidth[tile] && py < light.tileHeight[tile]) {
+            light.frameBuffer[fb][(size_t)(first + py * light.tileWidth[tile] + px)] =
+                ReadHsbk(data, 46 + 8 * (size_t)i);
+        }
+    }
+}
+
+void ApplyCopyFrameBuffer(EmulatedLight &light, const uint8_t *data)
+{
+    light.copyMessages++;
+    int tile = data[36];
+    int from = data[38], to = data[39];
+    if (light.refuseFrameBuffer1) {
+        light.unhandledType = kEmulatorTypeCopyFrameBuffer;
+        return;
+    }
+    if (tile >= light.tiles || from > 1 || to > 1) {
+        return;
+    }
+    int width = light.tileWidth[tile], height = light.tileHeight[tile];
+    int first = EmulatorTilePixel(light, tile);
+    for (int dy = 0; dy < data[45]; dy++) {
+        for (int dx = 0; dx < data[44]; dx++) {
+            int sx = data[40] + dx, sy = data[41] + dy, tx = data[42] + dx, ty = data[43] + dy;
+            if (sx < width && sy < height && tx < width && ty < height) {
+                light.frameBuffer[to][(size_t)(first + ty * width + tx)] =
+                    light.frameBuffer[from][(size_t)(first + sy * width + sx)];
+            }
+        }
+    }
+}
 
 void ApplySetLightPower(EmulatedLight &light, const uint8_t *data, int64_t nowMs)
 {
@@ -133,7 +222,20 @@ bool EmulatorApplyDatagram(EmulatedLight &light, const uint8_t *data, size_t len
         ApplySetColor(light, data, nowMs);
         break;
     case kEmulatorTypeSetExtendedColorZones:
-        ApplySetExtendedColorZones(light, data, nowMs);
+        if (light.olderStrip) {
+            light.unhandledType = kEmulatorTypeSetExtendedColorZones;
+        } else {
+            ApplySetExtendedColorZones(light, data, nowMs);
+        }
+        break;
+    case kEmulatorTypeSetColorZones:
+        ApplySetColorZones(light, data, nowMs);
+        break;
+    case kEmulatorTypeSet64:
+        ApplySet64(light, data);
+        break;
+    case kEmulatorTypeCopyFrameBuffer:
+        ApplyCopyFrameBuffer(light, data);
         break;
     case kEmulatorTypeSetMultiZoneEffect:
         ApplySetMultiZoneEffect(light, data);
@@ -180,5 +282,37 @@ void EmulatorResetLight(EmulatedLight &light)
     fresh.replyMode = light.replyMode;
     fresh.off = light.off;
     fresh.lossPercent = light.lossPercent;
+    fresh.olderStrip = light.olderStrip;
+    fresh.refuseFrameBuffer1 = light.refuseFrameBuffer1;
+    EmulatorSetChain(fresh, light.tiles, light.tileWidth, light.tileHeight);
     light = std::move(fresh);
+}
+
+void EmulatorSetChain(EmulatedLight &light, int tiles, const uint8_t *widths,
+                      const uint8_t *heights)
+{
+    light.tiles = 0;
+    int pixels = 0;
+    for (int t = 0; t < tiles && t < kEmulatorMaxTiles; t++) {
+        if (widths[t] < 1 || widths[t] > kEmulatorMaxTileSide || heights[t] < 1 ||
+            heights[t] > kEmulatorMaxTileSide) {
+            break;
+        }
+        light.tileWidth[t] = widths[t];
+        light.tileHeight[t] = heights[t];
+        light.tiles = t + 1;
+        pixels += widths[t] * heights[t];
+    }
+    for (std::vector<Hsbk> &buffer : light.frameBuffer) {
+        buffer.assign((size_t)pixels, Hsbk());
+    }
+}
+
+int EmulatorTilePixel(const EmulatedLight &light, int tile)
+{
+    int first = 0;
+    for (int t = 0; t < tile && t < light.tiles; t++) {
+        first += light.tileWidth[t] * light.tileHeight[t];
+    }
+    return first;
 }

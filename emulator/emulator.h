@@ -100,6 +100,12 @@ enum {
     kEmulatorSetMultiZoneEffectSize = 95,
     kEmulatorSetExtendedColorZonesSize = 700,
 
+    // Older strips and matrix lights.
+    kEmulatorSetColorZonesSize = 51,
+    kEmulatorSet64Size = 558,
+    kEmulatorCopyFrameBufferSize = 51,
+    kEmulatorMaxTileSide = 64,
+
     // LIFX asks for at most 20 messages per second per device.
     kEmulatorRateWindowMs = 1000,
     kEmulatorRecommendedRate = 20,
@@ -275,6 +281,27 @@ struct EmulatedLight {
     uint32_t moveSpeedMs = 0;
     uint32_t moveDirection = 0; // raw parameter 1: 1 forward, 0 reversed
 
+    // Older strip: stores SetColorZones by apply 0, 1 and 2 in the zones
+    // above, and answers StateUnhandled to SetExtendedColorZones.
+    bool olderStrip = false;
+    int colorZonesMessages = 0;
+
+    // Matrix light: a chain of tiles (0 for any other light), each with frame
+    // buffer 0, shown, and 1, not shown. frameBuffer[b] holds every tile's
+    // pixels, tile after tile, row by row from the top; EmulatorSetChain
+    // sizes them. A light refusing frame buffer 1 answers StateUnhandled to
+    // a Set64 into it and to CopyFrameBuffer, and changes nothing.
+    int tiles = 0;
+    uint8_t tileWidth[kEmulatorMaxTiles] = {};
+    uint8_t tileHeight[kEmulatorMaxTiles] = {};
+    std::vector<Hsbk> frameBuffer[2];
+    bool refuseFrameBuffer1 = false;
+    int set64Messages = 0;
+    int copyMessages = 0;
+    // The type of the Set message just received that the light does not
+    // take, answered with StateUnhandled; 0 for none.
+    uint16_t unhandledType = 0;
+
     // Valid datagrams by type, and the datagrams refused.
     int powerMessages = 0;
     int colourMessages = 0;
@@ -374,6 +401,12 @@ EmulatorKind EmulatorLightKind(const EmulatedLight &light);
 // Label "Light ADDRESS", a bulb, serial d0 73 d5 and the last three octets
 // of the address, answering as a real light does.
 void EmulatorSetDefaultIdentity(EmulatedLight &light);
+// Makes the light a matrix light of the given tiles (1 to 16, each 1 to 64
+// pixels a side), both frame buffers black; 0 tiles makes it none.
+void EmulatorSetChain(EmulatedLight &light, int tiles, const uint8_t *widths,
+                      const uint8_t *heights);
+// The first pixel of a tile in frameBuffer[b].
+int EmulatorTilePixel(const EmulatedLight &light, int tile);
 // Cut at 32 bytes; the rest of the label is zeroed.
 void EmulatorSetLabel(EmulatedLight &light, const char *label);
 

@@ -319,6 +319,13 @@ EmulatorOutcome EmulatorHandleDatagram(EmulatedLight &light, const uint8_t *data
             BuildReply(replies.replies[replies.count++], light, data, kEmulatorTypeAcknowledgement,
                        EmulatorFaultNone);
         }
+        // Newer firmware names a message it does not take; the request's
+        // source, sequence and type are the Set message's.
+        if (light.unhandledType != 0 && light.replyMode != EmulatorRepliesSilent) {
+            BuildReply(replies.replies[replies.count++], light, data, kEmulatorTypeStateUnhandled,
+                       EmulatorFaultNone);
+        }
+        light.unhandledType = 0;
         return EmulatorApplied;
     }
     bool tagged = (WireReadU16(data, 2) & kEmulatorTaggedBit) != 0;

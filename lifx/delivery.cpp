@@ -34,7 +34,8 @@ struct Pending {
     int slot;
     uint32_t address; // host byte order
     int type;
-    int zoneIndex; // SetExtendedColorZones: the span's first zone
+    int zoneIndex; // SetExtendedColorZones: the span's first zone; see Part
+    bool tracked;  // its fate is told by events
     uint8_t sequence;
     int tries;
     uint32_t firstMs;
@@ -78,9 +79,36 @@ uint32_t Source()
 
 int ZoneIndex(const uint8_t *message, int length)
 {
-    return GetU16(message, 32) == kTypeSetExtendedColorZones && length >= 43 ? GetU16(message, 41)
-                                                                             : 0;
+    return GetU16(message, 32) == kTypeSetExtendedColorZones && length >= 43
+               ? GetU16(message, 41)
+               : DeliveryPart(message, length);
 }
+
+// Each slot's events of tracked messages, oldest first; a full ring keeps
+// the fact that something was dropped, told as a loss.
+enum { kEventRing = 64 };
+struct EventRing {
+    DeliveryEvent events[kEventRing];
+    int first;
+    int count;
+    bool overflowed;
+};
+EventRing g_events[kDeviceSlots + 1];
+
+void Tell(const Pending &entry, int outcome)
+{
+    if (!entry.tracked)
+        return;
+    EventRing &ring = g_events[entry.slot];
+    if (ring.count == kEventRing) {
+        ring.overflowed = true;
+        return;
+    }
+    ring.events[(ring.first + ring.count++) % kEventRing] = {entry.type, entry.zoneIndex, outcome};
+}
+
+// Set while DeliverTracked hands its message on.
+bool g_tracking;
 
 // The shared socket stays open while anything is pending.
 void CountPending(int change)
@@ -95,6 +123,14 @@ void Forget(Pending &entry)
         entry.used = false;
         CountPending(-1);
     }
+}
+
+// Forgotten unconfirmed by anything but its sender's own replacing.
+void Lose(Pending &entry)
+{
+    if (entry.used)
+        Tell(entry, DeliveredLost);
+    Forget(entry);
 }
 
 Pending *SameKind(int slot, int type, int zoneIndex)
@@ -269,6 +305,7 @@ void NoteConfirmed(const Pending &entry)
 
 void NoteResent(const Pending &entry)
 {
+    Tell(entry, DeliveredResent);
     if (entry.type == kTypeSetExtendedColorZones && Apply(entry) == 0)
         g_stripChange[entry.slot].showAgain = true;
 }
@@ -346,6 +383,53 @@ bool DeliverStripZonesOnce(int slot, const uint8_t (*spans)[kSetExtendedColorZon
     return true;
 }
 
+bool DeliverTracked(int slot, const uint8_t *message, int length)
+{
+    g_tracking = true;
+    bool sent = DeliverConfirmed(slot, message, length);
+    g_tracking = false;
+    return sent;
+}
+
+bool DeliveryNextEvent(int slot, DeliveryEvent *event)
+{
+    if (slot < 1 || slot > kDeviceSlots)
+        return false;
+    EventRing &ring = g_events[slot];
+    if (ring.count == 0 && ring.overflowed) {
+        ring.overflowed = false;
+        *event = {0, 0, DeliveredLost};
+        return true;
+    }
+    if (ring.count == 0)
+        return false;
+    *event = ring.events[ring.first];
+    ring.first = (ring.first + 1) % kEventRing;
+    ring.count--;
+    return true;
+}
+
+int DeliveryPart(const uint8_t *message, int length)
+{
+    int type = length >= kHeaderSize ? GetU16(message, 32) : 0;
+    if (type == kTypeSetColorZones && length >= kSetColorZonesSize)
+        // Showing what is stored is a part of its own, replacing no zones.
+        return message[50] == 2 ? 256 : message[36];
+    if (type == kTypeSet64 && length >= kSet64Size)
+        return message[36] << 8 | message[40];
+    if (type == kTypeCopyFrameBuffer && length >= kCopyFrameBufferSize)
+        return message[36];
+    return 0;
+}
+
+void DeliveryForget(int slot, int type)
+{
+    if (slot < 1 || slot > kDeviceSlots)
+        return;
+    ForgetType(slot, type);
+    g_events[slot] = EventRing();
+}
+
 bool DeliverConfirmed(int slot, const uint8_t *message, int length)
 {
     uint32_t address;
@@ -368,6 +452,7 @@ bool DeliverConfirmed(int slot, const uint8_t *message, int length)
     fresh.address = address;
     fresh.type = type;
     fresh.zoneIndex = zoneIndex;
+    fresh.tracked = g_tracking;
     fresh.sequence = NextSequence(slot, address);
     fresh.tries = 1;
     fresh.firstMs = GetTickCount();
@@ -440,7 +525,7 @@ bool DeliveryStep(uint32_t nowMs)
         // to chase any more.
         uint32_t address;
         if (!DeviceAddress(entry.slot, &address) || address != entry.address) {
-            Forget(entry);
+            Lose(entry);
             continue;
         }
         uint32_t age = nowMs - entry.firstMs;
@@ -448,7 +533,7 @@ bool DeliveryStep(uint32_t nowMs)
             if (Renew(entry, nowMs))
                 continue;
             ReportSilent(entry);
-            Forget(entry);
+            Lose(entry);
         } else if (entry.tries < kDeliveryTries && age >= kTryAtMs[entry.tries]) {
             entry.tries++;
             NoteResent(entry);
@@ -466,6 +551,7 @@ bool DeliveryHandleDatagram(uint32_t from, const uint8_t *data, size_t length)
         return false;
     for (Pending &entry : g_pending) {
         if (entry.used && entry.address == from && entry.sequence == sequence) {
+            Tell(entry, DeliveredConfirmed);
             NoteConfirmed(entry);
             Forget(entry);
         }
@@ -492,7 +578,7 @@ void RestartDeliveries(const int *resentTypes, int count)
         for (int i = 0; i < count; i++)
             resent = resent || entry.type == resentTypes[i];
         if (resent)
-            Forget(entry);
+            Lose(entry);
         else
             Restart(entry, now);
     }
@@ -501,8 +587,11 @@ void RestartDeliveries(const int *resentTypes, int count)
 
 void DropDeliveries()
 {
-    for (Pending &entry : g_pending)
+    for (Pending &entry : g_pending) {
+        if (entry.used)
+            Tell(entry, DeliveredLost);
         entry.used = false;
+    }
     g_pendingCount = 0;
     HoldLightSocket(kSocketHolder, false);
 }
@@ -519,4 +608,6 @@ void StopDelivery()
     memset(g_answered, 0, sizeof g_answered);
     for (StripChange &change : g_stripChange)
         change = StripChange();
+    for (EventRing &ring : g_events)
+        ring = EventRing();
 }

@@ -38,6 +38,27 @@ bool DeliverStripZonesOnce(int slot, const uint8_t (*spans)[kSetExtendedColorZon
 // older (on a strip, any older colour).
 bool DeliverOnce(int slot, const uint8_t *message, int length);
 
+// A message of a change in many messages, delivered as DeliverConfirmed
+// does, whose fate the light's own rules follow: each confirmation, resend
+// and loss is told in order by DeliveryNextEvent. Messages of one type are
+// told apart by their part: an older strip's first zone, a matrix light's
+// tile and row.
+bool DeliverTracked(int slot, const uint8_t *message, int length);
+enum DeliveryOutcome { DeliveredConfirmed, DeliveredResent, DeliveredLost };
+struct DeliveryEvent {
+    int type;
+    int part;
+    int outcome;
+};
+// The slot's next event, oldest first; false when none is left. Events that
+// did not fit are told as one loss.
+bool DeliveryNextEvent(int slot, DeliveryEvent *event);
+// The part a tracked message is told by.
+int DeliveryPart(const uint8_t *message, int length);
+// Forgets the slot's pending messages of that type, and the events of what
+// was tracked: the caller replaces them.
+void DeliveryForget(int slot, int type);
+
 bool DeliveryPending();
 // Whether a message of that type to that light awaits its acknowledgement.
 bool DeliveryAwaits(int slot, int type);

@@ -9,6 +9,7 @@
 #include "host/identity.h"
 #include "lifx/colour.h"
 #include "lifx/delivery.h"
+#include "lifx/images.h"
 #include "lifx/kind_query.h"
 #include "lifx/label_query.h"
 #include "lifx/light_socket.h"
@@ -81,6 +82,9 @@ template <size_t N> static bool Send(int slot, const uint8_t (&message)[N])
 {
     if (N != kSetMultiZoneEffectSize)
         g_zonesNewest[slot] = false;
+    // One colour on every pixel or zone replaces the image on its way.
+    if (N == kSetColorSize)
+        ForgetImage(slot);
     return g_tick ? DeliverOnce(slot, message, (int)N) : DeliverConfirmed(slot, message, (int)N);
 }
 
@@ -123,8 +127,14 @@ void SetMoveEffectOn(unsigned slots, bool on)
         return;
     uint8_t message[kSetMultiZoneEffectSize];
     EncodeSetMultiZoneEffect(message, on, g_settings.movementSpeed, g_settings.reverseDirection);
-    // Bulbs never receive it.
-    SendToSlots(message, slots & kStripSlots);
+    // Bulbs never receive it, nor matrix lights, which have no such effect.
+    unsigned strips = slots & kStripSlots;
+    for (int slot = kLastBulb + 1; slot <= kDeviceSlots; slot++) {
+        int kind = DrivenKind(slot);
+        if (kind != KindStrip && kind != KindOlderStrip)
+            strips &= ~(1u << slot);
+    }
+    SendToSlots(message, strips);
 }
 
 static uint32_t PaletteColour(int entry)
@@ -272,6 +282,7 @@ static void PrepareZoneColours(int zoneCount)
 // message or, past 82 zones, several.
 struct StripTransfer {
     int device;
+    bool image; // a matrix light or an older strip: see lifx/images
     int zoneCount;
     int spans;
     uint8_t setZones[kMaxZoneSpans][kSetExtendedColorZonesSize];
@@ -283,6 +294,14 @@ static bool PrepareStrip(StripTransfer &strip, int device)
     if (!HasLightAddress(device))
         return false;
     strip.device = device;
+    strip.image = ShowsImage(device);
+    if (strip.image) {
+        // Its pixels or zones take the pattern as a strip's zones do.
+        strip.zoneCount = ImageSize(device);
+        strip.spans = 0;
+        PrepareZoneColours(strip.zoneCount);
+        return true;
+    }
     strip.zoneCount = StripZoneCount(device);
     PrepareZoneColours(strip.zoneCount);
     strip.spans = EncodeStripZones(strip.setZones, strip.zoneCount, g_zoneColours, TransitionMs());
@@ -295,7 +314,12 @@ static void LogZonesLine(const StripTransfer &strip)
 {
     // An 82-zone strip, or one of unknown length, is reported as it always was.
     char across[48] = "multiple zones";
-    if (strip.zoneCount != kStripZones && strip.spans > 1)
+    if (DrivenKind(strip.device) == KindMatrix)
+        snprintf(across, sizeof across, "%d pixels", strip.zoneCount);
+    else if (strip.image)
+        snprintf(across, sizeof across, "%d zone%s", strip.zoneCount,
+                 strip.zoneCount == 1 ? "" : "s");
+    else if (strip.zoneCount != kStripZones && strip.spans > 1)
         snprintf(across, sizeof across, "%d zones in %d messages", strip.zoneCount, strip.spans);
     else if (strip.zoneCount != kStripZones)
         snprintf(across, sizeof across, "%d zone%s", strip.zoneCount,
@@ -317,8 +341,14 @@ static void SendPreparedStrip(const StripTransfer &strip)
     if (!ConnectAndPower(device, true))
         return;
     DebugLog(LogMore, kPowerOnLine);
-    bool sent = g_tick ? DeliverStripZonesOnce(device, strip.setZones, strip.spans)
-                       : DeliverStripZones(device, strip.setZones, strip.spans);
+    bool sent;
+    if (strip.image)
+        // Confirmed even on a cycle tick: a lost message must not leave it
+        // half-changed.
+        sent = ShowImage(device, g_zoneColours, TransitionMs(), g_tick);
+    else
+        sent = g_tick ? DeliverStripZonesOnce(device, strip.setZones, strip.spans)
+                      : DeliverStripZones(device, strip.setZones, strip.spans);
     if (!sent) {
         DebugLog(LogError, kNoSendLine, device, g_devices[device], kLifxPort);
         return;
@@ -348,10 +378,13 @@ void SendStripZones(int device, SOCKET s)
 // order with each light's log lines beside its own sends.
 static void SendPaletteColours(unsigned slots)
 {
-    static BulbTransfer bulbs[kLastBulb];
+    static BulbTransfer bulbs[kDeviceSlots];
     int bulbCount = 0;
-    for (int slot = 1; slot <= kLastBulb; slot++) {
-        if (!InMask(slots, slot) || !g_devices[slot][0])
+    for (int slot = 1; slot <= kDeviceSlots; slot++) {
+        // A strip slot whose light can show only one colour shows it as a
+        // bulb does.
+        if (!InMask(slots, slot) || !g_devices[slot][0] ||
+            (slot > kLastBulb && DrivenKind(slot) != KindBulb))
             continue;
         int entry = slot + g_palette.offset - 1;
         if (entry > kRotationSteps)
@@ -362,7 +395,7 @@ static void SendPaletteColours(unsigned slots)
     StartZoneColours();
     int stripCount = 0;
     for (int slot = kLastBulb + 1; slot <= kDeviceSlots; slot++) {
-        if (!InMask(slots, slot) || !HasLightAddress(slot))
+        if (!InMask(slots, slot) || !HasLightAddress(slot) || DrivenKind(slot) == KindBulb)
             continue;
         if (PrepareStrip(g_strips[stripCount], slot))
             stripCount++;

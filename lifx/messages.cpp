@@ -174,3 +174,55 @@ void EncodeSetMultiZoneEffect(uint8_t (&message)[kSetMultiZoneEffectSize], bool 
     PutU32(message, 43, static_cast<uint32_t>(speedSeconds) * 1000u);
     PutU32(message, 67, reverse ? 0 : 1);
 }
+
+void EncodeSetColorZones(uint8_t (&message)[kSetColorZonesSize], uint8_t start, uint8_t end,
+                         const Hsbk &colour, uint32_t durationMs, uint8_t apply)
+{
+    StartMessage(message, kSetColorZonesSize, kTypeSetColorZones);
+    PutU8(message, 36, start);
+    PutU8(message, 37, end);
+    PutHsbk(message, 38, colour);
+    PutU32(message, 46, durationMs);
+    PutU8(message, 50, apply);
+}
+
+void EncodeGetColorZones(uint8_t (&message)[kGetColorZonesSize], uint32_t source, uint8_t sequence)
+{
+    StartMessage(message, kGetColorZonesSize, kTypeGetColorZones);
+    PutU32(message, 4, source);
+    PutU8(message, 22, kResponseRequired);
+    PutU8(message, 23, sequence);
+    PutU8(message, 36, 0);
+    PutU8(message, 37, 255);
+}
+
+void EncodeSet64(uint8_t (&message)[kSet64Size], uint8_t tile, uint8_t fb, uint8_t y, uint8_t width,
+                 const Hsbk *colours, int count, uint32_t durationMs)
+{
+    StartMessage(message, kSet64Size, kTypeSet64);
+    PutU8(message, 36, tile);
+    PutU8(message, 37, 1); // this tile only
+    PutU8(message, 38, fb);
+    PutU8(message, 39, 0); // x
+    PutU8(message, 40, y);
+    PutU8(message, 41, width);
+    PutU32(message, 42, durationMs);
+    if (count > kSet64Pixels)
+        count = kSet64Pixels;
+    for (int i = 0; i < count; ++i)
+        PutHsbk(message, 46 + 8 * i, colours[i]);
+}
+
+void EncodeCopyFrameBuffer(uint8_t (&message)[kCopyFrameBufferSize], uint8_t tile, uint8_t width,
+                           uint8_t height, uint32_t durationMs)
+{
+    StartMessage(message, kCopyFrameBufferSize, kTypeCopyFrameBuffer);
+    PutU8(message, 36, tile);
+    PutU8(message, 37, 1);
+    PutU8(message, 38, 1); // from the frame buffer not shown
+    PutU8(message, 39, 0); // to the one shown
+    // Source x, y and destination x, y are all 0: the whole tile.
+    PutU8(message, 44, width);
+    PutU8(message, 45, height);
+    PutU32(message, 46, durationMs);
+}

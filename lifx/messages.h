@@ -27,6 +27,21 @@ enum {
 
     kMoveEffectInstance = 0x1A2B3C4D,
 
+    // Older strips: the original zone messages, zones by uint8 index.
+    kTypeSetColorZones = 501,
+    kTypeGetColorZones = 502,
+    kSetColorZonesSize = 51,
+    kGetColorZonesSize = 38,
+    kMaxOlderStripZones = 255,
+
+    // Matrix lights: 64 pixels of one tile a message, and a frame buffer's
+    // rectangle copied to another.
+    kTypeSet64 = 715,
+    kTypeCopyFrameBuffer = 716,
+    kSet64Size = 558,
+    kCopyFrameBufferSize = 51,
+    kSet64Pixels = 64,
+
     // Finding lights: requests that a light answers, and its answers.
     kTypeGetService = 2,
     kTypeStateService = 3,
@@ -39,12 +54,10 @@ enum {
     // strips, and a matrix light's chain of tiles.
     kTypeGetVersion = 32,
     kTypeStateVersion = 33,
-    kTypeGetColorZones = 502,
     kTypeStateZone = 503,
     kTypeStateMultiZone = 506,
     kTypeGetDeviceChain = 701,
     kTypeStateDeviceChain = 702,
-    kGetColorZonesSize = kHeaderSize + 2, // first and last zone asked for
 
     // Confirmed delivery: a light answers a message that asks for it with an
     // Acknowledgement naming the message's source and sequence.
@@ -91,5 +104,19 @@ void EncodeGetLabelAny(uint8_t (&message)[kRequestSize], uint32_t source, uint8_
 // the acknowledgement flag and the light's sequence number. Every other byte
 // stays as encoded.
 void AskAcknowledgement(uint8_t *message, uint32_t source, uint8_t sequence);
+// Zones start to end (inclusive) of an older strip in one colour; apply as
+// for the extended message (0 store, 1 store and show all, 2 show stored).
+void EncodeSetColorZones(uint8_t (&message)[kSetColorZonesSize], uint8_t start, uint8_t end,
+                         const Hsbk &colour, uint32_t durationMs, uint8_t apply);
+// Asks an older strip for its zones, all of them (0 to 255).
+void EncodeGetColorZones(uint8_t (&message)[kGetColorZonesSize], uint32_t source, uint8_t sequence);
+// count colours (at most 64) into frame buffer fb of one tile, row by row
+// from (0, y), width to a row; colours past count stay zero.
+void EncodeSet64(uint8_t (&message)[kSet64Size], uint8_t tile, uint8_t fb, uint8_t y, uint8_t width,
+                 const Hsbk *colours, int count, uint32_t durationMs);
+// Shows a whole tile's frame buffer 1 (width by height from 0, 0) in frame
+// buffer 0, fading over durationMs.
+void EncodeCopyFrameBuffer(uint8_t (&message)[kCopyFrameBufferSize], uint8_t tile, uint8_t width,
+                           uint8_t height, uint32_t durationMs);
 void EncodeSetMultiZoneEffect(uint8_t (&message)[kSetMultiZoneEffectSize], bool on,
                               int speedSeconds, bool reverse);

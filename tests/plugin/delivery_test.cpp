@@ -11,6 +11,7 @@
 #include "lifx/light_socket.h"
 #include "lifx/messages.h"
 #include "plugin/plugin.h"
+#include "settings/settings.h"
 #include "tests/plugin/plugin_test_support.h"
 
 namespace
@@ -35,6 +36,8 @@ std::string Shown(const EmulatedLight &light)
     for (const Hsbk &z : light.zones)
         text += " " + std::to_string(z.hue) + "," + std::to_string(z.brightness);
     text += light.moveOn ? " moving" : " still";
+    for (const Hsbk &p : light.frameBuffer[0])
+        text += " " + std::to_string(p.hue) + "," + std::to_string(p.brightness);
     return text;
 }
 
@@ -50,10 +53,21 @@ class DeliveryTest : public StartedPluginTest
     }
     // Every kind of change, each given time to settle; what every light
     // shows after each.
-    std::vector<std::vector<std::string>> RunEveryKindOfChange()
+    // With kinds, slot 9 holds an older strip of 120 zones and slot 10 a
+    // chain of five 8x8 tiles.
+    std::vector<std::vector<std::string>> RunEveryKindOfChange(bool kinds = false)
     {
         std::vector<std::vector<std::string>> after;
         Start(kTenLights + kAutoFire + "lifx.device9.zones: 120\r\nlifx.device10.zones: 1000\r\n");
+        if (kinds) {
+            const uint8_t sides[5] = {8, 8, 8, 8, 8};
+            g_deviceKinds[9] = KindOlderStrip;
+            g_deviceKinds[10] = KindMatrix;
+            g_deviceChains[10] = {5, {8, 8, 8, 8, 8}, {8, 8, 8, 8, 8}};
+            Light(9).olderStrip = true;
+            EmulatorSetChain(Light(10), 5, sides, sides);
+            HandleCommandText("@LIFX Scheme Fire");
+        }
         auto settle = [&] {
             Pass(kSettleMs);
             after.push_back(Everything());
@@ -86,21 +100,34 @@ TEST_F(DeliveryTest, OnANetworkLosingFifteenPerCentEachWayEveryLightEndsAsWithou
 {
     Light(9).stripZones = 120;
     Light(10).stripZones = 1000;
-    std::vector<std::vector<std::string>> clean = RunEveryKindOfChange();
-    Stop();
-    ResetLights();
-    testhost::ClearRecords();
-    EmulatorSetLoss(emulator, 15, 20261209);
-    std::vector<std::vector<std::string>> lossy = RunEveryKindOfChange();
+    // Today's strips, then an older strip and a matrix light; the older
+    // strip shows what the extended one showed.
+    std::vector<std::vector<std::string>> extended;
+    for (bool kinds : {false, true}) {
+        SCOPED_TRACE(kinds ? "older strip and matrix light" : "extended strips");
+        std::vector<std::vector<std::string>> clean = RunEveryKindOfChange(kinds);
+        Stop();
+        ResetLights();
+        testhost::ClearRecords();
+        EmulatorSetLoss(emulator, 15, 20261209);
+        std::vector<std::vector<std::string>> lossy = RunEveryKindOfChange(kinds);
 
-    int lost = 0;
-    for (int n = 1; n <= 10; n++)
-        lost += Light(n).lostDatagrams + Light(n).lostAcknowledgements;
-    ASSERT_GT(lost, 10) << "the network lost something";
-    ASSERT_EQ(clean.size(), lossy.size());
-    for (size_t step = 0; step < clean.size(); step++)
-        EXPECT_EQ(lossy[step], clean[step]) << "after change " << step;
-    EXPECT_TRUE(Lines(3).empty()) << ::testing::PrintToString(LogLines());
+        int lost = 0;
+        for (int n = 1; n <= 10; n++)
+            lost += Light(n).lostDatagrams + Light(n).lostAcknowledgements;
+        ASSERT_GT(lost, 10) << "the network lost something";
+        ASSERT_EQ(clean.size(), lossy.size());
+        for (size_t step = 0; step < clean.size(); step++)
+            EXPECT_EQ(lossy[step], clean[step]) << "after change " << step;
+        for (size_t step = 0; kinds && step < clean.size(); step++)
+            EXPECT_EQ(clean[step][8], extended[step][8]) << "after change " << step;
+        extended = clean;
+        EXPECT_TRUE(Lines(3).empty()) << ::testing::PrintToString(LogLines());
+        Stop();
+        ResetLights();
+        testhost::ClearRecords();
+        EmulatorSetLoss(emulator, 0, 1);
+    }
 }
 
 TEST_F(DeliveryTest, WithoutLossNothingIsSentTwiceAndEachMessageAsksForItsAcknowledgement)
