@@ -3,6 +3,7 @@
 #include "emulator/light_options.h"
 
 #include <stdlib.h>
+#include <string.h>
 
 #include <arpa/inet.h>
 #include <stdio.h>
@@ -55,7 +56,7 @@ void ApplyDatagram(LightView &view, const ReceivedDatagram &datagram)
         view.on = decoded.powerLevel != 0;
         break;
     case kEmulatorTypeSetColor:
-        if (view.strip) {
+        if (view.strip || view.matrix) {
             // One colour over the whole strip.
             static Rgb shown[kMaxViewZones];
             ZonesFaded(view, at, shown);
@@ -108,6 +109,30 @@ void ApplyDatagram(LightView &view, const ReceivedDatagram &datagram)
     default:
         break;
     }
+}
+
+// What an older strip or a matrix light shows now, faded to from what the
+// view showed.
+void TakeShown(LightView &view, const EmulatedLight &light, int64_t at, uint32_t duration)
+{
+    const Hsbk *shown = view.matrix ? light.frameBuffer[0].data() : light.zones;
+    int count = view.matrix ? (int)light.frameBuffer[0].size() : view.zoneCount;
+    if (count > view.zoneCount)
+        count = view.zoneCount;
+    bool same = view.zonesKnown;
+    for (int z = 0; z < count && same; z++)
+        same = memcmp(&view.zones[z], &shown[z], sizeof(Hsbk)) == 0;
+    if (same)
+        return;
+    static Rgb faded[kMaxViewZones];
+    ZonesFaded(view, at, faded);
+    for (int z = 0; z < count; z++) {
+        view.zonesFrom[z] = faded[z];
+        view.zones[z] = view.storedZones[z] = shown[z];
+    }
+    view.zonesKnown = true;
+    view.zonesAt = at;
+    view.zonesDuration = duration;
 }
 
 } // namespace
@@ -176,6 +201,17 @@ bool StartLights(Lights &lights, const Home &home, int firstGroup, int tries, st
                     view.zoneCount = light.zones;
                 EmulatorApplyLightOptions(emulator.lights[n], options[n]);
                 view.label = emulator.lights[n].label;
+                const EmulatedLight &made = emulator.lights[n];
+                if (light.kind == "matrix" && made.tiles > 0) {
+                    view.matrix = true;
+                    view.tiles = made.tiles;
+                    view.zoneCount = 0;
+                    for (int t = 0; t < made.tiles; t++) {
+                        view.tileWidth[t] = made.tileWidth[t];
+                        view.tileHeight[t] = made.tileHeight[t];
+                        view.zoneCount += made.tileWidth[t] * made.tileHeight[t];
+                    }
+                }
             }
             return true;
         }
@@ -222,10 +258,31 @@ int UpdateLights(Lights &lights)
     int applied = 0;
     for (int i = 0; i < emulator.lightCount && i < lights.count; i++) {
         EmulatedLight &light = emulator.lights[i];
+        // An older strip's runs of zones and a matrix light's tiles build up
+        // over several messages: what the light shows after them is its own.
+        bool told = false;
+        int64_t at = 0;
+        uint32_t duration = 0;
         for (const ReceivedDatagram &datagram : light.received) {
             ApplyDatagram(lights.views[i], datagram);
             applied++;
+            const std::vector<uint8_t> &b = datagram.bytes;
+            size_t field = datagram.type == kEmulatorTypeSetColorZones     ? 46
+                           : datagram.type == kEmulatorTypeCopyFrameBuffer ? 46
+                           : datagram.type == kEmulatorTypeSet64           ? 42
+                                                                           : 0;
+            if (field && b.size() >= field + 4) {
+                told = true;
+                at = datagram.atMs;
+                uint32_t ms = (uint32_t)b[field] | (uint32_t)b[field + 1] << 8 |
+                              (uint32_t)b[field + 2] << 16 | (uint32_t)b[field + 3] << 24;
+                // A write into the frame buffer not shown changes nothing seen.
+                if (datagram.type != kEmulatorTypeSet64 || b[38] == 0)
+                    duration = ms;
+            }
         }
+        if (told)
+            TakeShown(lights.views[i], light, at, duration);
         // The views hold what matters; the preview may run for hours.
         light.received.clear();
     }
@@ -268,14 +325,15 @@ void ZonesTarget(const LightView &light, Hsbk out[kMaxViewZones])
 std::string StateLine(const LightView &light)
 {
     char line[128];
-    if (!light.strip) {
+    if (!light.strip && !light.matrix) {
         DisplayNumbers numbers = Numbers(light.colour);
         snprintf(line, sizeof line, "light %d: %s %s %d %d %d %d", light.device,
                  light.on ? "on" : "off", Hex(NamedRgb(light.colour)).c_str(), numbers.degrees,
                  numbers.saturation, numbers.brightness, light.colour.kelvin);
         return line;
     }
-    snprintf(line, sizeof line, "strip %d: %s", light.device, light.on ? "on" : "off");
+    snprintf(line, sizeof line, "%s %d: %s", light.matrix ? "matrix" : "strip", light.device,
+             light.on ? "on" : "off");
     std::string text = line;
     static Hsbk zones[kMaxViewZones];
     ZonesTarget(light, zones);
@@ -323,7 +381,8 @@ bool SlotDriven(const Lights &lights, const PluginSettings &settings, int device
 
 std::string NotDrivenLine(const LightView &light)
 {
-    return std::string(light.strip ? "strip " : "light ") + std::to_string(light.device) +
+    return std::string(light.matrix ? "matrix " : light.strip ? "strip " : "light ") +
+           std::to_string(light.device) +
            ": not driven";
 }
 

@@ -28,6 +28,12 @@ struct LightView {
     std::string kind = "bulb";
     std::string label;
     bool strip = false;
+    // A matrix light: its pixels are the zones below, tile after tile, row
+    // by row from the top; one colour sent to it lands in every pixel.
+    bool matrix = false;
+    int tiles = 0;
+    int tileWidth[kEmulatorMaxTiles] = {};
+    int tileHeight[kEmulatorMaxTiles] = {};
     int zoneCount = kZones; // a strip's own number of zones
     bool heard = false;     // any valid datagram so far
     bool on = false;
@@ -108,6 +114,7 @@ void ZonesTarget(const LightView &light, Hsbk out[kMaxViewZones]);
 // The plain-text state: "light N: on|off #RRGGBB H S B K" for a bulb,
 // "strip N: on|off" and the colours of its zones for a strip.
 std::string StateLine(const LightView &light);
+// "matrix N: on|off" and the colours of its pixels, in chain order.
 // "strip N move: on|off SPEED ms forward|reverse", or "" before any.
 std::string MoveLine(const LightView &light);
 

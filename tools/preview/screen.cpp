@@ -323,7 +323,7 @@ void StripLines(const LightView &light, bool driven, int bar, int width, int64_t
         snprintf(text, sizeof text, "  move %s %.3gs", light.moveDirection ? "▶" : "◀",
                  light.moveSpeedMs / 1000.0);
         top.Text(text, kBold);
-    } else if (light.heard) {
+    } else if (light.heard && !light.matrix) {
         top.Text("  move off", kDim);
     }
     if (!bottom)
@@ -332,6 +332,42 @@ void StripLines(const LightView &light, bool driven, int bar, int width, int64_t
     bottom->width += bar;
     if (light.zonesKnown)
         bottom->Text(Cut("  " + ZoneSummary(light), width - bottom->width), kDim);
+}
+
+// A matrix light's tiles side by side, as many as the width holds, each
+// text line two rows of pixels (the upper half block: foreground the upper
+// row, background the lower).
+void MatrixLines(const LightView &light, int64_t now, int width, std::vector<Line> &lines)
+{
+    static Rgb pixels[kMaxViewZones];
+    ZonesShown(light, now, pixels);
+    int height = 0, first[kEmulatorMaxTiles], shownTiles = 0, used = kStripLead;
+    for (int t = 0, start = 0; t < light.tiles; start += light.tileWidth[t] * light.tileHeight[t],
+             t++) {
+        if (used + light.tileWidth[t] > width)
+            break;
+        first[t] = start;
+        used += light.tileWidth[t] + 1;
+        height = light.tileHeight[t] > height ? light.tileHeight[t] : height;
+        shownTiles = t + 1;
+    }
+    for (int row = 0; row < height; row += 2) {
+        Line line;
+        line.PadTo(kStripLead);
+        for (int t = 0; t < shownTiles; t++) {
+            std::string band;
+            for (int x = 0; x < light.tileWidth[t]; x++) {
+                auto at = [&](int y) {
+                    return y < light.tileHeight[t] ? pixels[first[t] + y * light.tileWidth[t] + x]
+                                                   : kBlack;
+                };
+                band += Foreground(at(row)) + Background(at(row + 1)) + "▀";
+            }
+            line.bytes += band + kReset + " ";
+            line.width += light.tileWidth[t] + 1;
+        }
+        lines.push_back(line);
+    }
 }
 
 // The lights' names as the plug-in keeps them, each marked as the Devices
@@ -383,9 +419,11 @@ std::vector<Line> LightLines(const ScreenState &state, int width, int64_t now, b
     int perRow = (width + 1) / kBulbColumns;
     perRow = perRow < 1 ? 1 : perRow > 4 ? 4 : perRow;
     // The lights of one colour in rows of cells, then the strips a line each.
-    std::vector<int> cells, strips;
-    for (int n = 0; n < lights.count; n++)
-        (lights.views[n].strip ? strips : cells).push_back(n);
+    std::vector<int> cells, strips, matrices;
+    for (int n = 0; n < lights.count; n++) {
+        const LightView &view = lights.views[n];
+        (view.matrix ? matrices : view.strip ? strips : cells).push_back(n);
+    }
     for (size_t first = 0; first < cells.size(); first += (size_t)perRow) {
         Line top, bottom;
         for (size_t i = first; i < first + (size_t)perRow && i < cells.size(); i++) {
@@ -409,6 +447,15 @@ std::vector<Line> LightLines(const ScreenState &state, int width, int64_t now, b
         lines.push_back(top);
         if (!compact)
             lines.push_back(bottom);
+    }
+    for (int n : matrices) {
+        Line top, bottom;
+        // Compact, a matrix light is one line: its pixels as a strip.
+        StripLines(lights.views[n], SlotDriven(lights, *state.settings, n + 1), bar, width, now,
+                   top, nullptr);
+        lines.push_back(top);
+        if (!compact && SlotDriven(lights, *state.settings, n + 1))
+            MatrixLines(lights.views[n], now, width, lines);
     }
     NamesLine(state, width, lines);
     lines.push_back(Line());

@@ -51,6 +51,24 @@ void Label(FILE *file, int x, int y, const std::string &text, const char *colour
             x, y, colour, size, anchor, Escaped(text).c_str());
 }
 
+// A matrix light's pixels as squares: the whole chain fits the width.
+int MatrixPitch(const LightView &light)
+{
+    int columns = 0;
+    for (int t = 0; t < light.tiles; t++)
+        columns += light.tileWidth[t];
+    int pitch = columns ? (kPictureWidth - 80 - 12 * light.tiles) / columns : 10;
+    return pitch > 10 ? 10 : pitch < 3 ? 3 : pitch;
+}
+
+int MatrixHeight(const LightView &light)
+{
+    int rows = 0;
+    for (int t = 0; t < light.tiles; t++)
+        rows = light.tileHeight[t] > rows ? light.tileHeight[t] : rows;
+    return rows * MatrixPitch(light) + 40;
+}
+
 // What a light of one colour is called under its circle.
 std::string CellName(const LightView &light)
 {
@@ -66,13 +84,19 @@ std::string CellName(const LightView &light)
 bool WriteSnapshot(const std::string &path, const Lights &lights, const PluginSettings &settings)
 {
     // The lights of one colour in rows of eight, then the strips.
-    std::vector<int> cells, strips;
-    for (int n = 0; n < lights.count; n++)
-        (lights.views[n].strip ? strips : cells).push_back(n);
+    std::vector<int> cells, strips, matrices;
+    int matricesHeight = 0;
+    for (int n = 0; n < lights.count; n++) {
+        const LightView &view = lights.views[n];
+        (view.matrix ? matrices : view.strip ? strips : cells).push_back(n);
+        if (view.matrix)
+            matricesHeight += MatrixHeight(view);
+    }
     int rows = cells.empty() ? 1 : ((int)cells.size() + kPerRow - 1) / kPerRow;
     int stripsTop = 250 + (rows - 1) * kRowHeight;
     int extraStrips = strips.size() > 2 ? (int)strips.size() - 2 : 0;
-    int pictureHeight = kPictureHeight + (rows - 1) * kRowHeight + extraStrips * kStripHeight;
+    int pictureHeight =
+        kPictureHeight + (rows - 1) * kRowHeight + extraStrips * kStripHeight + matricesHeight;
     FILE *file = fopen(path.c_str(), "w");
     if (!file)
         return false;
@@ -144,6 +168,35 @@ bool WriteSnapshot(const std::string &path, const Lights &lights, const PluginSe
                         "rx=\"1.5\" fill=\"%s\"/>\n",
                         40 + z * pitch, y, pitch > 1.5 ? pitch - 1 : pitch, fill.c_str());
         }
+    }
+    int y = stripsTop + (int)(strips.size() > 2 ? strips.size() : 2) * kStripHeight;
+    for (int n : matrices) {
+        const LightView &light = lights.views[n];
+        bool driven = SlotDriven(lights, settings, n + 1);
+        Label(file, 40, y + 4,
+              "Matrix " + std::to_string(light.device) + " · " + std::to_string(light.tiles) +
+                  (light.tiles == 1 ? " tile · " : " tiles · ") +
+                  (!driven       ? "not driven"
+                   : light.heard ? (light.on ? "on" : "off")
+                                 : "—"),
+              kText, 13, "start");
+        static Hsbk pixels[kMaxViewZones];
+        ZonesTarget(light, pixels);
+        bool lit = driven && light.heard && light.on && light.zonesKnown;
+        int x = 40, first = 0, pitch = MatrixPitch(light);
+        for (int t = 0; t < light.tiles; t++) {
+            for (int p = 0; p < light.tileWidth[t] * light.tileHeight[t]; p++) {
+                std::string fill = lit ? Hex(NamedRgb(pixels[first + p])) : "#26292e";
+                fprintf(file,
+                        "  <rect x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" rx=\"1\" "
+                        "fill=\"%s\"/>\n",
+                        x + p % light.tileWidth[t] * pitch, y + 14 + p / light.tileWidth[t] * pitch,
+                        pitch - 1, pitch - 1, fill.c_str());
+            }
+            first += light.tileWidth[t] * light.tileHeight[t];
+            x += light.tileWidth[t] * pitch + 12;
+        }
+        y += MatrixHeight(light);
     }
     fprintf(file, "</svg>\n");
     return fclose(file) == 0;
