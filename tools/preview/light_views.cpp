@@ -381,9 +381,10 @@ bool SlotDriven(const Lights &lights, const PluginSettings &settings, int device
 
 std::string NotDrivenLine(const LightView &light)
 {
-    return std::string(light.matrix ? "matrix " : light.strip ? "strip " : "light ") +
-           std::to_string(light.device) +
-           ": not driven";
+    return std::string(light.matrix  ? "matrix "
+                       : light.strip ? "strip "
+                                     : "light ") +
+           std::to_string(light.device) + ": not driven";
 }
 
 void NoteAnswering(Lights &lights, const PluginSettings &settings, const std::string &hostLine)

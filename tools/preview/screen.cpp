@@ -342,8 +342,8 @@ void MatrixLines(const LightView &light, int64_t now, int width, std::vector<Lin
     static Rgb pixels[kMaxViewZones];
     ZonesShown(light, now, pixels);
     int height = 0, first[kEmulatorMaxTiles], shownTiles = 0, used = kStripLead;
-    for (int t = 0, start = 0; t < light.tiles; start += light.tileWidth[t] * light.tileHeight[t],
-             t++) {
+    for (int t = 0, start = 0; t < light.tiles;
+         start += light.tileWidth[t] * light.tileHeight[t], t++) {
         if (used + light.tileWidth[t] > width)
             break;
         first[t] = start;

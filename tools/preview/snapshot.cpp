@@ -125,9 +125,10 @@ bool WriteSnapshot(const std::string &path, const Lights &lights, const PluginSe
                 lit ? " stroke-opacity=\"0.4\"" : " stroke-dasharray=\"4 4\"");
         Label(file, x, y + 62,
               CellName(light) + " " + std::to_string(light.device) + " · " +
-                  (!driven       ? "not driven"
-                   : light.heard ? (light.on ? "on" : "off")
-                                 : "—"),
+                  (light.kind == "switch" ? "no light"
+                   : !driven              ? "not driven"
+                   : light.heard          ? (light.on ? "on" : "off")
+                                          : "—"),
               kText, 13);
         if (driven && light.colourKnown) {
             Label(file, x, y + 80, Hex(NamedRgb(light.colour)), kFaint, 12);
