@@ -66,6 +66,46 @@ void ApplySetColorZones(EmulatedLight &light, const uint8_t *data, int64_t nowMs
     light.colorZonesMessages++;
 }
 
+// The chain's tiles up to the first no light has.
+int Tiles(const EmulatedLight &light)
+{
+    if (EmulatorLightKind(light) != EmulatorKindMatrix) {
+        return 0;
+    }
+    int tiles = 0;
+    while (tiles < light.kind.tileCount && tiles < kEmulatorMaxTiles &&
+           light.kind.tiles[tiles].width >= 1 &&
+           light.kind.tiles[tiles].width <= kEmulatorMaxTileSide &&
+           light.kind.tiles[tiles].height >= 1 &&
+           light.kind.tiles[tiles].height <= kEmulatorMaxTileSide) {
+        tiles++;
+    }
+    return tiles;
+}
+
+int Width(const EmulatedLight &light, int tile)
+{
+    return light.kind.tiles[tile].width;
+}
+
+int Height(const EmulatedLight &light, int tile)
+{
+    return light.kind.tiles[tile].height;
+}
+
+void SizeFrameBuffers(EmulatedLight &light)
+{
+    size_t pixels = 0;
+    for (int t = 0; t < Tiles(light); t++) {
+        pixels += (size_t)(Width(light, t) * Height(light, t));
+    }
+    for (std::vector<Hsbk> &buffer : light.frameBuffer) {
+        if (buffer.size() != pixels) {
+            buffer.assign(pixels, Hsbk());
+        }
+    }
+}
+
 bool RefusesFrameBuffer(const EmulatedLight &light, int fb)
 {
     return fb == 1 && light.refuseFrameBuffer1;
@@ -80,15 +120,16 @@ void ApplySet64(EmulatedLight &light, const uint8_t *data)
         light.unhandledType = kEmulatorTypeSet64;
         return;
     }
-    if (tile >= light.tiles || fb > 1) {
+    SizeFrameBuffers(light);
+    if (tile >= Tiles(light) || fb > 1) {
         return;
     }
     int x = data[39], y = data[40], width = data[41];
     int first = EmulatorTilePixel(light, tile);
     for (int i = 0; i < 64 && width > 0; i++) {
         int px = x + i % width, py = y + i / width;
-        if (px < light.tileWidth[tile] && py < light.tileHeight[tile]) {
-            light.frameBuffer[fb][(size_t)(first + py * light.tileWidth[tile] + px)] =
+        if (px < Width(light, tile) && py < Height(light, tile)) {
+            light.frameBuffer[fb][(size_t)(first + py * Width(light, tile) + px)] =
                 ReadHsbk(data, 46 + 8 * (size_t)i);
         }
     }
@@ -103,10 +144,11 @@ void ApplyCopyFrameBuffer(EmulatedLight &light, const uint8_t *data)
         light.unhandledType = kEmulatorTypeCopyFrameBuffer;
         return;
     }
-    if (tile >= light.tiles || from > 1 || to > 1) {
+    SizeFrameBuffers(light);
+    if (tile >= Tiles(light) || from > 1 || to > 1) {
         return;
     }
-    int width = light.tileWidth[tile], height = light.tileHeight[tile];
+    int width = Width(light, tile), height = Height(light, tile);
     int first = EmulatorTilePixel(light, tile);
     for (int dy = 0; dy < data[45]; dy++) {
         for (int dx = 0; dx < data[44]; dx++) {
@@ -222,11 +264,7 @@ bool EmulatorApplyDatagram(EmulatedLight &light, const uint8_t *data, size_t len
         ApplySetColor(light, data, nowMs);
         break;
     case kEmulatorTypeSetExtendedColorZones:
-        if (light.olderStrip) {
-            light.unhandledType = kEmulatorTypeSetExtendedColorZones;
-        } else {
-            ApplySetExtendedColorZones(light, data, nowMs);
-        }
+        ApplySetExtendedColorZones(light, data, nowMs);
         break;
     case kEmulatorTypeSetColorZones:
         ApplySetColorZones(light, data, nowMs);
@@ -282,37 +320,29 @@ void EmulatorResetLight(EmulatedLight &light)
     fresh.replyMode = light.replyMode;
     fresh.off = light.off;
     fresh.lossPercent = light.lossPercent;
-    fresh.olderStrip = light.olderStrip;
     fresh.refuseFrameBuffer1 = light.refuseFrameBuffer1;
-    EmulatorSetChain(fresh, light.tiles, light.tileWidth, light.tileHeight);
     light = std::move(fresh);
 }
 
 void EmulatorSetChain(EmulatedLight &light, int tiles, const uint8_t *widths,
                       const uint8_t *heights)
 {
-    light.tiles = 0;
-    int pixels = 0;
-    for (int t = 0; t < tiles && t < kEmulatorMaxTiles; t++) {
-        if (widths[t] < 1 || widths[t] > kEmulatorMaxTileSide || heights[t] < 1 ||
-            heights[t] > kEmulatorMaxTileSide) {
-            break;
-        }
-        light.tileWidth[t] = widths[t];
-        light.tileHeight[t] = heights[t];
-        light.tiles = t + 1;
-        pixels += widths[t] * heights[t];
+    light.kind.kind = EmulatorKindMatrix;
+    light.kind.tileCount = tiles < kEmulatorMaxTiles ? tiles : kEmulatorMaxTiles;
+    for (int t = 0; t < light.kind.tileCount; t++) {
+        light.kind.tiles[t] = {widths[t], heights[t]};
     }
     for (std::vector<Hsbk> &buffer : light.frameBuffer) {
-        buffer.assign((size_t)pixels, Hsbk());
+        buffer.clear();
     }
+    SizeFrameBuffers(light);
 }
 
 int EmulatorTilePixel(const EmulatedLight &light, int tile)
 {
     int first = 0;
-    for (int t = 0; t < tile && t < light.tiles; t++) {
-        first += light.tileWidth[t] * light.tileHeight[t];
+    for (int t = 0; t < tile && t < Tiles(light); t++) {
+        first += light.kind.tiles[t].width * light.kind.tiles[t].height;
     }
     return first;
 }

@@ -281,19 +281,15 @@ struct EmulatedLight {
     uint32_t moveSpeedMs = 0;
     uint32_t moveDirection = 0; // raw parameter 1: 1 forward, 0 reversed
 
-    // Older strip: stores SetColorZones by apply 0, 1 and 2 in the zones
-    // above, and answers StateUnhandled to SetExtendedColorZones.
-    bool olderStrip = false;
+    // Older strip (its kind): SetColorZones stored by apply 0, 1 and 2 in
+    // the zones above.
     int colorZonesMessages = 0;
 
-    // Matrix light: a chain of tiles (0 for any other light), each with frame
-    // buffer 0, shown, and 1, not shown. frameBuffer[b] holds every tile's
-    // pixels, tile after tile, row by row from the top; EmulatorSetChain
-    // sizes them. A light refusing frame buffer 1 answers StateUnhandled to
-    // a Set64 into it and to CopyFrameBuffer, and changes nothing.
-    int tiles = 0;
-    uint8_t tileWidth[kEmulatorMaxTiles] = {};
-    uint8_t tileHeight[kEmulatorMaxTiles] = {};
+    // Matrix light (its kind): frame buffer 0, shown, and 1, not shown, of
+    // every tile of its chain, tile after tile, row by row from the top,
+    // sized by the chain at the first message that writes them. A light
+    // refusing frame buffer 1 answers StateUnhandled to a Set64 into it and
+    // to CopyFrameBuffer, and changes nothing.
     std::vector<Hsbk> frameBuffer[2];
     bool refuseFrameBuffer1 = false;
     int set64Messages = 0;
@@ -402,7 +398,7 @@ EmulatorKind EmulatorLightKind(const EmulatedLight &light);
 // of the address, answering as a real light does.
 void EmulatorSetDefaultIdentity(EmulatedLight &light);
 // Makes the light a matrix light of the given tiles (1 to 16, each 1 to 64
-// pixels a side), both frame buffers black; 0 tiles makes it none.
+// pixels a side), both frame buffers black.
 void EmulatorSetChain(EmulatedLight &light, int tiles, const uint8_t *widths,
                       const uint8_t *heights);
 // The first pixel of a tile in frameBuffer[b].

@@ -160,15 +160,4 @@ void EmulatorApplyLightOptions(EmulatedLight &light, const EmulatorLightOptions 
     light.kind = options.kind;
     if (options.kind.kind == EmulatorKindStrip || options.kind.kind == EmulatorKindOlderStrip)
         light.strip = true;
-    // What the light is told is kept apart from what it says it is: an older
-    // strip takes the original zone messages, a matrix light its frame
-    // buffers, sized to the chain it names.
-    light.olderStrip = options.kind.kind == EmulatorKindOlderStrip;
-    uint8_t widths[kEmulatorMaxTiles], heights[kEmulatorMaxTiles];
-    int tiles = options.kind.kind == EmulatorKindMatrix ? options.kind.tileCount : 0;
-    for (int t = 0; t < tiles && t < kEmulatorMaxTiles; t++) {
-        widths[t] = options.kind.tiles[t].width;
-        heights[t] = options.kind.tiles[t].height;
-    }
-    EmulatorSetChain(light, tiles, widths, heights);
 }

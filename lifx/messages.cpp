@@ -186,16 +186,6 @@ void EncodeSetColorZones(uint8_t (&message)[kSetColorZonesSize], uint8_t start, 
     PutU8(message, 50, apply);
 }
 
-void EncodeGetColorZones(uint8_t (&message)[kGetColorZonesSize], uint32_t source, uint8_t sequence)
-{
-    StartMessage(message, kGetColorZonesSize, kTypeGetColorZones);
-    PutU32(message, 4, source);
-    PutU8(message, 22, kResponseRequired);
-    PutU8(message, 23, sequence);
-    PutU8(message, 36, 0);
-    PutU8(message, 37, 255);
-}
-
 void EncodeSet64(uint8_t (&message)[kSet64Size], uint8_t tile, uint8_t fb, uint8_t y, uint8_t width,
                  const Hsbk *colours, int count, uint32_t durationMs)
 {

@@ -29,9 +29,7 @@ enum {
 
     // Older strips: the original zone messages, zones by uint8 index.
     kTypeSetColorZones = 501,
-    kTypeGetColorZones = 502,
     kSetColorZonesSize = 51,
-    kGetColorZonesSize = 38,
     kMaxOlderStripZones = 255,
 
     // Matrix lights: 64 pixels of one tile a message, and a frame buffer's
@@ -54,10 +52,12 @@ enum {
     // strips, and a matrix light's chain of tiles.
     kTypeGetVersion = 32,
     kTypeStateVersion = 33,
+    kTypeGetColorZones = 502,
     kTypeStateZone = 503,
     kTypeStateMultiZone = 506,
     kTypeGetDeviceChain = 701,
     kTypeStateDeviceChain = 702,
+    kGetColorZonesSize = kHeaderSize + 2, // first and last zone asked for
 
     // Confirmed delivery: a light answers a message that asks for it with an
     // Acknowledgement naming the message's source and sequence.
@@ -108,8 +108,6 @@ void AskAcknowledgement(uint8_t *message, uint32_t source, uint8_t sequence);
 // for the extended message (0 store, 1 store and show all, 2 show stored).
 void EncodeSetColorZones(uint8_t (&message)[kSetColorZonesSize], uint8_t start, uint8_t end,
                          const Hsbk &colour, uint32_t durationMs, uint8_t apply);
-// Asks an older strip for its zones, all of them (0 to 255).
-void EncodeGetColorZones(uint8_t (&message)[kGetColorZonesSize], uint32_t source, uint8_t sequence);
 // count colours (at most 64) into frame buffer fb of one tile, row by row
 // from (0, y), width to a row; colours past count stay zero.
 void EncodeSet64(uint8_t (&message)[kSet64Size], uint8_t tile, uint8_t fb, uint8_t y, uint8_t width,

@@ -142,7 +142,10 @@ bool OlderStripStep(int slot, uint32_t nowMs)
     if (!change || !change->open)
         return false;
     if (change->confirmed == change->runs) {
-        if (!change->showAgain || change->showSent) {
+        // Shown again: done once that is confirmed.
+        if (change->showSent)
+            return true;
+        if (!change->showAgain) {
             Close(slot, *change);
             return false;
         }

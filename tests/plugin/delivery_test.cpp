@@ -58,16 +58,16 @@ class DeliveryTest : public StartedPluginTest
     std::vector<std::vector<std::string>> RunEveryKindOfChange(bool kinds = false)
     {
         std::vector<std::vector<std::string>> after;
-        Start(kTenLights + kAutoFire + "lifx.device9.zones: 120\r\nlifx.device10.zones: 1000\r\n");
         if (kinds) {
             const uint8_t sides[5] = {8, 8, 8, 8, 8};
-            g_deviceKinds[9] = KindOlderStrip;
-            g_deviceKinds[10] = KindMatrix;
-            g_deviceChains[10] = {5, {8, 8, 8, 8, 8}, {8, 8, 8, 8, 8}};
-            Light(9).olderStrip = true;
+            Light(9).kind.kind = EmulatorKindOlderStrip;
+            Light(9).strip = true;
             EmulatorSetChain(Light(10), 5, sides, sides);
-            HandleCommandText("@LIFX Scheme Fire");
         }
+        Start(kTenLights + kAutoFire + "lifx.device9.zones: 120\r\nlifx.device10.zones: 1000\r\n" +
+              (kinds ? "lifx.device9.kind: older-strip\r\nlifx.device10.kind: matrix\r\n"
+                       "lifx.device10.chain: 8x8,8x8,8x8,8x8,8x8\r\n"
+                     : ""));
         auto settle = [&] {
             Pass(kSettleMs);
             after.push_back(Everything());
@@ -118,7 +118,9 @@ TEST_F(DeliveryTest, OnANetworkLosingFifteenPerCentEachWayEveryLightEndsAsWithou
         ASSERT_GT(lost, 10) << "the network lost something";
         ASSERT_EQ(clean.size(), lossy.size());
         for (size_t step = 0; step < clean.size(); step++)
-            EXPECT_EQ(lossy[step], clean[step]) << "after change " << step;
+            for (size_t n = 0; n < clean[step].size(); n++)
+                EXPECT_EQ(lossy[step][n], clean[step][n])
+                    << "light " << n + 1 << " after change " << step;
         for (size_t step = 0; kinds && step < clean.size(); step++)
             EXPECT_EQ(clean[step][8], extended[step][8]) << "after change " << step;
         extended = clean;

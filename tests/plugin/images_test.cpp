@@ -34,16 +34,18 @@ class ImagesTest : public StartedPluginTest
     int StartChain(const Chain &chain, const std::string &settings)
     {
         int pixels = chain.tiles * chain.width * chain.height;
-        Start("lifx.device9: {9}\r\nlifx.device10: {10}\r\nlifx.device10.zones: " +
-              std::to_string(pixels) + "\r\n" + settings);
+        std::string tiles;
         uint8_t widths[kMaxTiles], heights[kMaxTiles];
-        g_deviceKinds[9] = KindMatrix;
-        g_deviceChains[9].tiles = chain.tiles;
         for (int t = 0; t < chain.tiles; t++) {
-            g_deviceChains[9].width[t] = widths[t] = chain.width;
-            g_deviceChains[9].height[t] = heights[t] = chain.height;
+            widths[t] = chain.width;
+            heights[t] = chain.height;
+            tiles +=
+                (t ? "," : "") + std::to_string(chain.width) + "x" + std::to_string(chain.height);
         }
         EmulatorSetChain(Light(9), chain.tiles, widths, heights);
+        Start("lifx.device9: {9}\r\nlifx.device9.kind: matrix\r\nlifx.device9.chain: " + tiles +
+              "\r\nlifx.device10: {10}\r\nlifx.device10.zones: " + std::to_string(pixels) + "\r\n" +
+              settings);
         Light(9).refuseFrameBuffer1 = chain.refusesFrameBuffer1;
         Light(10).stripZones = pixels;
         return pixels;

@@ -202,14 +202,14 @@ bool StartLights(Lights &lights, const Home &home, int firstGroup, int tries, st
                 EmulatorApplyLightOptions(emulator.lights[n], options[n]);
                 view.label = emulator.lights[n].label;
                 const EmulatedLight &made = emulator.lights[n];
-                if (light.kind == "matrix" && made.tiles > 0) {
+                if (light.kind == "matrix" && made.kind.tileCount > 0) {
                     view.matrix = true;
-                    view.tiles = made.tiles;
+                    view.tiles = made.kind.tileCount;
                     view.zoneCount = 0;
-                    for (int t = 0; t < made.tiles; t++) {
-                        view.tileWidth[t] = made.tileWidth[t];
-                        view.tileHeight[t] = made.tileHeight[t];
-                        view.zoneCount += made.tileWidth[t] * made.tileHeight[t];
+                    for (int t = 0; t < view.tiles; t++) {
+                        view.tileWidth[t] = made.kind.tiles[t].width;
+                        view.tileHeight[t] = made.kind.tiles[t].height;
+                        view.zoneCount += view.tileWidth[t] * view.tileHeight[t];
                     }
                 }
             }
