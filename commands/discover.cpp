@@ -3,12 +3,11 @@
 // "Device" command's: the user asked, and waits for the answer.
 #include "commands/discover.h"
 
-#include "commands/chain_text.h"
-
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 
+#include "commands/chain_text.h"
 #include "host/identity.h"
 #include "host/log.h"
 #include "lifx/discovery.h"

@@ -60,6 +60,7 @@ struct Responder {
     Answer extended; // GetExtendedColorZones
     Answer original; // GetColorZones
     Answer chained;  // GetDeviceChain
+    Answer lit;      // GetColor: a light answers with its state
     int zones;
     int originalZones;
     DeviceChain chain;
@@ -140,11 +141,23 @@ bool OriginalWanted(const Responder &r)
            r.extended != Yes;
 }
 
+// A product not listed may be a device without a light, released since:
+// a light tells its colour, and only a light.
+bool LitWanted(const Responder &r)
+{
+    return ProductOf(r) == ProductNotListed;
+}
+
+bool NoLight(const Responder &r)
+{
+    return ProductOf(r) == ProductNoLight || r.lit == No;
+}
+
 // What the light has said it is so far, KindNotKnown while it may still say.
 // A light that refuses every question left open is a bulb.
 int SettledKind(const Responder &r)
 {
-    if (ProductOf(r) == ProductNoLight)
+    if (NoLight(r))
         return KindNotKnown;
     if (r.extended == Yes)
         return KindStrip;
@@ -153,14 +166,14 @@ int SettledKind(const Responder &r)
     if (r.original == Yes && (r.extended == No || !ExtendedWanted(r)))
         return KindOlderStrip;
     if ((!ExtendedWanted(r) || r.extended == No) && (!ChainWanted(r) || r.chained == No) &&
-        (!OriginalWanted(r) || r.original == No))
+        (!OriginalWanted(r) || r.original == No) && (!LitWanted(r) || r.lit == Yes))
         return KindBulb;
     return KindNotKnown;
 }
 
 bool KindSettled(const Responder &r)
 {
-    return ProductOf(r) == ProductNoLight || SettledKind(r) != KindNotKnown;
+    return NoLight(r) || SettledKind(r) != KindNotKnown;
 }
 
 void AskLabelAndKind(Responder &responder, uint32_t nowMs)
@@ -189,6 +202,10 @@ void AskLabelAndKind(Responder &responder, uint32_t nowMs)
     }
     if (first && !responder.versionKnown)
         return;
+    if (responder.lit == NotAnswered && LitWanted(responder)) {
+        EncodeGetColor(message, kSource, responder.serial, ++g_session.sequence);
+        SendTo(responder.address, message, nowMs);
+    }
     if (responder.chained == NotAnswered && ChainWanted(responder)) {
         EncodeGetDeviceChain(message, kSource, responder.serial, ++g_session.sequence);
         SendTo(responder.address, message, nowMs);
@@ -312,15 +329,22 @@ bool TakeDetail(uint32_t from, const Reply &reply)
             memset(&responder->chain, 0, sizeof responder->chain);
         responder->chained = Yes;
         return true;
+    case kTypeLightState:
+        responder->lit = Yes;
+        return true;
     case kTypeStateUnhandled:
-        if (reply.unhandledType == kTypeGetExtendedColorZones && responder->extended == NotAnswered)
+        if (reply.unhandledType == kTypeGetColor && responder->lit == NotAnswered)
+            responder->lit = No;
+        else if (reply.unhandledType == kTypeGetExtendedColorZones &&
+                 responder->extended == NotAnswered)
             responder->extended = No;
         else if (reply.unhandledType == kTypeGetColorZones && responder->original == NotAnswered)
             responder->original = No;
         else if (reply.unhandledType == kTypeGetDeviceChain && responder->chained == NotAnswered)
             responder->chained = No;
         else
-            return reply.unhandledType == kTypeGetExtendedColorZones ||
+            return reply.unhandledType == kTypeGetColor ||
+                   reply.unhandledType == kTypeGetExtendedColorZones ||
                    reply.unhandledType == kTypeGetColorZones ||
                    reply.unhandledType == kTypeGetDeviceChain;
         return true;
@@ -441,7 +465,7 @@ void Collect()
         memcpy(light.serial, responder.serial, kSerialSize);
         memcpy(light.label, responder.label, sizeof light.label);
         light.labelKnown = responder.labelKnown;
-        light.noLight = ProductOf(responder) == ProductNoLight;
+        light.noLight = NoLight(responder);
         light.kind = SettledKind(responder);
         // Zone messages answered, the extended one never: an older strip.
         if (light.kind == KindNotKnown && responder.original == Yes)

@@ -90,6 +90,12 @@ void EncodeGetVersion(uint8_t (&message)[kRequestSize], uint32_t source,
     StartRequest(message, kRequestSize, kTypeGetVersion, source, serial, sequence);
 }
 
+void EncodeGetColor(uint8_t (&message)[kRequestSize], uint32_t source,
+                    const uint8_t (&serial)[kSerialSize], uint8_t sequence)
+{
+    StartRequest(message, kRequestSize, kTypeGetColor, source, serial, sequence);
+}
+
 void EncodeGetDeviceChain(uint8_t (&message)[kRequestSize], uint32_t source,
                           const uint8_t (&serial)[kSerialSize], uint8_t sequence)
 {

@@ -50,6 +50,8 @@ enum {
     kTypeStateExtendedColorZones = 512,
     // What a device is: its product, the original zone messages of older
     // strips, and a matrix light's chain of tiles.
+    kTypeGetColor = 101,
+    kTypeLightState = 107,
     kTypeGetVersion = 32,
     kTypeStateVersion = 33,
     kTypeGetColorZones = 502,
@@ -89,6 +91,8 @@ void EncodeGetExtendedColorZones(uint8_t (&message)[kRequestSize], uint32_t sour
                                  const uint8_t (&serial)[kSerialSize], uint8_t sequence);
 void EncodeGetVersion(uint8_t (&message)[kRequestSize], uint32_t source,
                       const uint8_t (&serial)[kSerialSize], uint8_t sequence);
+void EncodeGetColor(uint8_t (&message)[kRequestSize], uint32_t source,
+                    const uint8_t (&serial)[kSerialSize], uint8_t sequence);
 void EncodeGetDeviceChain(uint8_t (&message)[kRequestSize], uint32_t source,
                           const uint8_t (&serial)[kSerialSize], uint8_t sequence);
 // Every zone: from 0 to 255, which a strip takes as its last.

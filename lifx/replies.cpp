@@ -29,6 +29,7 @@ const ReplyShape kReplyShapes[] = {
     {kTypeStateUnhandled, kStateUnhandledPayload},
     {kTypeStateExtendedColorZones, kStateExtendedColorZonesPayload},
     {kTypeStateVersion, kStateVersionPayload},
+    {kTypeLightState, kLightStatePayload},
     {kTypeStateZone, kStateZonePayload},
     {kTypeStateMultiZone, kStateMultiZonePayload},
     {kTypeStateDeviceChain, kStateDeviceChainPayload},

@@ -13,6 +13,7 @@ enum {
     kStateUnhandledPayload = 2,
     kStateExtendedColorZonesPayload = 661,
     kStateVersionPayload = 12,
+    kLightStatePayload = 52,
     kStateZonePayload = 10,
     kStateMultiZonePayload = 66,
     kStateDeviceChainPayload = 882,

@@ -685,6 +685,7 @@ TEST_F(DiscoverTest, EachKindOfDeviceTakesItsSlotAndASwitchNone)
     Light(4).kind.product = 1234; // not listed: its answers tell
     ASSERT_TRUE(EmulatorParseChain("16x8", Light(4).kind));
     Light(5).kind.kind = EmulatorKindSwitch;
+    Light(5).kind.product = 4321; // nor this: it refuses to tell a colour
     EmulatorSetLabel(Light(5), "Hall switch");
     Start();
     Discover("@LIFX Discover " + Range());
