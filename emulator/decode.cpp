@@ -320,6 +320,7 @@ void EmulatorResetLight(EmulatedLight &light)
     fresh.replyMode = light.replyMode;
     fresh.takesAddressed = light.takesAddressed;
     fresh.off = light.off;
+    fresh.lossPercent = light.lossPercent;
     fresh.refuseFrameBuffer1 = light.refuseFrameBuffer1;
     light = std::move(fresh);
 }

@@ -136,7 +136,7 @@ void SendReplies(Emulator &emulator, int index, const EmulatorReplies &replies,
         bool acknowledgement = reply.type == kEmulatorTypeAcknowledgement;
         light.acknowledgements += acknowledgement;
         // Each way: answers to the questions that find lights are lost too.
-        if (EmulatorLoses(emulator)) {
+        if (EmulatorLightLoses(emulator, &light)) {
             light.lostAcknowledgements += acknowledgement;
             continue;
         }
@@ -173,7 +173,7 @@ int DrainSocket(Emulator &emulator, int index)
         EmulatedLight &light = emulator.lights[index];
         bool chosen =
             light.loseCount > 0 && length >= 34 && (buffer[32] | buffer[33] << 8) == light.loseType;
-        if (light.off || chosen || EmulatorLoses(emulator)) {
+        if (light.off || chosen || EmulatorLightLoses(emulator, &light)) {
             light.loseCount -= chosen ? 1 : 0;
             light.lostDatagrams++;
             continue;
@@ -300,7 +300,13 @@ void EmulatorSetLoss(Emulator &emulator, int percent, uint32_t seed)
 
 bool EmulatorLoses(Emulator &emulator)
 {
-    if (emulator.lossPercent <= 0) {
+    return EmulatorLightLoses(emulator, nullptr);
+}
+
+bool EmulatorLightLoses(Emulator &emulator, const EmulatedLight *light)
+{
+    int percent = light && light->lossPercent >= 0 ? light->lossPercent : emulator.lossPercent;
+    if (percent <= 0) {
         return false;
     }
     // xorshift32: the same seed, the same losses, on every machine.
@@ -309,5 +315,5 @@ bool EmulatorLoses(Emulator &emulator)
     x ^= x >> 17;
     x ^= x << 5;
     emulator.lossState = x;
-    return (int)(x % 100) < emulator.lossPercent;
+    return (int)(x % 100) < percent;
 }

@@ -330,6 +330,8 @@ struct EmulatedLight {
 
     // Switched off at the wall: hears nothing at all.
     bool off = false;
+    // This light's own share lost each way, in per cent; -1: the emulator's.
+    int lossPercent = -1;
     // The next loseCount datagrams of type loseType never reach the light.
     uint16_t loseType = 0;
     int loseCount = 0;
@@ -366,6 +368,8 @@ struct Emulator {
 void EmulatorSetLoss(Emulator &emulator, int percent, uint32_t seed);
 // Whether the next datagram is lost, by the emulator's loss share.
 bool EmulatorLoses(Emulator &emulator);
+// The same for one light, by its own share where it has one.
+bool EmulatorLightLoses(Emulator &emulator, const EmulatedLight *light);
 
 // Binds one non-blocking UDP socket to port 56700 on each address, each
 // separately (never the wildcard address), so other emulators can listen on

@@ -18,6 +18,7 @@
 //   --replies MODE    normal (as a real light), silent, malformed (only
 //                     broken replies, one per fault) or older-firmware (a
 //                     bulb sends nothing for GetExtendedColorZones)
+//   --light-loss PERCENT  this light's own loss, each way, instead of --loss's
 //   --kind KIND       bulb, strip, older-strip (only the original zone
 //                     messages, 8 zones to an answer, at most 255 zones),
 //                     matrix or switch (no light: refuses light messages)
@@ -43,6 +44,7 @@
 #include <string>
 
 #include "emulator/emulator.h"
+#include "emulator/light_options.h"
 
 namespace
 {
@@ -152,54 +154,6 @@ void PrintNewDatagrams(Emulator &emulator, Printed printed[], int64_t startMs, b
     fflush(stdout);
 }
 
-// Twelve hexadecimal digits into six bytes.
-bool ParseSerial(const char *text, uint8_t serial[kEmulatorSerialSize])
-{
-    if (strlen(text) != 2 * kEmulatorSerialSize)
-        return false;
-    for (int i = 0; i < kEmulatorSerialSize; i++) {
-        unsigned value = 0;
-        for (int d = 0; d < 2; d++) {
-            char c = text[2 * i + d];
-            int digit = c >= '0' && c <= '9'   ? c - '0'
-                        : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                        : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                               : -1;
-            if (digit < 0)
-                return false;
-            value = value * 16 + (unsigned)digit;
-        }
-        serial[i] = (uint8_t)value;
-    }
-    return true;
-}
-
-// What the light options said about one address.
-struct LightOptions {
-    bool strip;
-    int zones;         // 0: the default
-    const char *label; // nullptr: the default
-    bool serialGiven;
-    uint8_t serial[kEmulatorSerialSize];
-    EmulatorReplyMode replyMode;
-    EmulatorKindConfig kind;
-};
-
-void ApplyLightOptions(EmulatedLight &light, const LightOptions &options)
-{
-    light.strip = options.strip;
-    if (options.zones)
-        light.stripZones = options.zones;
-    if (options.label != nullptr)
-        EmulatorSetLabel(light, options.label);
-    if (options.serialGiven)
-        memcpy(light.serial, options.serial, sizeof light.serial);
-    light.replyMode = options.replyMode;
-    light.kind = options.kind;
-    if (options.kind.kind == EmulatorKindStrip || options.kind.kind == EmulatorKindOlderStrip)
-        light.strip = true;
-}
-
 int Usage()
 {
     fprintf(stderr,
@@ -209,17 +163,8 @@ int Usage()
             "  --loss PERCENT   lose that share (0-100) of what each light receives and of\n"
             "                   its answers; --seed N chooses which (default 1)\n"
             "light options, for the address that follows them:\n"
-            "  --strip          a multi-zone strip (without it, a bulb)\n"
-            "  --zones N        a strip of N zones, 1 to %d (without it, 82)\n"
-            "  --label TEXT     its label, at most %d bytes (default \"Light ADDRESS\")\n"
-            "  --serial HEX     its serial, 12 hexadecimal digits (default d073d5 and the\n"
-            "                   address's last three octets)\n"
-            "  --replies MODE   normal, silent, malformed or older-firmware\n"
-            "  --kind KIND      bulb, strip, older-strip (at most %d zones), matrix or switch\n"
-            "  --product N      the product it names (default the kind's usual one)\n"
-            "  --firmware M.N   the firmware it names (default 3.70)\n"
-            "  --chain WxH,...  a matrix light's tiles, in chain order (default 8x8)\n",
-            kEmulatorMaxLights, kEmulatorMaxZones, kEmulatorLabelSize, kEmulatorMaxOlderStripZones);
+            "%s",
+            kEmulatorMaxLights, kEmulatorLightOptionsUsage);
     return 2;
 }
 
@@ -242,12 +187,20 @@ int main(int argc, char **argv)
     uint32_t seed = 1;
     bool datagrams = false, hex = false;
     const char *addresses[kEmulatorMaxLights];
-    static LightOptions lightOptions[kEmulatorMaxLights];
-    LightOptions next = {};
+    static EmulatorLightOptions lightOptions[kEmulatorMaxLights];
+    EmulatorLightOptions next;
     bool pending = false;
     int count = 0;
     for (int i = 1; i < argc; i++) {
-        if (!strcmp(argv[i], "--seconds") && i + 1 < argc) {
+        std::string error;
+        EmulatorOptionResult light = EmulatorTakeLightOption(argc, argv, i, next, error);
+        if (light == EmulatorOptionBad) {
+            fprintf(stderr, "lifx-emulator: %s\n", error.c_str());
+            return 2;
+        }
+        if (light == EmulatorOptionTaken) {
+            pending = true;
+        } else if (!strcmp(argv[i], "--seconds") && i + 1 < argc) {
             seconds = atoi(argv[++i]);
         } else if (!strcmp(argv[i], "--loss") && i + 1 < argc) {
             char *end;
@@ -261,74 +214,16 @@ int main(int argc, char **argv)
             seed = (uint32_t)strtoul(argv[++i], nullptr, 10);
         } else if (!strcmp(argv[i], "--datagrams")) {
             datagrams = true;
-        } else if (!strcmp(argv[i], "--strip")) {
-            next.strip = pending = true;
-        } else if (!strcmp(argv[i], "--zones") && i + 1 < argc) {
-            next.strip = pending = true;
-            next.zones = atoi(argv[++i]);
-            if (next.zones < 1 || next.zones > kEmulatorMaxZones) {
-                fprintf(stderr, "lifx-emulator: a strip has 1 to %d zones: \"%s\"\n",
-                        kEmulatorMaxZones, argv[i]);
-                return 2;
-            }
-        } else if (!strcmp(argv[i], "--label") && i + 1 < argc) {
-            next.label = argv[++i];
-            pending = true;
-            if (strlen(next.label) > kEmulatorLabelSize) {
-                fprintf(stderr, "lifx-emulator: a label holds at most %d bytes: \"%s\"\n",
-                        kEmulatorLabelSize, next.label);
-                return 2;
-            }
-        } else if (!strcmp(argv[i], "--serial") && i + 1 < argc) {
-            next.serialGiven = pending = true;
-            if (!ParseSerial(argv[++i], next.serial)) {
-                fprintf(stderr, "lifx-emulator: a serial is 12 hexadecimal digits: \"%s\"\n",
-                        argv[i]);
-                return 2;
-            }
-        } else if (!strcmp(argv[i], "--replies") && i + 1 < argc) {
-            pending = true;
-            if (!EmulatorParseReplyMode(argv[++i], next.replyMode)) {
-                fprintf(stderr, "lifx-emulator: unknown reply mode \"%s\"\n", argv[i]);
-                return Usage();
-            }
-        } else if (!strcmp(argv[i], "--kind") && i + 1 < argc) {
-            pending = true;
-            if (!EmulatorParseKind(argv[++i], next.kind.kind)) {
-                fprintf(stderr, "lifx-emulator: unknown kind \"%s\"\n", argv[i]);
-                return Usage();
-            }
-        } else if (!strcmp(argv[i], "--product") && i + 1 < argc) {
-            pending = true;
-            next.kind.product = (uint32_t)strtoul(argv[++i], nullptr, 10);
-        } else if (!strcmp(argv[i], "--firmware") && i + 1 < argc) {
-            pending = true;
-            unsigned major = 0, minor = 0;
-            if (sscanf(argv[++i], "%u.%u", &major, &minor) != 2 || major > 65535 || minor > 65535) {
-                fprintf(stderr, "lifx-emulator: a firmware is MAJOR.MINOR: \"%s\"\n", argv[i]);
-                return 2;
-            }
-            next.kind.firmwareMajor = (uint16_t)major;
-            next.kind.firmwareMinor = (uint16_t)minor;
-        } else if (!strcmp(argv[i], "--chain") && i + 1 < argc) {
-            pending = true;
-            if (!EmulatorParseChain(argv[++i], next.kind)) {
-                fprintf(stderr, "lifx-emulator: a chain is 1 to %d tiles, WxH,WxH...: \"%s\"\n",
-                        kEmulatorMaxTiles, argv[i]);
-                return 2;
-            }
         } else if (!strcmp(argv[i], "--hex")) {
             hex = true;
         } else if (argv[i][0] != '-' && count < kEmulatorMaxLights) {
-            if (next.kind.kind == EmulatorKindOlderStrip &&
-                next.zones > kEmulatorMaxOlderStripZones) {
-                fprintf(stderr, "lifx-emulator: an older strip has 1 to %d zones\n",
-                        kEmulatorMaxOlderStripZones);
+            if (!EmulatorLightOptionsFit(next, error)) {
+                fprintf(stderr, "lifx-emulator: %s\n", error.c_str());
                 return 2;
             }
             lightOptions[count] = next;
             addresses[count++] = argv[i];
-            next = LightOptions();
+            next = EmulatorLightOptions();
             pending = false;
         } else {
             return Usage();
@@ -350,7 +245,7 @@ int main(int argc, char **argv)
         return 1;
     }
     for (int i = 0; i < count; i++)
-        ApplyLightOptions(emulator.lights[i], lightOptions[i]);
+        EmulatorApplyLightOptions(emulator.lights[i], lightOptions[i]);
     EmulatorSetLoss(emulator, lossPercent, seed);
     printf("ready\n");
     fflush(stdout);

@@ -37,6 +37,8 @@ while [ $# -gt 0 ]; do
       esac
       shift 2 ;;
     --plugin-dir) explicit_folder=1; args+=("$1"); shift ;;
+    # A home keeps a plug-in folder of its own, .preview/homes/NAME.
+    --home | --light) explicit_folder=1; args+=("$1"); shift ;;
     -h | --help) help=1; shift ;;
     *) args+=("$1"); shift ;;
   esac

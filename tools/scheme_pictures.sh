@@ -61,6 +61,18 @@ for scheme in Style Fire Ocean Woods Spooky Warm Cold; do
   fi
 done
 
+# A home of every kind (tools/preview/homes/example.home) under Fire: a
+# matrix light's pixels and an older strip's zones beside the bulbs; its
+# Switch is never driven, so this one has a dark light.
+printf '@Chromalet-LIFX Scheme Fire\n:wait 1500\n' >"$work/script"
+if ! "$preview" --plugin-dir "$work/home" --home "$(dirname "$0")/preview/homes/example.home" \
+  --no-debug --script "$work/script" --snapshot "$out/home-fire.svg" >"$work/log" 2>&1 ||
+  ! grep -q "Matrix 5 · 5 tiles · on" "$out/home-fire.svg"; then
+  cat "$work/log" >&2
+  echo "scheme_pictures.sh: home-fire.svg does not show the example home's tiles under Fire" >&2
+  exit 1
+fi
+
 if [ -n "$check" ]; then
   for picture in "$out"/*.svg; do
     if ! cmp -s "$picture" "$check/${picture##*/}"; then

@@ -144,4 +144,23 @@ DisplayNumbers Numbers(const Hsbk &colour)
     return numbers;
 }
 
+Rgb NamedRgb(const Hsbk &colour)
+{
+    if (colour.saturation == 0 && colour.brightness > 0)
+        return KelvinTint(colour.kelvin);
+    return DisplayRgb(colour);
+}
+
+std::string ColourWords(const Hsbk &colour)
+{
+    DisplayNumbers numbers = Numbers(colour);
+    char text[48];
+    if (colour.saturation == 0)
+        snprintf(text, sizeof text, "%d K %d%%", colour.kelvin, numbers.brightness);
+    else
+        snprintf(text, sizeof text, "%d° %d%% %d%%", numbers.degrees, numbers.saturation,
+                 numbers.brightness);
+    return text;
+}
+
 } // namespace preview

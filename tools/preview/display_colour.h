@@ -35,6 +35,12 @@ Rgb DisplayRgb(const Hsbk &colour);
 // A white light's tint at a colour temperature, brightest channel at 255.
 Rgb KelvinTint(int kelvin);
 
+// The colour a record is named by, in the terminal and in pictures alike: a
+// white record (saturation 0) by its white point at full brightness, its
+// brightness named beside it (dimmed, 3000 K reads as brown and 9000 K as
+// grey, which no one takes for white light); any other by the colour shown.
+Rgb NamedRgb(const Hsbk &colour);
+
 // Linear mix of two colours, t from 0 (a) to 1 (b).
 Rgb Mix(const Rgb &a, const Rgb &b, double t);
 
@@ -50,5 +56,9 @@ struct DisplayNumbers {
     int brightness;
 };
 DisplayNumbers Numbers(const Hsbk &colour);
+
+// The words beside a named colour: "3000 K 33%" for white light,
+// "120° 100% 39%" for a colour.
+std::string ColourWords(const Hsbk &colour);
 
 } // namespace preview

@@ -1,6 +1,9 @@
 #include "tools/preview/light_views.h"
 
+#include "emulator/light_options.h"
+
 #include <stdlib.h>
+#include <string.h>
 
 #include <arpa/inet.h>
 #include <stdio.h>
@@ -53,7 +56,7 @@ void ApplyDatagram(LightView &view, const ReceivedDatagram &datagram)
         view.on = decoded.powerLevel != 0;
         break;
     case kEmulatorTypeSetColor:
-        if (view.strip) {
+        if (view.strip || view.matrix) {
             // One colour over the whole strip.
             static Rgb shown[kMaxViewZones];
             ZonesFaded(view, at, shown);
@@ -108,6 +111,30 @@ void ApplyDatagram(LightView &view, const ReceivedDatagram &datagram)
     }
 }
 
+// What an older strip or a matrix light shows now, faded to from what the
+// view showed.
+void TakeShown(LightView &view, const EmulatedLight &light, int64_t at, uint32_t duration)
+{
+    const Hsbk *shown = view.matrix ? light.frameBuffer[0].data() : light.zones;
+    int count = view.matrix ? (int)light.frameBuffer[0].size() : view.zoneCount;
+    if (count > view.zoneCount)
+        count = view.zoneCount;
+    bool same = view.zonesKnown;
+    for (int z = 0; z < count && same; z++)
+        same = memcmp(&view.zones[z], &shown[z], sizeof(Hsbk)) == 0;
+    if (same)
+        return;
+    static Rgb faded[kMaxViewZones];
+    ZonesFaded(view, at, faded);
+    for (int z = 0; z < count; z++) {
+        view.zonesFrom[z] = faded[z];
+        view.zones[z] = view.storedZones[z] = shown[z];
+    }
+    view.zonesKnown = true;
+    view.zonesAt = at;
+    view.zonesDuration = duration;
+}
+
 } // namespace
 
 int64_t NowMs()
@@ -115,32 +142,76 @@ int64_t NowMs()
     return EmulatorNowMs();
 }
 
-bool StartLights(Lights &lights, int firstGroup, int tries, std::string &message)
+bool StartLights(Lights &lights, const Home &home, int firstGroup, int tries, std::string &message)
 {
     char error[256] = "";
+    int count = (int)home.lights.size();
+    if (count < 1 || count > kMaxHomeLights) {
+        message = "a home holds 1 to " + std::to_string(kMaxHomeLights) + " lights";
+        return false;
+    }
+    // Each light's options first: a home the emulator cannot be starts
+    // nothing.
+    static EmulatorLightOptions options[kMaxHomeLights];
+    for (int n = 0; n < count; n++) {
+        const HomeLight &light = home.lights[n];
+        std::vector<const char *> argv;
+        for (const std::string &option : light.options)
+            argv.push_back(option.c_str());
+        options[n] = EmulatorLightOptions();
+        for (int i = 0; i < (int)argv.size(); i++) {
+            std::string why;
+            EmulatorOptionResult result =
+                EmulatorTakeLightOption((int)argv.size(), argv.data(), i, options[n], why);
+            if (result == EmulatorOptionTaken)
+                continue;
+            if (result == EmulatorOptionUnknown)
+                why = "the emulator cannot be a light of kind " + light.kind + " yet (" + argv[i] +
+                      ")";
+            message = "light " + std::to_string(n + 1) + " of the home: " + why;
+            return false;
+        }
+        std::string why;
+        if (!EmulatorLightOptionsFit(options[n], why)) {
+            message = "light " + std::to_string(n + 1) + " of the home: " + why;
+            return false;
+        }
+    }
     for (int attempt = 0; attempt < tries; attempt++) {
         int group = firstGroup + attempt;
         if (group > 255)
             break;
-        const char *list[kLightCount];
-        for (int n = 0; n < kLightCount; n++) {
+        const char *list[kMaxHomeLights];
+        for (int n = 0; n < count; n++) {
             snprintf(lights.addresses[n], sizeof lights.addresses[n], "127.56.%u.%u",
                      (unsigned)group & 0xFF, (unsigned)(n + 1) & 0xFF);
             list[n] = lights.addresses[n];
         }
-        if (EmulatorStart(emulator, list, kLightCount, error, sizeof error)) {
+        if (EmulatorStart(emulator, list, count, error, sizeof error)) {
             lights.enabled = true;
-            for (int n = 0; n < kLightCount; n++) {
-                lights.views[n] = LightView();
-                lights.views[n].device = n + 1;
-                lights.views[n].strip = n >= kBulbCount;
-                if (n == kLightCount - 1)
-                    lights.views[n].zoneCount = kShortStripZones;
-                // As a finding plug-in sees them: the last two are strips.
-                emulator.lights[n].strip = lights.views[n].strip;
-                emulator.lights[n].stripZones = lights.views[n].zoneCount;
-                std::string label = (n >= kBulbCount ? "Strip " : "Bulb ") + std::to_string(n + 1);
-                EmulatorSetLabel(emulator.lights[n], label.c_str());
+            lights.count = count;
+            for (int n = 0; n < count; n++) {
+                const HomeLight &light = home.lights[n];
+                LightView &view = lights.views[n];
+                view = LightView();
+                view.device = n + 1;
+                view.kind = light.kind;
+                view.strip = ZonedKind(light.kind);
+                if (light.zones)
+                    view.zoneCount = light.zones;
+                EmulatorApplyLightOptions(emulator.lights[n], options[n]);
+                view.label = emulator.lights[n].label;
+                const EmulatedLight &made = emulator.lights[n];
+                if (light.kind == "matrix" && made.kind.tileCount > 0) {
+                    view.matrix = true;
+                    view.tiles = made.kind.tileCount;
+                    view.zoneCount = 0;
+                    for (int t = 0; t < view.tiles; t++) {
+                        view.tileWidth[t] = made.kind.tiles[t].width;
+                        view.tileHeight[t] = made.kind.tiles[t].height;
+                        view.zoneCount += view.tileWidth[t] * view.tileHeight[t];
+                    }
+                }
             }
             return true;
         }
@@ -152,6 +223,14 @@ bool StartLights(Lights &lights, int firstGroup, int tries, std::string &message
 void SetLightsLoss(int percent)
 {
     EmulatorSetLoss(emulator, percent, 1);
+}
+
+bool SilenceLight(Lights &lights, int device, bool silent)
+{
+    if (!lights.enabled || device < 1 || device > lights.count)
+        return false;
+    emulator.lights[device - 1].off = silent;
+    return true;
 }
 
 void StopLights(Lights &lights)
@@ -177,12 +256,33 @@ int UpdateLights(Lights &lights)
     for (int pass = 0; pass < 100 && EmulatorPoll(emulator, 0) > 0; pass++) {
     }
     int applied = 0;
-    for (int i = 0; i < emulator.lightCount && i < kLightCount; i++) {
+    for (int i = 0; i < emulator.lightCount && i < lights.count; i++) {
         EmulatedLight &light = emulator.lights[i];
+        // An older strip's runs of zones and a matrix light's tiles build up
+        // over several messages: what the light shows after them is its own.
+        bool told = false;
+        int64_t at = 0;
+        uint32_t duration = 0;
         for (const ReceivedDatagram &datagram : light.received) {
             ApplyDatagram(lights.views[i], datagram);
             applied++;
+            const std::vector<uint8_t> &b = datagram.bytes;
+            size_t field = datagram.type == kEmulatorTypeSetColorZones     ? 46
+                           : datagram.type == kEmulatorTypeCopyFrameBuffer ? 46
+                           : datagram.type == kEmulatorTypeSet64           ? 42
+                                                                           : 0;
+            if (field && b.size() >= field + 4) {
+                told = true;
+                at = datagram.atMs;
+                uint32_t ms = (uint32_t)b[field] | (uint32_t)b[field + 1] << 8 |
+                              (uint32_t)b[field + 2] << 16 | (uint32_t)b[field + 3] << 24;
+                // A write into the frame buffer not shown changes nothing seen.
+                if (datagram.type != kEmulatorTypeSet64 || b[38] == 0)
+                    duration = ms;
+            }
         }
+        if (told)
+            TakeShown(lights.views[i], light, at, duration);
         // The views hold what matters; the preview may run for hours.
         light.received.clear();
     }
@@ -225,19 +325,20 @@ void ZonesTarget(const LightView &light, Hsbk out[kMaxViewZones])
 std::string StateLine(const LightView &light)
 {
     char line[128];
-    if (!light.strip) {
+    if (!light.strip && !light.matrix) {
         DisplayNumbers numbers = Numbers(light.colour);
         snprintf(line, sizeof line, "light %d: %s %s %d %d %d %d", light.device,
-                 light.on ? "on" : "off", Hex(DisplayRgb(light.colour)).c_str(), numbers.degrees,
+                 light.on ? "on" : "off", Hex(NamedRgb(light.colour)).c_str(), numbers.degrees,
                  numbers.saturation, numbers.brightness, light.colour.kelvin);
         return line;
     }
-    snprintf(line, sizeof line, "strip %d: %s", light.device, light.on ? "on" : "off");
+    snprintf(line, sizeof line, "%s %d: %s", light.matrix ? "matrix" : "strip", light.device,
+             light.on ? "on" : "off");
     std::string text = line;
     static Hsbk zones[kMaxViewZones];
     ZonesTarget(light, zones);
     for (int z = 0; z < light.zoneCount; z++)
-        text += " " + Hex(DisplayRgb(zones[z]));
+        text += " " + Hex(NamedRgb(zones[z]));
     return text;
 }
 
@@ -252,34 +353,60 @@ std::string MoveLine(const LightView &light)
     return line;
 }
 
-bool SlotDriven(const Lights &lights, const PluginSettings &settings, int slot)
+int LightSlot(const Lights &lights, const PluginSettings &settings, int device)
 {
-    if (!lights.enabled || slot < 1 || slot > kLightCount)
-        return false;
-    in_addr named, own;
-    std::string text = settings.devices[slot];
-    return inet_aton(text.c_str(), &named) != 0 &&
-           inet_aton(lights.addresses[slot - 1], &own) != 0 && named.s_addr == own.s_addr;
+    if (!lights.enabled || device < 1 || device > lights.count)
+        return 0;
+    in_addr own;
+    if (inet_aton(lights.addresses[device - 1], &own) == 0)
+        return 0;
+    // The light's own number first: the default lights fill their slots so.
+    for (int pass = 0; pass < 2; pass++) {
+        for (int slot = 1; slot <= kLightCount; slot++) {
+            if ((pass == 0) != (slot == device))
+                continue;
+            in_addr named;
+            if (inet_aton(settings.devices[slot].c_str(), &named) != 0 &&
+                named.s_addr == own.s_addr)
+                return slot;
+        }
+    }
+    return 0;
+}
+
+bool SlotDriven(const Lights &lights, const PluginSettings &settings, int device)
+{
+    return LightSlot(lights, settings, device) != 0;
 }
 
 std::string NotDrivenLine(const LightView &light)
 {
-    return std::string(light.strip ? "strip " : "light ") + std::to_string(light.device) +
-           ": not driven";
+    return std::string(light.matrix  ? "matrix "
+                       : light.strip ? "strip "
+                                     : "light ") +
+           std::to_string(light.device) + ": not driven";
 }
 
-void NoteAnswering(Lights &lights, const std::string &hostLine)
+void NoteAnswering(Lights &lights, const PluginSettings &settings, const std::string &hostLine)
 {
     size_t at = hostLine.find("Chromalet-LIFX -> Device #");
     if (at == std::string::npos)
         return;
-    int device = atoi(hostLine.c_str() + at + 26);
-    if (device < 1 || device > kLightCount)
+    int slot = atoi(hostLine.c_str() + at + 26);
+    if (slot < 1 || slot > kLightCount)
         return;
+    bool silent;
     if (hostLine.find(" did not answer", at) != std::string::npos)
-        lights.views[device - 1].silent = true;
+        silent = true;
     else if (hostLine.find(" answers again.", at) != std::string::npos)
-        lights.views[device - 1].silent = false;
+        silent = false;
+    else
+        return;
+    lights.slotSilent[slot] = silent;
+    for (int n = 1; n <= lights.count; n++) {
+        if (LightSlot(lights, settings, n) == slot)
+            lights.views[n - 1].silent = silent;
+    }
 }
 
 } // namespace preview

@@ -1,7 +1,7 @@
-// The ten emulated lights as the preview shows them: the emulator's sockets
-// on loopback, and for each light what it was last told, with the fade in
-// progress and the strips' move effect, so that a frame can be painted at
-// any moment.
+// The emulated lights of a home as the preview shows them: the emulator's
+// sockets on loopback, and for each light what it was last told, with the
+// fade in progress and the strips' move effect, so that a frame can be
+// painted at any moment.
 #pragma once
 
 #include <stdint.h>
@@ -10,24 +10,30 @@
 
 #include "emulator/emulator.h"
 #include "tools/preview/display_colour.h"
+#include "tools/preview/home.h"
 #include "tools/preview/plugin_settings.h"
 
 namespace preview
 {
 
 enum {
-    kLightCount = 10, // slots 1-8 bulbs, 9 and 10 strips
+    kLightCount = 10, // the plug-in's slots: 1-8 bulbs, 9 and 10 strips
     kBulbCount = 8,
     kZones = kEmulatorZones, // in one message, and a strip's unless told otherwise
     kMaxViewZones = kEmulatorMaxZones,
-    // The default lights: strip 10 is a short one, to show a whole scheme
-    // laid over few zones.
-    kShortStripZones = 16,
 };
 
 struct LightView {
-    int device = 0; // slot 1-10
+    int device = 0; // the light's place in its home, from 1, as it is shown
+    std::string kind = "bulb";
+    std::string label;
     bool strip = false;
+    // A matrix light: its pixels are the zones below, tile after tile, row
+    // by row from the top; one colour sent to it lands in every pixel.
+    bool matrix = false;
+    int tiles = 0;
+    int tileWidth[kEmulatorMaxTiles] = {};
+    int tileHeight[kEmulatorMaxTiles] = {};
     int zoneCount = kZones; // a strip's own number of zones
     bool heard = false;     // any valid datagram so far
     bool on = false;
@@ -62,19 +68,31 @@ struct LightView {
 
 struct Lights {
     bool enabled = false;
-    char addresses[kLightCount][kEmulatorAddressSize] = {};
-    LightView views[kLightCount];
+    // A home of the user's own rather than the default ten lights: its
+    // slots are the plug-in's to fill.
+    bool ownHome = false;
+    int count = 0;
+    char addresses[kMaxHomeLights][kEmulatorAddressSize] = {};
+    LightView views[kMaxHomeLights];
+    // Slots the plug-in said do not answer, and has not said since that
+    // they answer again.
+    bool slotSilent[kLightCount + 1] = {};
     long datagrams = 0; // every datagram the lights have received so far
 };
 
-// Binds the emulator to 127.56.G.1 to 127.56.G.10, trying the groups G =
-// firstGroup, firstGroup + 1, ... up to `tries` of them while the addresses
-// are taken (another preview, say). On failure, message says why.
-bool StartLights(Lights &lights, int firstGroup, int tries, std::string &message);
+// Binds the emulator to 127.56.G.1 and on, one address a light of the home,
+// trying the groups G = firstGroup, firstGroup + 1, ... up to `tries` of
+// them while the addresses are taken (another preview, say), and makes each
+// light what its options say. On failure, message says why.
+bool StartLights(Lights &lights, const Home &home, int firstGroup, int tries, std::string &message);
 void StopLights(Lights &lights);
 // Each light loses that share of what it receives and of its
-// acknowledgements, always the same ones: a bad Wi-Fi network.
+// acknowledgements, always the same ones: a bad Wi-Fi network. A light of
+// the home with a loss of its own keeps it.
 void SetLightsLoss(int percent);
+// Light N (from 1) of the home hears nothing and answers nothing until
+// told again: a light switched off at the wall.
+bool SilenceLight(Lights &lights, int device, bool silent);
 
 // The emulator's sockets, to wait on; returns how many were written.
 int LightSockets(const Lights &lights, int fds[], int capacity);
@@ -96,16 +114,19 @@ void ZonesTarget(const LightView &light, Hsbk out[kMaxViewZones]);
 // The plain-text state: "light N: on|off #RRGGBB H S B K" for a bulb,
 // "strip N: on|off" and the colours of its zones for a strip.
 std::string StateLine(const LightView &light);
+// "matrix N: on|off" and the colours of its pixels, in chain order.
 // "strip N move: on|off SPEED ms forward|reverse", or "" before any.
 std::string MoveLine(const LightView &light);
 
-// True when device slot `slot` (1-10) of the settings names its emulated
-// light's address: only then does the light show what the plug-in sends.
-bool SlotDriven(const Lights &lights, const PluginSettings &settings, int slot);
+// The slot (1-10) of the settings that names light N's address (N from 1),
+// or 0: only a light in a slot shows what the plug-in sends.
+int LightSlot(const Lights &lights, const PluginSettings &settings, int device);
+bool SlotDriven(const Lights &lights, const PluginSettings &settings, int device);
 // "light N: not driven" or "strip N: not driven".
 std::string NotDrivenLine(const LightView &light);
 
-// Follows the plug-in's lines about lights that stop and start answering.
-void NoteAnswering(Lights &lights, const std::string &hostLine);
+// Follows the plug-in's lines about lights that stop and start answering:
+// the slot, and the light the settings put in it.
+void NoteAnswering(Lights &lights, const PluginSettings &settings, const std::string &hostLine);
 
 } // namespace preview

@@ -68,6 +68,12 @@ struct Live {
     int64_t waitEnd = 0;
     long waitMs = 0;
 
+    // The tray icon's tip, asked of the host now and then: the tray record
+    // asked for on the preview's own account is not logged.
+    std::string trayTip;
+    int64_t trayAskedAt = 0;
+    bool trayRecordOwn = false;
+
     bool help = false;
     std::string message;
     bool messageError = false;

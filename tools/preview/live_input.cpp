@@ -156,6 +156,16 @@ void HandleCommandLine(Live &live, const std::string &line)
             Say(live, "");
         } else if (line == ":clear") {
             live.log.clear();
+        } else if (verb == ":silence" || verb == ":answer") {
+            int device = 0;
+            bool silent = false;
+            if (!SilenceEvent(line, device, silent)) {
+                Say(live, verb + " takes a light's number, e.g. " + verb + " 4", true);
+                return;
+            }
+            // In its turn, after the lines before it.
+            Queue(live, line);
+            Say(live, "");
         } else if (line == ":menu") {
             Queue(live, std::string(kPrefix) + "Show Menu");
             Queue(live, ":menu");
@@ -305,6 +315,9 @@ void Complete(Live &live)
         ":wait ",
         ":restart",
         ":close",
+        ":tray-record",
+        ":silence ",
+        ":answer ",
         ":menu",
         ":help",
         ":quit",

@@ -26,6 +26,8 @@ namespace
 {
 
 const char kKeepAlive[] = ":wait 40";
+const char kTrayRecord[] = ":tray-record";
+const int kTrayEveryMs = 1000;
 const char kSettle[] = ":wait 0";
 const int kFrameMs = 33;
 const size_t kLogLimit = 500;
@@ -201,10 +203,30 @@ void LineBegins(Live &live, const std::string &line)
     }
 }
 
+// "[host] tray record: ..., tip \"TEXT\", version ...": TEXT.
+bool TrayTip(const std::string &line, std::string &tip)
+{
+    if (line.compare(0, 20, "[host] tray record: ") != 0)
+        return false;
+    size_t start = line.find(", tip \"");
+    size_t end = line.rfind("\", version ");
+    if (start == std::string::npos || end == std::string::npos || end < start + 7)
+        return false;
+    tip = line.substr(start + 7, end - start - 7);
+    return true;
+}
+
 void OnHostLines(Live &live, const std::vector<HostLine> &lines)
 {
     for (const HostLine &line : lines) {
-        NoteAnswering(live.preview.lights, line.text);
+        NoteAnswering(live.preview.lights, live.settings, line.text);
+        if (line.echo && line.internal && line.text.compare(2, std::string::npos, kTrayRecord) == 0)
+            live.trayRecordOwn = true;
+        if (!line.echo && live.trayRecordOwn &&
+            (TrayTip(line.text, live.trayTip) || line.text == "[host] no tray record")) {
+            live.trayRecordOwn = false;
+            continue;
+        }
         if (line.echo) {
             LineEnded(live);
             if (!line.internal)
@@ -269,6 +291,15 @@ void SendNext(Live &live)
             live.queue.insert(live.queue.begin(), restore.begin(), restore.end());
             continue;
         }
+        int device = 0;
+        bool silent = false;
+        if (SilenceEvent(line, device, silent)) {
+            bool done = SilenceLight(live.preview.lights, device, silent);
+            AddLog(live, "> " + line, LogEcho);
+            AddLog(live, Remark(SilenceNote(live.preview.lights, device, silent, done)),
+                   done ? LogPreview : LogError);
+            continue;
+        }
         if (line[0] == '#') {
             std::string text = line.size() > 2 ? line.substr(2) : "";
             AddLog(live, Remark(text), LogPreview);
@@ -296,6 +327,11 @@ void SendNext(Live &live)
         SendHostLine(host, line, false);
         return;
     }
+    if (NowMs() - live.trayAskedAt >= kTrayEveryMs) {
+        live.trayAskedAt = NowMs();
+        SendHostLine(host, kTrayRecord, true);
+        return;
+    }
     SendHostLine(host, kKeepAlive, true);
 }
 
@@ -318,6 +354,7 @@ void Render(Live &live)
     state.lights = &live.preview.lights;
     state.settings = &live.settings;
     state.log = &live.log;
+    state.trayTip = live.trayTip;
     if (live.menuOpen) {
         state.menu = &live.menu;
         state.menuLevel = live.menuLevel;
@@ -371,11 +408,7 @@ int RunLive(Preview &preview)
     TerminalSize(live.columns, live.rows);
     ReloadSettings(live, true);
     if (preview.lights.enabled)
-        AddLog(live,
-               Remark("emulated lights: bulbs 1-8 and strips 9-10 at " +
-                      std::string(preview.lights.addresses[0]) + " to " +
-                      preview.lights.addresses[kLightCount - 1]),
-               LogPreview);
+        AddLog(live, Remark(LightsRemark(preview)), LogPreview);
     AddLog(live, FolderRemark(preview), LogPreview);
     int64_t startDeadline = NowMs() + preview.options.startSeconds * 1000L;
     std::string pendingKeys;
@@ -390,7 +423,7 @@ int RunLive(Preview &preview)
             TerminalSize(live.columns, live.rows);
             live.clear = true;
         }
-        pollfd fds[2 + kLightCount];
+        pollfd fds[2 + kMaxHomeLights];
         int count = 0;
         fds[count++] = {STDIN_FILENO, POLLIN, 0};
         int hostIndex = -1;
@@ -398,8 +431,8 @@ int RunLive(Preview &preview)
             hostIndex = count;
             fds[count++] = {live.host.output, POLLIN, 0};
         }
-        int sockets[kLightCount];
-        int socketCount = LightSockets(preview.lights, sockets, kLightCount);
+        int sockets[kMaxHomeLights];
+        int socketCount = LightSockets(preview.lights, sockets, kMaxHomeLights);
         for (int i = 0; i < socketCount; i++)
             fds[count++] = {sockets[i], POLLIN, 0};
         poll(fds, (nfds_t)count, kFrameMs);

@@ -1,5 +1,7 @@
-// chromalet-preview: the plug-in in the stand-in host, driving ten emulated
-// LIFX lights on loopback, shown live in a terminal or as plain lines.
+// chromalet-preview: the plug-in in the stand-in host, driving emulated LIFX
+// lights on loopback (ten by default, or a home's), shown live in a
+// terminal or as plain lines.
+#include <ctype.h>
 #include <errno.h>
 #include <limits.h>
 #include <stdio.h>
@@ -26,7 +28,8 @@ const char kUsage[] =
     "usage: chromalet-preview [OPTIONS] [-- HOST-PROGRAM [ARGS...]]\n"
     "\n"
     "Runs the Chromalet-LIFX plug-in in the stand-in host program and shows ten\n"
-    "emulated LIFX lights (bulbs 1-8, strips 9 and 10) on 127.56.G.1-10.\n"
+    "emulated LIFX lights (bulbs 1-8, strips 9 and 10) on 127.56.G.1-10, or the\n"
+    "lights of a home (--home, --light) on 127.56.G.1 and on.\n"
     "\n"
     "In a terminal: a live view and a prompt. Type commands as the host delivers\n"
     "them (@Chromalet-LIFX Scheme Fire) or host events (:suspend, :resume,\n"
@@ -43,6 +46,8 @@ const char kUsage[] =
     "and what the preview says of it: \"[preview] no change\" after a command\n"
     "that changed nothing, when the lights come back after :resume or :unlock.\n"
     ":help prints the help, :menu the plug-in's menu numbered as in the live view.\n"
+    ":silence N has light N hear and answer nothing, as if switched off at the\n"
+    "wall, until :answer N.\n"
     "\n"
     "Options:\n"
     "  --script FILE       play FILE (host script lines) and exit\n"
@@ -54,6 +59,12 @@ const char kUsage[] =
     "                      repository), kept between runs; created when missing,\n"
     "                      the host copies the plug-in module into it. While\n"
     "                      another preview uses it, a run gets a temporary one\n"
+    "  --home FILE         emulate the lights FILE describes, one a line (see\n"
+    "                      tools/preview/homes/example.home), in a plug-in folder\n"
+    "                      of the home's own (.preview/homes/NAME)\n"
+    "  --light \"KIND ...\"  one more light, as a line of a home: bulb, strip [ZONES],\n"
+    "                      older-strip [ZONES], matrix CHAIN or switch, then an\n"
+    "                      optional \"LABEL\", loss PERCENT, replies MODE, product N\n"
     "  --no-lights         no emulated lights and no set-up: the plug-in sends to\n"
     "                      the devices of its settings file. The preview only lets\n"
     "                      it reach 127.0.0.0/8 (and the Linux host's network guard\n"
@@ -112,9 +123,14 @@ bool ParseOptions(int argc, char **argv, preview::Options &options)
         } else if (i + 1 < argc &&
                    (name == "--script" || name == "--snapshot" || name == "--style" ||
                     name == "--plugin-dir" || name == "--lights-group" || name == "--host-label" ||
-                    name == "--start-seconds" || name == "--loss")) {
+                    name == "--start-seconds" || name == "--loss" || name == "--home" ||
+                    name == "--light")) {
             std::string value = argv[++i];
-            if (name == "--script")
+            if (name == "--home")
+                options.homeFile = value;
+            else if (name == "--light")
+                options.homeLines.push_back(value);
+            else if (name == "--script")
                 options.script = value;
             else if (name == "--snapshot")
                 options.snapshot = value;
@@ -184,6 +200,36 @@ std::string HostPath(const std::string &path, bool windows)
     return text;
 }
 
+// The default lights, or those of --home and --light, named after the file.
+bool ChooseHome(const preview::Options &options, preview::Home &home, std::string &reason)
+{
+    if (options.homeFile.empty() && options.homeLines.empty()) {
+        home = preview::DefaultHome();
+        return true;
+    }
+    home = preview::Home();
+    if (!options.homeFile.empty()) {
+        if (!preview::ReadHomeFile(options.homeFile, home, reason))
+            return false;
+        std::string name = options.homeFile.substr(options.homeFile.rfind('/') + 1);
+        home.name = name.substr(0, name.find('.'));
+    }
+    for (const std::string &line : options.homeLines) {
+        if (!preview::ReadHomeText(line, "--light \"" + line + "\"", home, reason))
+            return false;
+    }
+    if (home.lights.empty()) {
+        reason = "the home names no light";
+        return false;
+    }
+    // A name fit for a folder: letters, digits, '-' and '_'.
+    std::string safe;
+    for (char c : home.name)
+        safe += isalnum((unsigned char)c) || c == '-' || c == '_' ? c : '_';
+    home.name = safe.empty() || safe == "default" ? "lights" : safe;
+    return true;
+}
+
 enum Mode { ModeLive, ModeScript, ModeTour };
 
 Mode ChooseMode(const preview::Options &options)
@@ -246,13 +292,14 @@ static int Run(preview::Preview &run)
 
     if (options.lights) {
         std::string message;
-        if (!preview::StartLights(run.lights, options.lightsGroup, 10, message)) {
+        if (!preview::StartLights(run.lights, run.home, options.lightsGroup, 10, message)) {
             fprintf(stderr,
                     "chromalet-preview: cannot start the emulated lights on 127.56.%d.x to "
                     "127.56.%d.x: %s\n",
                     options.lightsGroup, options.lightsGroup + 9, message.c_str());
             return 2;
         }
+        run.lights.ownHome = run.home.name != "default";
         preview::SetLightsLoss(options.lossPercent);
     }
 
@@ -284,8 +331,17 @@ int main(int argc, char **argv)
     preview::InstallSignalHandlers();
     setvbuf(stdout, nullptr, _IOLBF, 0);
 
-    if (options.pluginFolder.empty())
+    std::string reason;
+    if (!ChooseHome(options, run.home, reason)) {
+        fprintf(stderr, "chromalet-preview: %s\n", reason.c_str());
+        return 2;
+    }
+    // Each home keeps its own settings: the slots its search filled.
+    if (options.pluginFolder.empty() && run.home.name == "default")
         options.pluginFolder = std::string(CHROMALET_SOURCE_DIR) + "/.preview/plugin";
+    else if (options.pluginFolder.empty())
+        options.pluginFolder =
+            std::string(CHROMALET_SOURCE_DIR) + "/.preview/homes/" + run.home.name;
     if (options.style.empty())
         options.style = std::string(CHROMALET_SOURCE_DIR) + "/tools/preview/default-style.rc";
     if (!MakeFolders(options.pluginFolder)) {

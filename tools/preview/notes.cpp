@@ -77,8 +77,10 @@ const std::vector<std::string> &HelpLines()
         "  @Chromalet-LIFX Discover 127.56.N.0/28: finds the lights of the header's range",
         "    (the plug-in found them so on the first run; Device #3 sets a slot by hand)",
         "Events: :suspend :resume :lock :unlock :style-change :reconfigure",
-        "        :tray 0x205 (menu) :wait MS :restart :close :taskbar-created",
-        "Preview: :menu numbered menu · :clear log · :quit · Up/Down history",
+        "        :tray 0x205 (menu) :tray-record (the tray icon as the host has it)",
+        "        :wait MS :restart :close :taskbar-created",
+        "Preview: :menu numbered menu · :silence N / :answer N light N stops answering,",
+        "         comes back · :clear log · :quit · Up/Down history",
     };
     return lines;
 }

@@ -1,8 +1,12 @@
 // The preview without a terminal: a script (or the tour) played line by
 // line, printing what the host prints and, after each step, the state of
 // every light that changed.
+#include <errno.h>
+#include <poll.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -32,8 +36,8 @@ const char kPrefix[] = "@Chromalet-LIFX ";
 struct PlainRun {
     Preview &preview;
     HostProcess host;
-    std::string printedState[kLightCount];
-    std::string printedMove[kLightCount];
+    std::string printedState[kMaxHomeLights];
+    std::string printedMove[kMaxHomeLights];
     bool refused = false;
 
     explicit PlainRun(Preview &p) : preview(p) {}
@@ -51,7 +55,7 @@ void PrintChanges(PlainRun &run)
     UpdateLights(lights);
     PluginSettings settings;
     ReadPluginSettings(run.preview.settingsPath, settings);
-    for (int n = 0; n < kLightCount && lights.enabled; n++) {
+    for (int n = 0; n < lights.count && lights.enabled; n++) {
         const LightView &view = lights.views[n];
         bool driven = SlotDriven(lights, settings, n + 1);
         // A light the plug-in no longer sends to says so once it was shown.
@@ -167,6 +171,15 @@ bool Step(PlainRun &run, const std::string &line)
     }
     if (line == ":menu")
         return ShowMenu(run);
+    int device = 0;
+    bool silent = false;
+    if (SilenceEvent(line, device, silent)) {
+        Print("> " + line);
+        bool done = SilenceLight(run.preview.lights, device, silent);
+        Print(Remark(SilenceNote(run.preview.lights, device, silent, done)));
+        run.refused = run.refused || !done;
+        return true;
+    }
     if (line[0] == '@' &&
         (!CommandAllowed(line, reason) || !DiscoverAllowed(line, run.preview.lights, reason))) {
         Print("> " + line);
@@ -218,6 +231,50 @@ bool Step(PlainRun &run, const std::string &line)
     if (ok && !note.empty())
         Print(Remark(note));
     return ok;
+}
+
+// What has come on standard input and is not yet a whole line.
+struct PipedInput {
+    std::string partial;
+    bool ended = false;
+};
+
+// The next line from a pipe, the plug-in's timers running in slices while
+// none has come; false at the input's end (or when the host has gone:
+// `alive` false).
+bool NextPipedLine(PlainRun &run, PipedInput &input, std::string &line, bool &alive)
+{
+    // Bounded by the input: every pass reads, or waits one slice of the
+    // plug-in's time.
+    while (!quitSignal) {
+        size_t end = input.partial.find('\n');
+        if (end != std::string::npos) {
+            line = input.partial.substr(0, end);
+            input.partial.erase(0, end + 1);
+            return true;
+        }
+        if (input.ended) {
+            line = input.partial;
+            input.partial.clear();
+            return !line.empty();
+        }
+        pollfd wait = {STDIN_FILENO, POLLIN, 0};
+        if (poll(&wait, 1, 0) > 0) {
+            char buffer[4096];
+            ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+            if (n > 0)
+                input.partial.append(buffer, (size_t)n);
+            else if (n == 0 || (errno != EINTR && errno != EAGAIN))
+                input.ended = true;
+            continue;
+        }
+        if (!Exchange(run, ":wait " + std::to_string(kWaitSlice), true, kWaitSlice)) {
+            alive = false;
+            return false;
+        }
+        PrintChanges(run);
+    }
+    return false;
 }
 
 std::string Trimmed(const char *text)
@@ -287,9 +344,7 @@ int RunPlain(Preview &preview, FILE *script)
         return 2;
     }
     if (preview.lights.enabled)
-        Print(Remark("emulated lights: bulbs 1-8 and strips 9-10 at " +
-                     std::string(preview.lights.addresses[0]) + " to " +
-                     preview.lights.addresses[kLightCount - 1]));
+        Print(Remark(LightsRemark(preview)));
     Print(FolderRemark(preview));
 
     bool alive = WaitForStart(run);
@@ -312,10 +367,21 @@ int RunPlain(Preview &preview, FILE *script)
         PrintChanges(run);
 
     if (alive && script) {
+        // Lines that come as someone writes them: the plug-in's time runs
+        // while the next is awaited, as it does for lines typed in the live
+        // view. A script file is played line after line, the same on every
+        // run.
+        struct stat input;
+        bool timeRuns =
+            script == stdin && fstat(fileno(script), &input) == 0 && !S_ISREG(input.st_mode);
+        PipedInput piped;
         char buffer[8192];
-        // Bounded by the script's length.
-        while (alive && !quitSignal && fgets(buffer, sizeof buffer, script)) {
-            std::string line = Trimmed(buffer);
+        std::string next;
+        // Bounded by the script's length (or, on a pipe, by its end).
+        while (alive && !quitSignal &&
+               (timeRuns ? NextPipedLine(run, piped, next, alive)
+                         : fgets(buffer, sizeof buffer, script) != nullptr)) {
+            std::string line = Trimmed(timeRuns ? next.c_str() : buffer);
             if (line.empty() || line[0] == '#')
                 continue;
             if (line == ":quit")

@@ -10,7 +10,27 @@ std::string LightsLabel(const Preview &preview)
     if (!preview.lights.enabled)
         return "no emulated lights";
     std::string first = preview.lights.addresses[0];
-    return "lights " + first + "-10";
+    return "lights " + first + "-" + std::to_string(preview.lights.count);
+}
+
+std::string LightsRemark(const Preview &preview)
+{
+    const Lights &lights = preview.lights;
+    std::string range = std::string(lights.addresses[0]) + " to " +
+                        lights.addresses[lights.count > 0 ? lights.count - 1 : 0];
+    if (!lights.ownHome)
+        return "emulated lights: bulbs 1-8 and strips 9-10 at " + range;
+    std::string list;
+    for (int n = 0; n < lights.count; n++) {
+        const LightView &view = lights.views[n];
+        const HomeLight &light = preview.home.lights[(size_t)n];
+        std::string shape = light.zones           ? " " + std::to_string(light.zones)
+                            : light.chain.empty() ? ""
+                                                  : " " + light.chain;
+        list += (n ? ", " : "") + std::to_string(n + 1) + " " + light.kind + shape + " \"" +
+                view.label + "\"";
+    }
+    return "emulated lights of the home \"" + preview.home.name + "\" at " + range + ": " + list;
 }
 
 std::string Remark(const std::string &text)

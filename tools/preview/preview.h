@@ -26,10 +26,14 @@ struct Options {
     std::string hostLabel = "Linux";
     int startSeconds = 60; // for beginPlugin; Wine's first start is slow
     std::vector<std::string> hostCommand;
+    // --home FILE and --light "KIND ...": the lights to emulate.
+    std::string homeFile;
+    std::vector<std::string> homeLines;
 };
 
 struct Preview {
     Options options;
+    Home home;
     Lights lights;
     std::string settingsPath;
     bool firstRun = false;
@@ -44,6 +48,9 @@ struct Preview {
 
 // "lights 127.56.0.1-10", or what stands for none.
 std::string LightsLabel(const Preview &preview);
+
+// "emulated lights: bulbs 1-8 and strips 9-10 at A to B", or the home's.
+std::string LightsRemark(const Preview &preview);
 
 // What the preview says about itself, one line: "[preview] TEXT".
 std::string Remark(const std::string &text);

@@ -145,7 +145,7 @@ Running WhatRuns(const ScreenState &state)
     if (!lights || !lights->enabled)
         return running;
     running.known = true;
-    for (int n = 0; n < kLightCount; n++) {
+    for (int n = 0; n < lights->count; n++) {
         const LightView &light = lights->views[n];
         if (!light.heard || !light.on || !SlotDriven(*lights, *state.settings, n + 1))
             continue;
@@ -189,6 +189,9 @@ void SettingsLines(const ScreenState &state, int width, std::vector<Line> &lines
     };
     if (settings.debug)
         items.push_back({"debug", "", ""});
+    if (!state.trayTip.empty())
+        items.push_back({"tray tip ", "\"" + state.trayTip + "\"",
+                         state.trayTip.find(':') != std::string::npos ? kBold : ""});
     Line line;
     for (const Item &item : items) {
         std::string gap = line.width == 0 ? " " : "  ";
@@ -230,6 +233,10 @@ void BulbCell(const LightView &light, bool driven, int64_t now, Line &top, Line 
         bottom->width += 4;
     }
     top.Text(" " + std::to_string(light.device) + " ", kBold);
+    if (light.kind == "switch") {
+        top.Text("switch: no light", kDim);
+        return;
+    }
     if (!driven) {
         top.Text("not driven", kDim);
         return;
@@ -245,17 +252,10 @@ void BulbCell(const LightView &light, bool driven, int64_t now, Line &top, Line 
     top.Text(OnOff(light.on), light.on ? "" : kDim);
     if (!light.colourKnown)
         return;
-    top.Text(" " + Hex(DisplayRgb(light.colour)), light.on ? "" : kDim);
+    top.Text(" " + Hex(NamedRgb(light.colour)), light.on ? "" : kDim);
     if (!bottom)
         return;
-    DisplayNumbers numbers = Numbers(light.colour);
-    char text[40];
-    if (light.colour.saturation == 0)
-        snprintf(text, sizeof text, " %dK %d%%", light.colour.kelvin, numbers.brightness);
-    else
-        snprintf(text, sizeof text, " %d° %d%% %d%%", numbers.degrees, numbers.saturation,
-                 numbers.brightness);
-    bottom->Text(text, kDim);
+    bottom->Text(" " + ColourWords(light.colour), kDim);
 }
 
 // The distinct colours a strip was told, for its second line.
@@ -265,7 +265,7 @@ std::string ZoneSummary(const LightView &light)
     ZonesTarget(light, zones);
     std::vector<std::string> seen;
     for (int z = 0; z < light.zoneCount && seen.size() < 4; z++) {
-        std::string hex = Hex(DisplayRgb(zones[z]));
+        std::string hex = Hex(NamedRgb(zones[z]));
         bool known = false;
         for (const std::string &s : seen)
             known = known || s == hex;
@@ -323,7 +323,7 @@ void StripLines(const LightView &light, bool driven, int bar, int width, int64_t
         snprintf(text, sizeof text, "  move %s %.3gs", light.moveDirection ? "▶" : "◀",
                  light.moveSpeedMs / 1000.0);
         top.Text(text, kBold);
-    } else if (light.heard) {
+    } else if (light.heard && !light.matrix) {
         top.Text("  move off", kDim);
     }
     if (!bottom)
@@ -332,6 +332,42 @@ void StripLines(const LightView &light, bool driven, int bar, int width, int64_t
     bottom->width += bar;
     if (light.zonesKnown)
         bottom->Text(Cut("  " + ZoneSummary(light), width - bottom->width), kDim);
+}
+
+// A matrix light's tiles side by side, as many as the width holds, each
+// text line two rows of pixels (the upper half block: foreground the upper
+// row, background the lower).
+void MatrixLines(const LightView &light, int64_t now, int width, std::vector<Line> &lines)
+{
+    static Rgb pixels[kMaxViewZones];
+    ZonesShown(light, now, pixels);
+    int height = 0, first[kEmulatorMaxTiles], shownTiles = 0, used = kStripLead;
+    for (int t = 0, start = 0; t < light.tiles;
+         start += light.tileWidth[t] * light.tileHeight[t], t++) {
+        if (used + light.tileWidth[t] > width)
+            break;
+        first[t] = start;
+        used += light.tileWidth[t] + 1;
+        height = light.tileHeight[t] > height ? light.tileHeight[t] : height;
+        shownTiles = t + 1;
+    }
+    for (int row = 0; row < height; row += 2) {
+        Line line;
+        line.PadTo(kStripLead);
+        for (int t = 0; t < shownTiles; t++) {
+            std::string band;
+            for (int x = 0; x < light.tileWidth[t]; x++) {
+                auto at = [&](int y) {
+                    return y < light.tileHeight[t] ? pixels[first[t] + y * light.tileWidth[t] + x]
+                                                   : kBlack;
+                };
+                band += Foreground(at(row)) + Background(at(row + 1)) + "▀";
+            }
+            line.bytes += band + kReset + " ";
+            line.width += light.tileWidth[t] + 1;
+        }
+        lines.push_back(line);
+    }
 }
 
 // The lights' names as the plug-in keeps them, each marked as the Devices
@@ -344,7 +380,7 @@ void NamesLine(const ScreenState &state, int width, std::vector<Line> &lines)
         if (label.empty() || state.settings->devices[n].empty())
             continue;
         list += (list.empty() ? " Names: #" : ", #") + std::to_string(n) + " " + label;
-        if (state.lights->views[n - 1].silent)
+        if (state.lights->slotSilent[n])
             list += " (not answering)";
     }
     if (list.empty())
@@ -382,11 +418,18 @@ std::vector<Line> LightLines(const ScreenState &state, int width, int64_t now, b
     }
     int perRow = (width + 1) / kBulbColumns;
     perRow = perRow < 1 ? 1 : perRow > 4 ? 4 : perRow;
-    for (int first = 0; first < kBulbCount; first += perRow) {
+    // The lights of one colour in rows of cells, then the strips a line each.
+    std::vector<int> cells, strips, matrices;
+    for (int n = 0; n < lights.count; n++) {
+        const LightView &view = lights.views[n];
+        (view.matrix ? matrices : view.strip ? strips : cells).push_back(n);
+    }
+    for (size_t first = 0; first < cells.size(); first += (size_t)perRow) {
         Line top, bottom;
-        for (int n = first; n < first + perRow && n < kBulbCount; n++) {
-            top.PadTo((n - first) * kBulbColumns);
-            bottom.PadTo((n - first) * kBulbColumns);
+        for (size_t i = first; i < first + (size_t)perRow && i < cells.size(); i++) {
+            int n = cells[i];
+            top.PadTo((int)(i - first) * kBulbColumns);
+            bottom.PadTo((int)(i - first) * kBulbColumns);
             BulbCell(lights.views[n], SlotDriven(lights, *state.settings, n + 1), now, top,
                      compact ? nullptr : &bottom);
         }
@@ -397,13 +440,22 @@ std::vector<Line> LightLines(const ScreenState &state, int width, int64_t now, b
     lines.push_back(Line());
     int bar = width - kStripLead - kMoveRoom;
     bar = bar > kZones / 2 ? kZones / 2 : bar < 1 ? 1 : bar;
-    for (int strip = kBulbCount; strip < kLightCount; strip++) {
+    for (int strip : strips) {
         Line top, bottom;
         StripLines(lights.views[strip], SlotDriven(lights, *state.settings, strip + 1), bar, width,
                    now, top, compact ? nullptr : &bottom);
         lines.push_back(top);
         if (!compact)
             lines.push_back(bottom);
+    }
+    for (int n : matrices) {
+        Line top, bottom;
+        // Compact, a matrix light is one line: its pixels as a strip.
+        StripLines(lights.views[n], SlotDriven(lights, *state.settings, n + 1), bar, width, now,
+                   top, nullptr);
+        lines.push_back(top);
+        if (!compact && SlotDriven(lights, *state.settings, n + 1))
+            MatrixLines(lights.views[n], now, width, lines);
     }
     NamesLine(state, width, lines);
     lines.push_back(Line());

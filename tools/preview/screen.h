@@ -40,6 +40,8 @@ struct ScreenState {
     const Lights *lights = nullptr;
     const PluginSettings *settings = nullptr;
     const std::deque<LogEntry> *log = nullptr;
+    std::string trayTip; // the tray icon's tip, as the host last had it
+
     const MenuTree *menu = nullptr; // shown instead of the log when set
     int menuLevel = 0;
     bool help = false; // shown instead of the log

@@ -102,7 +102,23 @@ std::vector<std::string> SetupLines(const Lights &lights, const PluginSettings &
         lines.push_back(std::string(kPrefix) + "Discover " + LightsRange(lights));
         lines.push_back(":wait " + std::to_string(searchSeconds * 1000));
     }
-    for (int n = 1; n <= kLightCount && !empty; n++) {
+    std::string first = lights.addresses[0];
+    std::string ownGroup = first.substr(0, first.rfind('.') + 1);
+    // A home's lights are where its search put them; a later run in another
+    // group of addresses finds each in its own slot again.
+    for (int n = 1; n <= kLightCount && !empty && lights.ownHome; n++) {
+        const std::string &group = ownGroup;
+        const std::string &text = settings.devices[n];
+        size_t last = text.rfind('.');
+        if (text.compare(0, 7, "127.56.") != 0 || last == std::string::npos ||
+            text.compare(0, last + 1, group) == 0)
+            continue;
+        int octet = atoi(text.c_str() + last + 1);
+        if (octet >= 1 && octet <= lights.count)
+            lines.push_back(std::string(kPrefix) + "Device #" + std::to_string(n) + " " + group +
+                            std::to_string(octet));
+    }
+    for (int n = 1; n <= kLightCount && !empty && !lights.ownHome; n++) {
         if (settings.devices[n] != lights.addresses[n - 1])
             lines.push_back(std::string(kPrefix) + "Device #" + std::to_string(n) + " " +
                             lights.addresses[n - 1]);
@@ -208,11 +224,38 @@ std::vector<std::string> RestoreLines(const PluginSettings &before, const Plugin
     return lines;
 }
 
+bool SilenceEvent(const std::string &line, int &device, bool &silent)
+{
+    std::vector<std::string> words = Words(line);
+    if (words.size() != 2 || (words[0] != ":silence" && words[0] != ":answer"))
+        return false;
+    const std::string &number = words[1];
+    if (number.empty() || number.size() > 3 ||
+        number.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    device = atoi(number.c_str());
+    silent = words[0] == ":silence";
+    return true;
+}
+
+std::string SilenceNote(const Lights &lights, int device, bool silent, bool done)
+{
+    if (!done)
+        return "there is no light " + std::to_string(device) + ": the lights are 1 to " +
+               std::to_string(lights.count);
+    std::string light =
+        "light " + std::to_string(device) + " (" + lights.addresses[device - 1] + ")";
+    if (silent)
+        return light + " hears and answers nothing now, as if switched off at the wall; :answer " +
+               std::to_string(device) + " brings it back";
+    return light + " hears and answers again";
+}
+
 bool IsHostEvent(const std::string &line)
 {
     static const char *const events[] = {
         ":suspend",         ":resume", ":lock",    ":unlock", ":style-change", ":reconfigure",
-        ":taskbar-created", ":close",  ":restart", ":quit",   ":menu"};
+        ":taskbar-created", ":close",  ":restart", ":quit",   ":menu",         ":tray-record"};
     for (const char *event : events) {
         if (line == event)
             return true;

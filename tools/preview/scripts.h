@@ -40,6 +40,13 @@ std::vector<std::string> RestoreLines(const PluginSettings &before, const Plugin
 
 // The events of the host scripts, as the host program knows them.
 bool IsHostEvent(const std::string &line);
+// ":silence N" (light N of the home stops hearing and answering, as if
+// switched off at the wall) or ":answer N" (it comes back): the light and
+// which of the two.
+bool SilenceEvent(const std::string &line, int &device, bool &silent);
+// What the preview says when it did so, or why it could not.
+std::string SilenceNote(const Lights &lights, int device, bool silent, bool done);
+
 // A ":wait MS" line: its milliseconds.
 bool WaitMilliseconds(const std::string &line, long &ms);
 

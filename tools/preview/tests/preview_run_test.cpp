@@ -395,21 +395,29 @@ TEST(PreviewScript, LightsFollowFireWarmCyclingSuspendAndResume)
     EXPECT_EQ(zoneRects, 82 + 16);
 }
 
+// A search sent down a pipe, and nothing after it until the search has
+// said what it found: the plug-in's time runs while the pipe is quiet.
 TEST(PreviewScript, AScriptOnAPipeIsPlayedToo)
 {
     std::string work = WorkFolder("pipe");
     std::string fifo = work + "/input";
+    std::string output = work + "/output.txt";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     pid_t writer = fork();
     if (writer == 0) {
         int fd = open(fifo.c_str(), O_WRONLY);
+        FileShows(output, "strips 9-10 at ");
+        std::string first = FirstAddress(Lines(ReadAll(output)));
+        std::string search =
+            "@Chromalet-LIFX Discover " + first.substr(0, first.rfind('.')) + ".0/28\n";
+        ssize_t ignored = write(fd, search.data(), search.size());
+        FileShows(output, "...found 10 lights, 0 new.");
         const char text[] = "@Chromalet-LIFX Scheme Ocean\n:wait 50\n";
-        ssize_t ignored = write(fd, text, sizeof text - 1);
+        ignored = write(fd, text, sizeof text - 1);
         (void)ignored;
         close(fd);
         _exit(0);
     }
-    std::string output = work + "/output.txt";
     int status = RunPreview({"--plugin-dir", work + "/plugin", "--lights-group", LightsGroup()},
                             fifo, output);
     waitpid(writer, nullptr, 0);
@@ -422,6 +430,44 @@ TEST(PreviewScript, AScriptOnAPipeIsPlayedToo)
     EXPECT_EQ(shown.lights[1].numbers, "206 100 52 9000") << text;
     EXPECT_EQ(shown.lights[2].numbers, "240 100 28 9000") << text;
     EXPECT_EQ(text.find("# The Chromalet-LIFX tour"), std::string::npos);
+    EXPECT_LT(text.find("...found 10 lights, 0 new."), text.find("> @Chromalet-LIFX Scheme Ocean"))
+        << text;
+}
+
+// A home of two lights from the command line; its strip, in slot 9, stops
+// answering: named once, counted in the tray tip, then back.
+TEST(PreviewScript, ASilencedLightIsNamedOnceAndInTheTrayTipUntilItAnswers)
+{
+    std::string work = WorkFolder("silence");
+    std::string script = work + "/script.txt";
+    std::ofstream(script) << "@Chromalet-LIFX Scheme Fire\n:silence 2\n@Chromalet-LIFX Scheme "
+                             "Ocean\n:wait 20000\n:tray-record\n:answer 2\n"
+                             "@Chromalet-LIFX Scheme Woods\n:wait 3000\n:tray-record\n";
+    std::string output = work + "/output.txt";
+    int status = RunPreview({"--script", script, "--plugin-dir", work + "/plugin", "--lights-group",
+                             LightsGroup(), "--light", "bulb \"Porch\"", "--light",
+                             "strip 120 \"TV backlight\" loss 10"},
+                            "/dev/null", output);
+    std::string text = ReadAll(output);
+    ASSERT_EQ(status, 0) << text;
+    EXPECT_NE(text.find(": 1 bulb \"Porch\", 2 strip 120 \"TV backlight\""), std::string::npos)
+        << text;
+    std::string silent =
+        "Device #9 (TV backlight) at 127.56." + LightsGroup() + ".2 did not answer";
+    size_t first = text.find(silent);
+    EXPECT_NE(first, std::string::npos) << text;
+    EXPECT_EQ(text.find(silent, first + 1), std::string::npos) << text;
+    size_t tip = text.find("tip \"Chromalet-LIFX: 1 light not answering\"");
+    size_t back =
+        text.find("Device #9 (TV backlight) at 127.56." + LightsGroup() + ".2 answers again.");
+    EXPECT_LT(first, tip) << text;
+    EXPECT_LT(tip, back) << text;
+    EXPECT_NE(text.find("tip \"Chromalet-LIFX\"", back), std::string::npos) << text;
+    Shown shown;
+    for (const std::string &line : Lines(text))
+        Apply(shown, line);
+    ASSERT_EQ(shown.lights[2].zones.size(), 120u) << text;
+    EXPECT_EQ(SettingsFile(work + "/plugin")["lifx.device9.zones:"], "120");
 }
 
 TEST(PreviewScript, ACommandThatWouldLeaveLoopbackIsRefusedAndChangesNothing)

@@ -1,6 +1,7 @@
 // What the preview sends on its own, and what it refuses to send.
 #include <gtest/gtest.h>
 
+#include "tools/preview/home.h"
 #include "tools/preview/scripts.h"
 
 namespace
@@ -116,3 +117,54 @@ TEST(PreviewScripts, TheTourPutsTheSettingsBackAsTheyWere)
 }
 
 } // namespace
+
+TEST(PreviewHome, EachLineBecomesTheEmulatorsOptionsOrIsRefusedWithItsReason)
+{
+    struct Row {
+        const char *line;
+        const char *options; // joined by spaces; "" when refused
+        const char *reason;  // a part of the reason when refused
+    };
+    const Row rows[] = {
+        {"bulb \"Kitchen\"", "--label Kitchen", ""},
+        {"strip", "--strip", ""},
+        {"STRIP 1000 Shelf loss 20%", "--zones 1000 --light-loss 20 --label Shelf", ""},
+        {"older-strip 16 \"Old shelf\" replies silent",
+         "--kind older-strip --zones 16 --replies silent --label Old shelf", ""},
+        {"matrix 5*8x8 \"Desk tiles\"",
+         "--kind matrix --chain 8x8,8x8,8x8,8x8,8x8 --label Desk tiles", ""},
+        {"matrix 16x8,5x6 product 57", "--kind matrix --chain 16x8,5x6 --product 57", ""},
+        {"switch \"Hall switch\"", "--kind switch --label Hall switch", ""},
+        {"lamp \"Desk\"", "", "\"lamp\" is no kind of light: bulb, strip"},
+        {"strip 1001", "", "a strip has 1 to 1000 zones, not 1001"},
+        {"matrix \"Ceiling\"", "", "a matrix light needs its chain"},
+        {"matrix 8x", "", "a matrix light needs its chain"},
+        {"bulb Hall loss 101", "", "loss takes a share from 0 to 100, not 101"},
+        {"bulb Hall Kitchen", "", "put a label of several words in double quotes"},
+        {"bulb \"Hall\" replies", "", "replies needs a value"},
+    };
+    for (const Row &row : rows) {
+        preview::HomeLight light;
+        std::string reason;
+        bool parsed = preview::ParseHomeLine(row.line, light, reason);
+        std::string joined;
+        for (const std::string &option : light.options)
+            joined += (joined.empty() ? "" : " ") + option;
+        EXPECT_EQ(parsed, *row.options != 0) << row.line << ": " << reason;
+        if (parsed)
+            EXPECT_EQ(joined, row.options) << row.line;
+        else
+            EXPECT_NE(reason.find(row.reason), std::string::npos) << row.line << ": " << reason;
+    }
+    // Where in the file, and the limit of the lights' range.
+    preview::Home home;
+    std::string reason;
+    EXPECT_FALSE(preview::ReadHomeText("# mine\nbulb\n\nbulb x y\n", "my.home", home, reason));
+    EXPECT_EQ(reason.compare(0, 16, "my.home line 4: "), 0) << reason;
+    std::string fifteen;
+    for (int n = 0; n < 15; n++)
+        fifteen += "bulb\n";
+    home = preview::Home();
+    EXPECT_FALSE(preview::ReadHomeText(fifteen, "big.home", home, reason));
+    EXPECT_NE(reason.find("line 15: a home holds at most 14 lights"), std::string::npos) << reason;
+}
