@@ -2,6 +2,7 @@
 #include <inttypes.h>
 #include <stdarg.h>
 #include <stdio.h>
+#include <string.h>
 
 #include "emulator/emulator.h"
 
@@ -59,6 +60,25 @@ std::string EmulatorDescribeLight(const EmulatedLight &light)
                        : kEmulatorZones - 1;
         Append(text, " z%d=", last);
         AppendHsbk(text, light.zones[last]);
+    }
+
+    // A matrix light's shown pixels, in the plug-in's order: the first, the
+    // last, and the shortest period the whole image repeats by.
+    const std::vector<Hsbk> &shown = light.frameBuffer[0];
+    if (!shown.empty()) {
+        size_t period = 1;
+        for (; period < shown.size(); period++) {
+            size_t p = period;
+            while (p < shown.size() && memcmp(&shown[p], &shown[p - period], sizeof(Hsbk)) == 0)
+                p++;
+            if (p == shown.size())
+                break;
+        }
+        text += "; pixels p0=";
+        AppendHsbk(text, shown[0]);
+        Append(text, " p%zu=", shown.size() - 1);
+        AppendHsbk(text, shown.back());
+        Append(text, " period=%zu", period);
     }
 
     if (light.effectReceived) {
