@@ -163,6 +163,18 @@ bool FoundInThisSearch(const char *serial)
     return false;
 }
 
+// Slot n given up entirely: its address, serial, label, zones and kind.
+void EmptySlot(int n)
+{
+    if (g_deviceSerials[n][0])
+        SaveDeviceSerial(n, "");
+    if (g_deviceZones[n])
+        SaveDeviceZones(n, 0);
+    ForgetDeviceKind(n);
+    SaveDeviceLabel(n, "");
+    SaveDevice(n, "");
+}
+
 // One light, one slot: any other slot at the address of the light just
 // settled in `slot` names that light too, and is emptied. Only a slot whose
 // own light this search heard elsewhere keeps it, to follow that light at
@@ -174,27 +186,9 @@ void EmptyOtherSlots(uint32_t address, int slot)
             continue;
         char text[kDeviceTextSize];
         memcpy(text, g_devices[n], kDeviceTextSize);
-        if (g_deviceSerials[n][0])
-            SaveDeviceSerial(n, "");
-        if (g_deviceZones[n])
-            SaveDeviceZones(n, 0);
-        ForgetDeviceKind(n);
-        SaveDeviceLabel(n, "");
-        SaveDevice(n, "");
+        EmptySlot(n);
         Log(LogConfirm, "...device #%d at %s emptied: that light is device #%d.", n, text, slot);
     }
-}
-
-// Slot n given up entirely: its address, serial, label, zones and kind.
-void EmptySlot(int n)
-{
-    if (g_deviceSerials[n][0])
-        SaveDeviceSerial(n, "");
-    if (g_deviceZones[n])
-        SaveDeviceZones(n, 0);
-    ForgetDeviceKind(n);
-    SaveDeviceLabel(n, "");
-    SaveDevice(n, "");
 }
 
 // What the light said it is, beside its slot. Only what differs from what
