@@ -55,6 +55,7 @@ void ApplySetColorZones(EmulatedLight &light, const uint8_t *data, int64_t nowMs
     light.zonesDuration = WireReadU32(data, 46);
     light.zonesApply = apply;
     light.zonesAtMs = nowMs;
+    light.zonesArrival = ++light.colourOrZonesMessages;
     if (apply != 2) {
         for (int zone = start; zone <= end && zone < ZonesOf(light); zone++) {
             light.storedZones[zone] = ReadHsbk(data, 38);
@@ -177,6 +178,7 @@ void ApplySetColor(EmulatedLight &light, const uint8_t *data, int64_t nowMs)
     light.colour = ReadHsbk(data, 37);
     light.colourDuration = WireReadU32(data, 45);
     light.colourAtMs = nowMs;
+    light.colourArrival = ++light.colourOrZonesMessages;
     light.colourMessages++;
 }
 
@@ -188,6 +190,7 @@ void ApplySetExtendedColorZones(EmulatedLight &light, const uint8_t *data, int64
     light.zoneIndex = WireReadU16(data, 41);
     light.zoneCount = data[43];
     light.zonesAtMs = nowMs;
+    light.zonesArrival = ++light.colourOrZonesMessages;
     // The message holds 82 records; the count and index choose which zones
     // they land on, and a strip has no zone beyond its last.
     int zones = light.stripZones >= 1 && light.stripZones <= kEmulatorMaxZones ? light.stripZones

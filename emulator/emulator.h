@@ -263,6 +263,10 @@ struct EmulatedLight {
     Hsbk colour = {};
     uint32_t colourDuration = 0;
     int64_t colourAtMs = 0;
+    // Which of the whole colour and the zones came last: times in
+    // milliseconds may be equal, this count never is.
+    int64_t colourOrZonesMessages = 0;
+    int64_t colourArrival = 0;
 
     // SetExtendedColorZones. Colours are stored from the message's zone index
     // on, within the strip's zones; zones shows them once a message with
@@ -276,6 +280,7 @@ struct EmulatedLight {
     uint16_t zoneIndex = 0;
     uint8_t zoneCount = 0;
     int64_t zonesAtMs = 0;
+    int64_t zonesArrival = 0;
 
     // SetMultiZoneEffect
     bool effectReceived = false;

@@ -38,7 +38,7 @@ std::string Shown(const EmulatedLight &light)
             std::to_string(c.brightness) + "," + std::to_string(c.kelvin);
     // A whole-strip colour newer than the zones covers them all.
     for (const Hsbk &z : light.zones) {
-        if (light.colourReceived && light.colourAtMs >= light.zonesAtMs)
+        if (light.colourReceived && light.colourArrival > light.zonesArrival)
             break;
         text += " " + std::to_string(z.hue) + "," + std::to_string(z.brightness);
     }
