@@ -2,11 +2,11 @@
 #pragma once
 
 #define PLUGIN_NAME "Chromalet-LIFX"
-#define PLUGIN_VERSION "1.1"
+#define PLUGIN_VERSION "1.2"
 // The same version as the four numbers of the module's version resource.
-#define PLUGIN_VERSION_NUMBERS 1, 1, 0, 0
+#define PLUGIN_VERSION_NUMBERS 1, 2, 0, 0
 #define PLUGIN_FULL_NAME PLUGIN_NAME " " PLUGIN_VERSION
-#define PLUGIN_RELEASE_DATE "2026-12-09"
+#define PLUGIN_RELEASE_DATE "2026-12-10"
 #define PLUGIN_DESCRIPTION "LIFX lights that follow your desktop: a plug-in for Vesk"
 #define PLUGIN_FILE_NAME PLUGIN_NAME ".dll"
 #define PLUGIN_AUTHOR "The Chromalet-LIFX maintainers"

@@ -130,7 +130,7 @@ TEST_F(OpenAndAboutTest, AboutGoesToTheHostWhenItsVersionNamesVeskAndToAMessageB
         {"Vesk 1.0 (stand-in host)", true}, {"vesk", true},       {"Desktop xVESKx 2.3", true},
         {"Othershell 2.3", false},          {"Ves k 1.0", false}, {"", false},
     };
-    const std::string firstLine = "Chromalet-LIFX 1.1 (2026-12-09)   \n\n";
+    const std::string firstLine = "Chromalet-LIFX 1.2 (2026-12-10)   \n\n";
     Start();
     for (const AboutCase &c : cases) {
         SCOPED_TRACE(std::string("version \"") + c.version + "\"");

@@ -59,7 +59,7 @@ bool ClientTakes(const uint8_t *request, const EmulatorReply &reply, bool strip)
 
 int Requests(const EmulatedLight &light)
 {
-    return light.serviceRequests + light.labelRequests + light.zonesRequests;
+    return light.serviceRequests + light.labelRequests + light.zonesRequests + light.kindRequests;
 }
 
 } // namespace

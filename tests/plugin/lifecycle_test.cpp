@@ -133,7 +133,7 @@ TEST_F(LifecycleTest, FailingWindowClassShowsAnErrorAndReturnsOne)
     Start("lifx.auto.power: true\r\nlifx.device1: {1}\r\n", 1);
     ASSERT_EQ(platform::MessageBoxes().size(), 1u);
     EXPECT_EQ(platform::MessageBoxes()[0].text, "Error registering plugin window class!");
-    EXPECT_EQ(platform::MessageBoxes()[0].caption, "Chromalet-LIFX 1.1");
+    EXPECT_EQ(platform::MessageBoxes()[0].caption, "Chromalet-LIFX 1.2");
     EXPECT_EQ(platform::MessageBoxes()[0].type, 0x40010u);
     EXPECT_EQ(platform::MessageBoxes()[0].owner, nullptr);
     EXPECT_STREQ(g_settingsPath, "") << "nothing else was done";
@@ -198,17 +198,17 @@ TEST(PluginInfo, FieldsGiveTheIdentityTexts)
         int field;
         const char *text;
     } cases[] = {
-        {0, "Chromalet-LIFX 1.1"},
+        {0, "Chromalet-LIFX 1.2"},
         {1, "Chromalet-LIFX"},
-        {2, "1.1"},
-        {4, "2026-12-09"},
+        {2, "1.2"},
+        {4, "2026-12-10"},
         // No web link or e-mail address until the project has a home of its own.
         {5, ""},
         {6, ""},
         {7, "@Chromalet-LIFX Documentation@Chromalet-LIFX Show Menu@Chromalet-LIFX About"},
-        {8, "Chromalet-LIFX 1.1"},
-        {-1, "Chromalet-LIFX 1.1"},
-        {1000, "Chromalet-LIFX 1.1"},
+        {8, "Chromalet-LIFX 1.2"},
+        {-1, "Chromalet-LIFX 1.2"},
+        {1000, "Chromalet-LIFX 1.2"},
     };
     for (const auto &c : cases)
         EXPECT_STREQ(pluginInfo(c.field), c.text) << "field " << c.field;
