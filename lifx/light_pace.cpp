@@ -1,5 +1,7 @@
 #include "lifx/light_pace.h"
 
+#include "lifx/delivery.h"
+
 #include "settings/settings.h"
 
 namespace
@@ -54,4 +56,12 @@ void PaceReset(int slot)
 {
     if (Valid(slot))
         g_pace[slot].inFlight = 0;
+}
+
+bool PacedSend(int slot, const uint8_t *message, int length, uint32_t nowMs)
+{
+    if (!DeliverTracked(slot, message, length))
+        return false;
+    PaceSent(slot, nowMs);
+    return true;
 }

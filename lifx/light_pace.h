@@ -18,6 +18,9 @@ enum {
 bool PaceAllows(int slot, uint32_t nowMs);
 // A message of the change went out, and awaits its confirmation.
 void PaceSent(int slot, uint32_t nowMs);
+// Sends one message of the change, confirmed and followed, and counts it
+// against the pace; false when it could not be sent.
+bool PacedSend(int slot, const uint8_t *message, int length, uint32_t nowMs);
 // One that went out was confirmed or given up.
 void PaceSettled(int slot);
 // The slot's change was dropped: nothing of it is in flight any more.

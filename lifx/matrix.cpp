@@ -81,14 +81,6 @@ void Begin(int slot, MatrixChange &change)
     }
 }
 
-bool Release(int slot, const uint8_t *message, int length, uint32_t nowMs)
-{
-    if (!DeliverTracked(slot, message, length))
-        return false;
-    PaceSent(slot, nowMs);
-    return true;
-}
-
 // The next writes, then, once every tile's writes are confirmed, the
 // copies, as the light's pace allows: the tiles change together, and a lost
 // write leaves every tile as it was. False when a send failed.
@@ -101,7 +93,7 @@ bool ReleaseDue(int slot, MatrixChange &change, uint32_t nowMs)
         if (!change.copyDue[t])
             continue;
         EncodeCopyFrameBuffer(copy, (uint8_t)t, chain.width[t], chain.height[t], change.durationMs);
-        if (!Release(slot, copy, kCopyFrameBufferSize, nowMs))
+        if (!PacedSend(slot, copy, kCopyFrameBufferSize, nowMs))
             return false;
         change.copyDue[t] = false;
     }
@@ -116,7 +108,7 @@ bool ReleaseDue(int slot, MatrixChange &change, uint32_t nowMs)
         EncodeSet64(write, (uint8_t)t, change.direct ? 0 : 1, (uint8_t)y, (uint8_t)width,
                     change.pixels + change.first[t] + y * width, count,
                     change.direct ? change.durationMs : 0);
-        if (!Release(slot, write, kSet64Size, nowMs))
+        if (!PacedSend(slot, write, kSet64Size, nowMs))
             return false;
         change.nextY += rows;
         if (change.nextY >= chain.height[t]) {

@@ -45,14 +45,6 @@ void Close(int slot, OlderChange &change)
     change.open = false;
 }
 
-bool Release(int slot, const uint8_t (&message)[kSetColorZonesSize], uint32_t nowMs)
-{
-    if (!DeliverTracked(slot, message, kSetColorZonesSize))
-        return false;
-    PaceSent(slot, nowMs);
-    return true;
-}
-
 bool ReleaseDue(int slot, OlderChange &change, uint32_t nowMs)
 {
     static uint8_t message[kSetColorZonesSize];
@@ -60,7 +52,7 @@ bool ReleaseDue(int slot, OlderChange &change, uint32_t nowMs)
         int n = change.next;
         EncodeSetColorZones(message, change.start[n], change.end[n], change.colour[n],
                             change.durationMs, n == change.runs - 1 ? 1 : 0);
-        if (!Release(slot, message, nowMs))
+        if (!PacedSend(slot, message, kSetColorZonesSize, nowMs))
             return false;
         change.next++;
     }
@@ -152,7 +144,7 @@ bool OlderStripStep(int slot, uint32_t nowMs)
         static uint8_t show[kSetColorZonesSize];
         static const Hsbk kNone = {};
         EncodeSetColorZones(show, 0, 0, kNone, change->durationMs, 2);
-        change->showSent = Release(slot, show, nowMs);
+        change->showSent = PacedSend(slot, show, kSetColorZonesSize, nowMs);
         if (!change->showSent) {
             Close(slot, *change);
             return false;
